@@ -1,0 +1,34 @@
+# Builds MEX modules against GNU Octave's mex.h, with the flags mkoctfile reports.
+
+find_program(MKOCTFILE_EXECUTABLE mkoctfile REQUIRED)
+find_program(OCTAVE_CLI_EXECUTABLE octave-cli REQUIRED)
+
+function(mkoctfile_query variable name)
+  execute_process(COMMAND ${MKOCTFILE_EXECUTABLE} -p ${name}
+                  OUTPUT_VARIABLE value OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+  set(${variable} "${value}" PARENT_SCOPE)
+endfunction()
+
+mkoctfile_query(OCTAVE_INCLUDE_DIR OCTINCLUDEDIR)
+mkoctfile_query(OCTAVE_LIBRARY_DIR OCTLIBDIR)
+if(NOT EXISTS "${OCTAVE_INCLUDE_DIR}/mex.h")
+  message(FATAL_ERROR "mex.h not found in '${OCTAVE_INCLUDE_DIR}' (is liboctave-dev installed?)")
+endif()
+
+# add_mex_module(name HELP help.m SOURCES ... LIBRARIES ...)
+# Produces ${MEX_OUTPUT_DIR}/name.mex with the help file copied beside it.
+function(add_mex_module name)
+  cmake_parse_arguments(ARG "" "HELP" "SOURCES;LIBRARIES" ${ARGN})
+  add_library(${name} MODULE ${ARG_SOURCES})
+  target_include_directories(${name} SYSTEM PRIVATE ${OCTAVE_INCLUDE_DIR})
+  target_link_directories(${name} PRIVATE ${OCTAVE_LIBRARY_DIR})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBRARIES} octinterp octave)
+  target_link_options(${name} PRIVATE -Wl,-Bsymbolic -Wl,--no-undefined)
+  set_target_properties(${name} PROPERTIES
+    PREFIX "" SUFFIX ".mex"
+    LIBRARY_OUTPUT_DIRECTORY ${MEX_OUTPUT_DIR})
+  if(ARG_HELP)
+    add_custom_command(TARGET ${name} POST_BUILD
+      COMMAND ${CMAKE_COMMAND} -E copy_if_different ${CMAKE_CURRENT_SOURCE_DIR}/${ARG_HELP} ${MEX_OUTPUT_DIR}/${ARG_HELP})
+  endif()
+endfunction()

@@ -1,0 +1,132 @@
+// The one place where the modules meet the host (GNU Octave or MATLAB).
+//
+// Entries use these helpers instead of calling the mx/mex API directly, so
+// that differences between hosts are handled once:
+// - Octave's mxGetField raises an error on a non-structure, MATLAB's returns
+//   null; struct_field checks mxIsStruct first and returns null on both.
+// - mwSize is a signed 64-bit integer in Octave and size_t in MATLAB; sizes
+//   leave this header as int64_t.
+// - Octave puts the function name in front of an error text, MATLAB does not;
+//   callers should match error texts by suffix or by identifier.
+#pragma once
+
+#include <cstdint>
+#include <cstdlib>
+
+#include "mex.h"
+
+namespace host {
+
+// Raises a host error with an identifier (callers can catch by it); never returns.
+[[noreturn]] inline void fail(const char* id, const char* text)
+{
+    mexErrMsgIdAndTxt(id, "%s", text);
+    std::abort();  // not reached: the host unwinds out of mexErrMsgIdAndTxt
+}
+
+inline void print(const char* text)
+{
+    mexPrintf("%s", text);
+}
+
+inline bool is_real_dense(const mxArray* array)
+{
+    return !mxIsComplex(array) && !mxIsSparse(array);
+}
+
+inline bool is_real_dense_double(const mxArray* array)
+{
+    return mxIsDouble(array) && is_real_dense(array);
+}
+
+inline bool is_real_dense_uint8(const mxArray* array)
+{
+    return mxIsUint8(array) && is_real_dense(array);
+}
+
+inline bool is_empty(const mxArray* array)
+{
+    return mxIsEmpty(array);
+}
+
+inline int64_t rows(const mxArray* array)
+{
+    return static_cast<int64_t>(mxGetM(array));
+}
+
+inline int64_t columns(const mxArray* array)
+{
+    return static_cast<int64_t>(mxGetN(array));
+}
+
+inline int64_t element_count(const mxArray* array)
+{
+    return static_cast<int64_t>(mxGetNumberOfElements(array));
+}
+
+inline int64_t dimension_count(const mxArray* array)
+{
+    return static_cast<int64_t>(mxGetNumberOfDimensions(array));
+}
+
+// Size along dimension k (counting from 0); 1 beyond the last dimension.
+inline int64_t dimension(const mxArray* array, int64_t k)
+{
+    if (k >= dimension_count(array)) return 1;
+    return static_cast<int64_t>(mxGetDimensions(array)[k]);
+}
+
+inline const double* double_data(const mxArray* array)
+{
+    return static_cast<const double*>(mxGetData(array));
+}
+
+inline double* double_data(mxArray* array)
+{
+    return static_cast<double*>(mxGetData(array));
+}
+
+inline const uint8_t* uint8_data(const mxArray* array)
+{
+    return static_cast<const uint8_t*>(mxGetData(array));
+}
+
+inline uint8_t* uint8_data(mxArray* array)
+{
+    return static_cast<uint8_t*>(mxGetData(array));
+}
+
+// Field of element 0 of a structure; null when the array is not a
+// structure, has no elements, or lacks the field.
+inline const mxArray* struct_field(const mxArray* array, const char* name)
+{
+    if (!mxIsStruct(array) || mxGetNumberOfElements(array) == 0) return nullptr;
+    return mxGetField(array, 0, name);
+}
+
+enum class ScalarValue { absent, empty, unreadable, present };
+
+// Reads the first element of a value as a double. Real dense numeric and
+// logical values of any class are read by value; an empty value is reported
+// as such, and anything else (text, cells, structures, complex or sparse
+// values) as unreadable.
+inline ScalarValue read_scalar(const mxArray* value, double* out)
+{
+    if (value == nullptr) return ScalarValue::absent;
+    if (mxIsEmpty(value)) return ScalarValue::empty;
+    if (!(mxIsNumeric(value) || mxIsLogical(value)) || !is_real_dense(value)) return ScalarValue::unreadable;
+    *out = mxGetScalar(value);
+    return ScalarValue::present;
+}
+
+inline mxArray* create_double_column(int64_t length)
+{
+    return mxCreateDoubleMatrix(static_cast<mwSize>(length), 1, mxREAL);
+}
+
+inline mxArray* create_uint8_matrix(int64_t rows, int64_t columns)
+{
+    return mxCreateNumericMatrix(static_cast<mwSize>(rows), static_cast<mwSize>(columns), mxUINT8_CLASS, mxREAL);
+}
+
+}  // namespace host

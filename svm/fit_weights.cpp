@@ -1,0 +1,60 @@
+#include "svm/fit_weights.h"
+
+#include <cmath>
+#include <cstddef>
+
+#include "common/truncation.h"
+#include "svm/sampler.h"
+
+void fit_weights(const double* X, const double* y, int32_t d, int32_t N, double lambda,
+                 double biasmult, int32_t T, double* W)
+{
+    const bool has_bias = biasmult > 0.0;
+    const size_t features = d > 0 ? static_cast<size_t>(d) : 0;
+    const double sqrt_lambda = std::sqrt(lambda);
+    const double eps = 2.220446049250313e-16;
+
+    // The weights the steps describe are a * W: a step that keeps the margin
+    // only shrinks a and leaves W untouched.
+    double a = 1.0;
+
+    for (int32_t t = 1; t <= T; ++t) {
+        const int32_t j = sampler_draw(N);
+        const double label = static_cast<double>(truncate_to_int32(y[j]));
+        const double* example = X + static_cast<size_t>(j) * features;
+
+        double s = 0.0;
+        for (size_t k = 0; k < features; ++k) s += W[k] * example[k];
+        if (has_bias) s += biasmult * W[features];
+
+        const double m = (s * a) * label;
+        const double eta = 1.0 / (static_cast<double>(t) * lambda);
+        // Kept in this form rather than 1 - 1/t: it is exactly 0 at t = 1 only
+        // when lambda * (1/lambda) rounds to 1.
+        const double a_dec = a * (1.0 - lambda * eta);
+
+        if (m < 1.0) {
+            const double c = eta * label;
+            double q = 0.0;
+            for (size_t k = 0; k < features; ++k) {
+                const double w = W[k] * a_dec + example[k] * c;
+                W[k] = w;
+                q += w * w;
+            }
+            if (has_bias) {
+                const double w = W[features] * a_dec + c * biasmult;
+                W[features] = w;
+                q += w * w;
+            }
+            // Projection onto the ball of radius 1/sqrt(lambda); NaN falls back to 1.
+            a = 1.0 / (std::sqrt(q + eps) * sqrt_lambda);
+            if (!(a <= 1.0)) a = 1.0;
+        } else {
+            // Also taken when m is NaN.
+            a = a_dec;
+        }
+    }
+
+    const size_t length = features + (has_bias ? 1 : 0);
+    for (size_t k = 0; k < length; ++k) W[k] *= a;
+}

@@ -1,0 +1,63 @@
+% LINSVM_FIT  Train a linear two-class classifier (hinge loss, L2 regularisation).
+%
+%   w = linsvm_fit(X, y)
+%   w = linsvm_fit(X, y, options)
+%
+%   X is a d x N real double matrix, one example per column. y is a 1 x N
+%   real double row of labels, +1 or -1 (each label is truncated toward zero,
+%   so 0.7 counts as 0 and -1.9 as -1). w is a column of d weights, followed
+%   by the bias weight when options.biasmult > 0; classify an example x by
+%   the sign of w(1:d)' * x + w(d+1) * biasmult.
+%
+%   Training minimises lambda/2 * |w|^2 + mean(max(0, 1 - y .* (w' * X)))
+%   by nbite stochastic sub-gradient steps of size 1/(t*lambda), each on one
+%   example drawn uniformly with replacement, with projection onto the ball
+%   of radius 1/sqrt(lambda). The same seed, data and options always give
+%   the same w.
+%
+%   options is a structure with any of these fields (a missing field, an
+%   empty field value or an empty options argument keeps the default):
+%
+%     lambda    regularisation weight. Default 0.01. A negative value prints
+%               "lambda >= 0, force to 1/N" and becomes 1/N. lambda = 0
+%               gives a vector of NaN.
+%     biasmult  value of the constant bias feature. Default 1. When > 0, w
+%               has d + 1 elements and w(end) is the bias weight; 0, a
+%               negative value or NaN gives no bias (d elements).
+%     nbite     number of steps, truncated toward zero. Default 100. A value
+%               that truncates to 0 or less (also NaN, Inf, >= 2^31) prints
+%               "nbite > 0 , force to 20*N" and becomes 20*N (at most
+%               2147483647).
+%     seed      seed of the example sampler, truncated toward zero; its low
+%               32 bits are used (-1 gives 4294967295). Default: none, the
+%               clock seeds the sampler. A value whose low 32 bits are 0
+%               prints "seed >= 1 , force to NULL (random seed)" and the
+%               clock is used.
+%
+%   Option values may be of any real numeric or logical class; a text,
+%   cell, structure, complex or sparse value is an error.
+%
+%   The sampler keeps its state between calls while the module stays
+%   loaded, so unseeded calls within the same second still differ;
+%   "clear linsvm_fit" resets it.
+%
+%   Errors (identifier: message):
+%     linsvm_fit:invalidX       X must be (d x N) in double format
+%         X missing, not double, sparse, complex, or more than 2^31-1 rows
+%         or columns.
+%     linsvm_fit:invalidY       y must be (1 x N) in double format
+%         y missing, not double, sparse, complex, its column count is not
+%         N, or it holds fewer than N elements.
+%     linsvm_fit:invalidOption  <name> must be a real number
+%         an option value that is text, a cell, a structure, complex or
+%         sparse.
+%
+%   An X without columns (N = 0) makes no step and returns the zero vector.
+%
+%   Example:
+%     X = [randn(2, 50) + 2, randn(2, 50) - 2];
+%     y = [ones(1, 50), -ones(1, 50)];
+%     w = linsvm_fit(X, y, struct('lambda', 0.01, 'nbite', 5000, 'seed', 1));
+%     accuracy = mean(sign(w(1:2)' * X + w(3)) == y)
+%
+%   See also SCALE_BILINEAR, LUMA_U8.

@@ -1,0 +1,45 @@
+#include "svm/sampler.h"
+
+#include <cmath>
+#include <ctime>
+
+namespace {
+uint32_t stored_state = 0;
+uint32_t working_state = 0;
+}  // namespace
+
+void sampler_seed(uint32_t seed)
+{
+    sampler_seed_at(seed, static_cast<int64_t>(std::time(nullptr)));
+}
+
+void sampler_seed_at(uint32_t seed, int64_t now_seconds)
+{
+    if (seed != 0) {
+        working_state = seed;
+    } else {
+        working_state = stored_state ^ static_cast<uint32_t>(now_seconds);
+    }
+}
+
+int32_t sampler_draw(int32_t N)
+{
+    uint32_t s = working_state;
+    s ^= s << 17;
+    s ^= s >> 13;
+    s ^= s << 5;
+    working_state = s;
+    // 2.328306e-10 sits just below 2^-32, which keeps u strictly inside (0, 1).
+    const double u = static_cast<double>(static_cast<int32_t>(s)) * 2.328306e-10 + 0.5;
+    return static_cast<int32_t>(std::floor(u * static_cast<double>(N)));
+}
+
+void sampler_store()
+{
+    stored_state = working_state;
+}
+
+uint32_t sampler_stored_state()
+{
+    return stored_state;
+}

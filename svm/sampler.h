@@ -1,0 +1,24 @@
+// Example sampler: a 17/13/5 xorshift generator on a 32-bit word that picks
+// the example of every solver step, uniformly with replacement.
+//
+// The stored state lives as long as the module stays loaded, so that unseeded
+// calls made within the same second still start from different states.
+#pragma once
+
+#include <cstdint>
+
+// Starts the working state of one training call: the seed itself when it is
+// not 0, otherwise the stored state XOR the low 32 bits of the calendar time.
+void sampler_seed(uint32_t seed);
+
+// As sampler_seed, with the calendar time in seconds supplied by the caller.
+void sampler_seed_at(uint32_t seed, int64_t now_seconds);
+
+// Advances the working state once and returns an index in 0 .. N-1 (N >= 1).
+int32_t sampler_draw(int32_t N);
+
+// Keeps the working state for the next call.
+void sampler_store();
+
+// The state kept by the last sampler_store (0 when the module is loaded).
+uint32_t sampler_stored_state();
