@@ -2,22 +2,15 @@
 
 #include <cstdint>
 
-#include "common/truncation.h"
 #include "host/mex_host.h"
 #include "svm/fit_weights.h"
 #include "svm/sampler.h"
+#include "svm/trainer_options.h"
 
 namespace {
 
 const char* const x_message = "X must be (d x N) in double format\n";
 const char* const y_message = "y must be (1 x N) in double format\n";
-
-struct Options {
-    double lambda = 0.01;
-    double biasmult = 1.0;
-    int32_t nbite = 100;
-    uint32_t seed = 0;  // 0: seed from the clock
-};
 
 // Reads one option field; false when it is absent or empty (the default stays).
 bool read_option(const mxArray* options, const char* name, const char* error_text, double* value)
@@ -32,32 +25,22 @@ bool read_option(const mxArray* options, const char* name, const char* error_tex
     }
 }
 
-Options read_options(const mxArray* options, int32_t N)
+// Fields are read in this order, so corrections are reported lambda, nbite, seed.
+TrainerOptions read_options(const mxArray* options, int32_t N)
 {
-    Options result;
+    TrainerOptions result;
     double value = 0.0;
-    if (read_option(options, "lambda", "lambda must be a real number\n", &value)) {
-        result.lambda = value;
-        if (result.lambda < 0.0) {
-            host::print("lambda >= 0, force to 1/N\n");
-            result.lambda = 1.0 / N;
-        }
+    if (read_option(options, "lambda", "lambda must be a real number\n", &value) && set_lambda(result, value, N)) {
+        host::print("lambda >= 0, force to 1/N\n");
     }
     if (read_option(options, "biasmult", "biasmult must be a real number\n", &value)) {
         result.biasmult = value;
     }
-    if (read_option(options, "nbite", "nbite must be a real number\n", &value)) {
-        result.nbite = truncate_to_int32(value);
-        if (result.nbite <= 0) {
-            host::print("nbite > 0 , force to 20*N\n");
-            // 20*N saturates rather than wrapping for N above 107374182.
-            const int64_t corrected = 20 * static_cast<int64_t>(N);
-            result.nbite = corrected > INT32_MAX ? INT32_MAX : static_cast<int32_t>(corrected);
-        }
+    if (read_option(options, "nbite", "nbite must be a real number\n", &value) && set_nbite(result, value, N)) {
+        host::print("nbite > 0 , force to 20*N\n");
     }
-    if (read_option(options, "seed", "seed must be a real number\n", &value)) {
-        result.seed = static_cast<uint32_t>(static_cast<uint64_t>(truncate_to_int64(value)));
-        if (result.seed == 0) host::print("seed >= 1 , force to NULL (random seed)\n");
+    if (read_option(options, "seed", "seed must be a real number\n", &value) && set_seed(result, value)) {
+        host::print("seed >= 1 , force to NULL (random seed)\n");
     }
     return result;
 }
@@ -78,7 +61,8 @@ void mexFunction(int /*nlhs*/, mxArray* plhs[], int nrhs, const mxArray* prhs[])
     // N elements, so y must hold that many.
     if (host::columns(y) != N || host::element_count(y) < N) host::fail("linsvm_fit:invalidY", y_message);
 
-    const Options options = (nrhs >= 3 && !host::is_empty(prhs[2])) ? read_options(prhs[2], N) : Options();
+    const TrainerOptions options =
+        (nrhs >= 3 && !host::is_empty(prhs[2])) ? read_options(prhs[2], N) : TrainerOptions();
 
     const bool has_bias = options.biasmult > 0.0;
     plhs[0] = host::create_double_column(static_cast<int64_t>(d) + (has_bias ? 1 : 0));

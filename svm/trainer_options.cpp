@@ -1,0 +1,27 @@
+#include "svm/trainer_options.h"
+
+#include "common/truncation.h"
+
+bool set_lambda(TrainerOptions& options, double value, int32_t N)
+{
+    options.lambda = value;
+    if (!(value < 0.0)) return false;
+    options.lambda = 1.0 / N;
+    return true;
+}
+
+bool set_nbite(TrainerOptions& options, double value, int32_t N)
+{
+    options.nbite = truncate_to_int32(value);
+    if (options.nbite > 0) return false;
+    // 20*N no longer fits 32 bits for N above 107374182: saturate instead of wrapping.
+    const int64_t corrected = 20 * static_cast<int64_t>(N);
+    options.nbite = corrected > INT32_MAX ? INT32_MAX : static_cast<int32_t>(corrected);
+    return true;
+}
+
+bool set_seed(TrainerOptions& options, double value)
+{
+    options.seed = static_cast<uint32_t>(static_cast<uint64_t>(truncate_to_int64(value)));
+    return options.seed == 0;
+}

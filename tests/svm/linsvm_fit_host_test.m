@@ -1,0 +1,199 @@
+% Tests of linsvm_fit called from the host. Run with:
+%   octave-cli tests/host/run_octave_test.m build/mex tests/svm/linsvm_fit_host_test.m
+
+%!shared X10, y10, Xd, yd
+%! X10 = 1:10;
+%! y10 = ones (1, 10);
+%! Xd = [cos(1:40); sin(2 * (1:40)); mod(1:40, 7) - 3];
+%! yd = 2 * (mod (1:40, 3) == 0) - 1;
+
+%!function check_error (call, identifier, text)
+%!  try
+%!    call ();
+%!    error ("check_error:noError", "no error raised");
+%!  catch err
+%!    assert (err.identifier, identifier);
+%!    % Octave puts the function name in front and drops the final newline.
+%!    text = regexprep (text, "\n$", "");
+%!    assert (! isempty (regexp (err.message, [regexptranslate("escape", text) "\n?$"], "once")), ...
+%!            sprintf ("message '%s' does not end with '%s'", err.message, text));
+%!  end
+%!endfunction
+
+%!function w = fit_quiet (varargin)
+%!  printed = evalc ("w = linsvm_fit (varargin{:});");
+%!  assert (printed, "");
+%!endfunction
+
+## Worked examples, to the last bit.
+%!test
+%! w = linsvm_fit (X10, y10, struct ("nbite", 10, "seed", 1));
+%! assert (w, [0.9863939238321435; 0.16439898730535726], 0);
+%!test
+%! w = linsvm_fit ([1 0; 0 1], [1 -1], struct ("lambda", 0.1, "biasmult", 1, "nbite", 4, "seed", 7));
+%! assert (w, [1.2298768828510729; -0.2750088314010544; 0.9548680514500184], 0);
+%!test
+%! w = linsvm_fit (2, 1, struct ("nbite", 1, "seed", 3));
+%! assert (w, [8.94427190999916; 4.47213595499958], 1e-14);
+
+## Defaults, and the forms of the options argument.
+%!test
+%! defaults = struct ("lambda", 0.01, "biasmult", 1, "nbite", 100, "seed", 5);
+%! expected = linsvm_fit (Xd, yd, defaults);
+%! assert (size (expected), [4 1]);
+%! assert (fit_quiet (Xd, yd, struct ("seed", 5)), expected, 0);
+%!test
+%! % Without a seed the clock seeds the sampler; only shapes and silence can be compared.
+%! assert (size (fit_quiet (Xd, yd)), [4 1]);
+%! assert (size (fit_quiet (Xd, yd, [])), [4 1]);
+%! assert (size (fit_quiet (Xd, yd, struct ())), [4 1]);
+%! assert (size (fit_quiet (Xd, yd, struct ("other", 3))), [4 1]);
+%! assert (size (fit_quiet (Xd, yd, "not a structure")), [4 1]);
+%! assert (size (fit_quiet (Xd, yd, 42)), [4 1]);
+%!test
+%! % Empty field values keep the defaults.
+%! expected = linsvm_fit (Xd, yd, struct ("seed", 8));
+%! assert (fit_quiet (Xd, yd, struct ("lambda", [], "biasmult", zeros (0, 3), "nbite", {{}}, "seed", 8)), expected, 0);
+%!test
+%! % Only element 0 of a structure array is read.
+%! options = struct ("seed", {8, 9});
+%! assert (linsvm_fit (Xd, yd, options), linsvm_fit (Xd, yd, struct ("seed", 8)), 0);
+
+## biasmult.
+%!test
+%! assert (size (linsvm_fit (Xd, yd, struct ("biasmult", 0, "seed", 2))), [3 1]);
+%! assert (linsvm_fit (Xd, yd, struct ("biasmult", -2, "seed", 2)), linsvm_fit (Xd, yd, struct ("biasmult", 0, "seed", 2)), 0);
+%! assert (linsvm_fit (Xd, yd, struct ("biasmult", NaN, "seed", 2)), linsvm_fit (Xd, yd, struct ("biasmult", 0, "seed", 2)), 0);
+%! assert (size (linsvm_fit (Xd, yd, struct ("biasmult", 10, "seed", 2))), [4 1]);
+
+## Truncation and corrections.
+%!test
+%! assert (fit_quiet (Xd, yd, struct ("nbite", 2.9, "seed", 4)), linsvm_fit (Xd, yd, struct ("nbite", 2, "seed", 4)), 0);
+%! assert (fit_quiet (Xd, yd, struct ("seed", 3.7)), linsvm_fit (Xd, yd, struct ("seed", 3)), 0);
+%! assert (fit_quiet (Xd, yd, struct ("seed", -1)), linsvm_fit (Xd, yd, struct ("seed", 4294967295)), 0);
+%!test
+%! N = columns (Xd);
+%! printed = evalc ("w = linsvm_fit (Xd, yd, struct ('nbite', 0.5, 'seed', 4));");
+%! assert (printed, "nbite > 0 , force to 20*N\n");
+%! assert (w, linsvm_fit (Xd, yd, struct ("nbite", 20 * N, "seed", 4)), 0);
+%! printed = evalc ("w = linsvm_fit (Xd, yd, struct ('lambda', -3, 'seed', 4));");
+%! assert (printed, "lambda >= 0, force to 1/N\n");
+%! assert (w, linsvm_fit (Xd, yd, struct ("lambda", 1 / N, "seed", 4)), 0);
+%! for bad = {NaN, Inf, -Inf, 2^31, -7}
+%!   printed = evalc ("linsvm_fit (Xd, yd, struct ('nbite', bad{1}, 'seed', 4));");
+%!   assert (printed, "nbite > 0 , force to 20*N\n");
+%! end
+%!test
+%! for bad = {0, 0.5, -0.9, NaN, Inf, 2^32, 2^63}
+%!   printed = evalc ("w = linsvm_fit (Xd, yd, struct ('seed', bad{1}));");
+%!   assert (printed, "seed >= 1 , force to NULL (random seed)\n");
+%!   assert (size (w), [4 1]);
+%! end
+%!test
+%! % All three messages, in the order lambda, nbite, seed, whatever the field order.
+%! options = struct ("seed", 0, "nbite", -1, "biasmult", 1, "lambda", -1);
+%! printed = evalc ("linsvm_fit (Xd, yd, options);");
+%! assert (printed, ["lambda >= 0, force to 1/N\n", "nbite > 0 , force to 20*N\n", ...
+%!                   "seed >= 1 , force to NULL (random seed)\n"]);
+%!test
+%! % lambda = 0 is taken as it is: a vector of NaN, silently.
+%! w = fit_quiet (Xd, yd, struct ("lambda", 0, "seed", 1));
+%! assert (all (isnan (w)));
+
+## Option values of other classes.
+%!test
+%! expected = linsvm_fit (Xd, yd, struct ("nbite", 500, "lambda", double (single (0.1)), "biasmult", 1, "seed", 6));
+%! options = struct ("nbite", int32 (500), "lambda", single (0.1), "biasmult", true, "seed", uint8 (6));
+%! assert (linsvm_fit (Xd, yd, options), expected, 0);
+%!test
+%! for name = {"lambda", "biasmult", "nbite", "seed"}
+%!   for bad = {"text", {1}, struct("a", 1), 1 + 2i, sparse(1)}
+%!     options = struct (name{1}, bad);
+%!     check_error (@() linsvm_fit (Xd, yd, options), "linsvm_fit:invalidOption", [name{1} " must be a real number\n"]);
+%!   end
+%! end
+
+## Bad X and y.
+%!test
+%! xmsg = "X must be (d x N) in double format\n";
+%! ymsg = "y must be (1 x N) in double format\n";
+%! check_error (@() linsvm_fit (), "linsvm_fit:invalidX", xmsg);
+%! check_error (@() linsvm_fit (Xd), "linsvm_fit:invalidY", ymsg);
+%! check_error (@() linsvm_fit (single (Xd), yd), "linsvm_fit:invalidX", xmsg);
+%! check_error (@() linsvm_fit (int8 (Xd), yd), "linsvm_fit:invalidX", xmsg);
+%! check_error (@() linsvm_fit (sparse (Xd), yd), "linsvm_fit:invalidX", xmsg);
+%! check_error (@() linsvm_fit (complex (Xd), yd), "linsvm_fit:invalidX", xmsg);
+%! check_error (@() linsvm_fit ({Xd}, yd), "linsvm_fit:invalidX", xmsg);
+%! check_error (@() linsvm_fit (Xd, single (yd)), "linsvm_fit:invalidY", ymsg);
+%! check_error (@() linsvm_fit (Xd, sparse (yd)), "linsvm_fit:invalidY", ymsg);
+%! check_error (@() linsvm_fit (Xd, complex (yd)), "linsvm_fit:invalidY", ymsg);
+%! check_error (@() linsvm_fit (Xd, yd'), "linsvm_fit:invalidY", ymsg);
+%! check_error (@() linsvm_fit (Xd, yd(1:end-1)), "linsvm_fit:invalidY", ymsg);
+%! check_error (@() linsvm_fit (Xd, zeros (0, columns (Xd))), "linsvm_fit:invalidY", ymsg);
+%!test
+%! % Only the column count of y is compared: extra rows are allowed, and the
+%! % labels are its first N elements in storage order.
+%! y2 = [yd; zeros(1, columns (yd))];
+%! assert (linsvm_fit (Xd, y2, struct ("seed", 3)), linsvm_fit (Xd, reshape (y2, 1, [])(1:columns (Xd)), struct ("seed", 3)), 0);
+%! assert (size (linsvm_fit (5, 1, struct ("seed", 1))), [2 1]);
+%! assert (size (linsvm_fit (5, 1', struct ("seed", 1))), [2 1]);
+
+## An X without columns: no steps, the zero vector.
+%!test
+%! assert (fit_quiet (zeros (3, 0), zeros (1, 0), struct ("seed", 1)), zeros (4, 1));
+%! assert (fit_quiet (zeros (3, 0), zeros (1, 0), struct ("biasmult", 0)), zeros (3, 1));
+%! printed = evalc ("w = linsvm_fit (zeros (3, 0), zeros (1, 0), struct ('nbite', 0));");
+%! assert (printed, "nbite > 0 , force to 20*N\n");
+%! assert (w, zeros (4, 1));
+%! assert (linsvm_fit (zeros (0, 0), zeros (1, 0)), 0);
+
+## The sampler state lives as long as the module stays loaded.
+%!test
+%! clear linsvm_fit
+%! % After a fresh load the stored state is 0, so the clock alone seeds.
+%! t0 = floor (time ());
+%! w = linsvm_fit (Xd, yd, struct ("nbite", 30));
+%! t1 = floor (time ());
+%! candidates = arrayfun (@(t) {linsvm_fit(Xd, yd, struct ("nbite", 30, "seed", t))}, t0:t1);
+%! assert (any (cellfun (@(c) isequal (c, w), candidates)));
+%!test
+%! % A seeded call stores the state it ends in (3865031728 for seed 1, ten steps
+%! % on ten examples); a failed call changes nothing; the next unseeded call
+%! % starts from the stored state XOR the clock.
+%! linsvm_fit (X10, y10, struct ("nbite", 10, "seed", 1));
+%! try
+%!   linsvm_fit (X10, y10(1:9), struct ("nbite", 10, "seed", 99));
+%! catch
+%! end
+%! t0 = floor (time ());
+%! w = linsvm_fit (Xd, yd, struct ("nbite", 30));
+%! t1 = floor (time ());
+%! seeds = bitxor (3865031728, t0:t1);
+%! candidates = arrayfun (@(s) {linsvm_fit(Xd, yd, struct ("nbite", 30, "seed", s))}, seeds);
+%! assert (any (cellfun (@(c) isequal (c, w), candidates)));
+%!test
+%! % A call without examples still seeds and stores: the state stays the seed.
+%! linsvm_fit (zeros (2, 0), zeros (1, 0), struct ("seed", 12345));
+%! t0 = floor (time ());
+%! w = linsvm_fit (Xd, yd, struct ("nbite", 30));
+%! t1 = floor (time ());
+%! candidates = arrayfun (@(s) {linsvm_fit(Xd, yd, struct ("nbite", 30, "seed", s))}, bitxor (12345, t0:t1));
+%! assert (any (cellfun (@(c) isequal (c, w), candidates)));
+%!test
+%! % Two unseeded calls within the same second still differ.
+%! for attempt = 1:5
+%!   t0 = floor (time ());
+%!   w1 = linsvm_fit (Xd, yd, struct ("nbite", 30));
+%!   w2 = linsvm_fit (Xd, yd, struct ("nbite", 30));
+%!   if (floor (time ()) == t0)
+%!     break;
+%!   end
+%! end
+%! assert (floor (time ()), t0);
+%! assert (! isequal (w1, w2));
+
+## Help.
+%!test
+%! text = evalc ("help linsvm_fit");
+%! assert (! isempty (strfind (text, "w = linsvm_fit(X, y, options)")));
+%! assert (! isempty (strfind (text, "nbite > 0 , force to 20*N")));
