@@ -1,0 +1,184 @@
+function outdir = build_mex(outdir, names)
+% BUILD_MEX  Compile the MEX modules linsvm_fit, scale_bilinear and luma_u8.
+%
+%   build_mex
+%   build_mex(OUTDIR)
+%   build_mex(OUTDIR, NAMES)
+%   outdir = build_mex(...)
+%
+%   Compiles each module with the host's own mex command, in MATLAB
+%   (mex with the compiler chosen by "mex -setup C++") and in GNU Octave
+%   (mex, that is mkoctfile --mex), and copies each module's help file
+%   beside it so that "help NAME" works. Then add OUTDIR to the path:
+%
+%     addpath(build_mex())
+%
+%   OUTDIR defaults to build/matlab (MATLAB) or build/octave (Octave) below
+%   this file's folder. NAMES is a cell array of module names to build,
+%   default all three.
+%
+%   Every module is compiled as C++17 with exact floating-point arithmetic:
+%   -ffp-contract=off and -fno-fast-math for GCC and Clang (MinGW included),
+%   /fp:precise for Microsoft Visual C++; never -ffast-math, never
+%   -march=native. A source file named *_avx2.cpp is compiled on its own
+%   with -mavx2 -mno-fma (/arch:AVX2) added; the module chooses that code at run
+%   time only on processors that have AVX2.
+%
+%   The sources of a module are all .cpp files of its folder (see the table
+%   at the top of the code), so a file added to a module folder is built
+%   without changes here.
+
+  % The one table of modules: name, folder below the repository root, help file.
+  modules = {
+    'linsvm_fit',     'svm',         'linsvm_fit.m'
+    'scale_bilinear', 'image/scale', 'scale_bilinear.m'
+    'luma_u8',        'image/gray',  'luma_u8.m'
+  };
+
+  root = fileparts(mfilename('fullpath'));
+  in_octave = exist('OCTAVE_VERSION', 'builtin') ~= 0;
+  if nargin < 1 || isempty(outdir)
+    if in_octave
+      outdir = fullfile(root, 'build', 'octave');
+    else
+      outdir = fullfile(root, 'build', 'matlab');
+    end
+  end
+  if nargin < 2 || isempty(names)
+    names = modules(:, 1)';
+  end
+  if ischar(names)
+    names = {names};
+  end
+  unknown = setdiff(names, modules(:, 1)');
+  if ~isempty(unknown)
+    error('build_mex:unknownModule', 'unknown module: %s (known: %s)', ...
+          unknown{1}, strjoin(modules(:, 1)', ', '));
+  end
+
+  if ~exist(outdir, 'dir')
+    [ok, message] = mkdir(outdir);
+    if ~ok
+      error('build_mex:outdir', 'cannot create %s: %s', outdir, message);
+    end
+  end
+  objdir = tempname();
+  mkdir(objdir);
+  cleanup = onCleanup(@() remove_folder(objdir, in_octave));
+
+  flags = compiler_flags(in_octave);
+  for k = 1:size(modules, 1)
+    name = modules{k, 1};
+    if ~any(strcmp(names, name))
+      continue;
+    end
+    folder = fullfile(root, strrep(modules{k, 2}, '/', filesep));
+    [plain, avx2] = module_sources(folder);
+    if isempty(plain)
+      error('build_mex:noSources', 'no sources for %s in %s', name, folder);
+    end
+    fprintf('build_mex: %s from %d source file(s)\n', name, numel(plain) + numel(avx2));
+
+    objects = cell(1, numel(avx2));
+    for j = 1:numel(avx2)
+      objects{j} = compile_object(in_octave, flags, root, avx2{j}, objdir);
+    end
+    link_module(in_octave, flags, root, name, [plain, objects], outdir);
+
+    help_file = fullfile(folder, modules{k, 3});
+    if ~exist(help_file, 'file')
+      error('build_mex:noHelp', 'help file %s is missing', help_file);
+    end
+    copyfile(help_file, fullfile(outdir, modules{k, 3}));
+  end
+  fprintf('build_mex: modules are in %s\n', outdir);
+end
+
+function flags = compiler_flags(in_octave)
+% Extra compiler flags for every source (common) and for *_avx2.cpp (avx2).
+  flags.msvc = false;
+  if ~in_octave
+    config = mex.getCompilerConfigurations('C++', 'Selected');
+    if isempty(config)
+      error('build_mex:noCompiler', 'no C++ compiler selected: run "mex -setup C++" first');
+    end
+    flags.msvc = ~isempty(strfind(lower(config(1).ShortName), 'msvc'));
+  end
+  if flags.msvc
+    flags.common = '/std:c++17 /fp:precise';
+    flags.avx2 = '/arch:AVX2';
+  else
+    flags.common = '-std=c++17 -ffp-contract=off -fno-fast-math';
+    flags.avx2 = '-mavx2 -mno-fma';
+  end
+end
+
+function [plain, avx2] = module_sources(folder)
+% All .cpp files of a module folder; tests and benchmarks live elsewhere,
+% but files named like them are skipped all the same.
+  listing = dir(fullfile(folder, '*.cpp'));
+  plain = {};
+  avx2 = {};
+  for k = 1:numel(listing)
+    file = listing(k).name;
+    if ends_with(file, '_test.cpp') || ends_with(file, '_bench.cpp')
+      continue;
+    end
+    path = fullfile(folder, file);
+    if ends_with(file, '_avx2.cpp')
+      avx2{end + 1} = path; %#ok<AGROW>
+    else
+      plain{end + 1} = path; %#ok<AGROW>
+    end
+  end
+end
+
+function object = compile_object(in_octave, flags, root, source, objdir)
+  [~, base] = fileparts(source);
+  if in_octave
+    object = fullfile(objdir, [base '.o']);
+    args = [{'-c'}, split_flags([flags.common ' ' flags.avx2]), {['-I' root], source, '-o', object}];
+    mex(args{:});
+  else
+    if flags.msvc
+      variable = 'COMPFLAGS=$COMPFLAGS ';
+    else
+      variable = 'CXXFLAGS=$CXXFLAGS ';
+    end
+    mex('-c', '-outdir', objdir, ['-I' root], [variable flags.common ' ' flags.avx2], source);
+    found = dir(fullfile(objdir, [base '.o*']));
+    if isempty(found)
+      error('build_mex:noObject', 'mex -c did not leave an object file for %s', source);
+    end
+    object = fullfile(objdir, found(1).name);
+  end
+end
+
+function link_module(in_octave, flags, root, name, inputs, outdir)
+  if in_octave
+    args = [split_flags(flags.common), {['-I' root]}, inputs, {'-o', fullfile(outdir, [name '.mex'])}];
+    mex(args{:});
+  else
+    if flags.msvc
+      variable = 'COMPFLAGS=$COMPFLAGS ';
+    else
+      variable = 'CXXFLAGS=$CXXFLAGS ';
+    end
+    mex('-outdir', outdir, '-output', name, ['-I' root], [variable flags.common], inputs{:});
+  end
+end
+
+function remove_folder(folder, in_octave)
+  if in_octave
+    confirm_recursive_rmdir(false, 'local');
+  end
+  rmdir(folder, 's');
+end
+
+function parts = split_flags(text)
+  parts = regexp(strtrim(text), '\s+', 'split');
+end
+
+function result = ends_with(text, suffix)
+  result = numel(text) >= numel(suffix) && strcmp(text(end - numel(suffix) + 1:end), suffix);
+end

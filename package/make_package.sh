@@ -1,0 +1,48 @@
+#!/bin/sh
+# Assembles the Octave package tarball NAME-VERSION.tar.gz in OUTPUT_DIR from
+# package/ (DESCRIPTION, INDEX, COPYING, post_install.m, src/Makefile) and the
+# module sources, and prints its path. Building needs only mkoctfile, on the
+# user's machine, when pkg install runs src/Makefile.
+# Usage: package/make_package.sh OUTPUT_DIR
+set -eu
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+output_dir=${1:?usage: make_package.sh OUTPUT_DIR}
+mkdir -p "$output_dir"
+output_dir=$(cd "$output_dir" && pwd)
+
+field() {
+    value=$(sed -n "s/^$1: *//p" "$root/package/DESCRIPTION")
+    [ -n "$value" ] || { echo "make_package.sh: DESCRIPTION has no $1" >&2; exit 1; }
+    echo "$value"
+}
+name=$(field Name)
+version=$(field Version)
+
+stage=$(mktemp -d)
+trap 'rm -rf "$stage"' EXIT
+package_dir="$stage/$name-$version"
+mkdir -p "$package_dir/src"
+
+cp "$root/package/DESCRIPTION" "$root/package/INDEX" "$root/package/COPYING" \
+   "$root/package/post_install.m" "$package_dir/"
+cp "$root/package/src/Makefile" "$package_dir/src/"
+
+# Sources keep their folders (the includes name them from the root); help
+# files go to the top of src/, where pkg install takes .m files from.
+cd "$root"
+for folder in host common svm image; do
+    [ -d "$folder" ] || continue
+    find "$folder" -type f \( -name '*.h' -o -name '*.cpp' -o -name '*.m' \) \
+         ! -name '*_test.*' ! -name '*_bench.*' | sort | while read -r file; do
+        case "$file" in
+            *.m) cp "$file" "$package_dir/src/" ;;
+            *) mkdir -p "$package_dir/src/$(dirname "$file")"
+               cp "$file" "$package_dir/src/$file" ;;
+        esac
+    done
+done
+
+tarball="$output_dir/$name-$version.tar.gz"
+tar -czf "$tarball" -C "$stage" "$name-$version"
+echo "$tarball"

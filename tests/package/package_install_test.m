@@ -1,0 +1,71 @@
+% Builds the Octave package tarball from the working tree, installs it into a
+% temporary prefix with package lists of its own (the user's installed
+% packages are neither read nor changed), loads it, calls every function,
+% reads its help, then uninstalls it and checks that nothing is left.
+% Usage: octave-cli package_install_test.m REPOSITORY_ROOT [NAME ...]
+1;
+args = argv ();
+root = args{1};
+names = args(2:end);
+if (isempty (names))
+  names = {"linsvm_fit", "scale_bilinear", "luma_u8"};
+endif
+addpath (fileparts (mfilename ("fullpath")));
+
+work = tempname ();
+mkdir (work);
+confirm_recursive_rmdir (false);
+cleanup = onCleanup (@() rmdir (work, "s"));
+
+[status, output] = system (sprintf ("'%s/package/make_package.sh' '%s'", root, work));
+if (status != 0)
+  printf ("make_package.sh failed:\n%s", output);
+  exit (1);
+endif
+tarball = strtrim (output);
+printf ("package: %s\n", tarball);
+
+prefix = fullfile (work, "prefix");
+pkg ("local_list", fullfile (work, "octave_packages"));
+pkg ("global_list", fullfile (work, "octave_packages_global"));
+pkg ("prefix", prefix, prefix);
+pkg ("install", "-local", tarball);
+
+installed = pkg ("list");
+failed = 0;
+total = 1;
+if (numel (installed) != 1 || ! strcmp (installed{1}.name, "linsvm_image"))
+  printf ("  FAIL  pkg list shows exactly the package linsvm_image\n");
+  failed += 1;
+else
+  printf ("  ok    pkg list shows linsvm_image %s\n", installed{1}.version);
+endif
+
+pkg ("load", "linsvm_image");
+[module_failed, module_total] = check_installed_modules (prefix, names);
+failed += module_failed;
+total += module_total;
+
+pkg ("unload", "linsvm_image");
+pkg ("uninstall", "-local", "linsvm_image");
+leftovers = [glob(fullfile (prefix, "*")); glob(fullfile (prefix, "*", "*"))];
+remaining = pkg ("list");
+gone = cellfun (@(name) exist (name) == 0, names);
+% (no spaces before parentheses inside the cell literal: they would split elements)
+checks = {
+  "pkg list is empty after uninstall", isempty(remaining)
+  "no module is found after uninstall", all(gone)
+  "uninstall leaves no installed files", isempty(leftovers)
+};
+total += rows (checks);
+for k = 1:rows (checks)
+  if (checks{k, 2})
+    printf ("  ok    %s\n", checks{k, 1});
+  else
+    printf ("  FAIL  %s\n", checks{k, 1});
+    failed += 1;
+  endif
+endfor
+
+printf ("%d passed, %d failed\n", total - failed, failed);
+exit (double (failed > 0));
