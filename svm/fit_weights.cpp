@@ -3,11 +3,22 @@
 #include <cmath>
 #include <cstddef>
 
+#include "common/cpu_features.h"
 #include "common/truncation.h"
 #include "svm/sampler.h"
 
 void fit_weights(const double* X, const double* y, int32_t d, int32_t N, double lambda,
                  double biasmult, int32_t T, double* W)
+{
+    if (cpu_has_avx2()) {
+        fit_weights_avx2(X, y, d, N, lambda, biasmult, T, W);
+    } else {
+        fit_weights_sse2(X, y, d, N, lambda, biasmult, T, W);
+    }
+}
+
+void fit_weights_plain(const double* X, const double* y, int32_t d, int32_t N, double lambda,
+                       double biasmult, int32_t T, double* W)
 {
     const bool has_bias = biasmult > 0.0;
     const size_t features = d > 0 ? static_cast<size_t>(d) : 0;

@@ -10,5 +10,21 @@
 // Runs T steps (none when T <= 0), each drawing one example with
 // sampler_draw(N); the caller seeds the sampler before and stores it after.
 // N must be at least 1 whenever T >= 1.
+//
+// Runs the fastest variant the processor supports. The variants sum the two
+// inner sums in a different order from fit_weights_plain, so results agree
+// with it to a few units in the last place; draws and sampler state are equal.
 void fit_weights(const double* X, const double* y, int32_t d, int32_t N, double lambda,
                  double biasmult, int32_t T, double* W);
+
+// The same steps as plain loops, each sum accumulated in index order: the
+// reference that the fast variants are tested against.
+void fit_weights_plain(const double* X, const double* y, int32_t d, int32_t N, double lambda,
+                       double biasmult, int32_t T, double* W);
+
+// The vectorised variants, for tests and benchmarks: SSE2 (any x86-64) and
+// AVX2 (call only when cpu_has_avx2() is true).
+void fit_weights_sse2(const double* X, const double* y, int32_t d, int32_t N, double lambda,
+                      double biasmult, int32_t T, double* W);
+void fit_weights_avx2(const double* X, const double* y, int32_t d, int32_t N, double lambda,
+                      double biasmult, int32_t T, double* W);

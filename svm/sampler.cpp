@@ -6,6 +6,21 @@
 namespace {
 uint32_t stored_state = 0;
 uint32_t working_state = 0;
+
+inline uint32_t advance(uint32_t s)
+{
+    s ^= s << 17;
+    s ^= s >> 13;
+    s ^= s << 5;
+    return s;
+}
+
+inline int32_t index_from(uint32_t s, int32_t N)
+{
+    // 2.328306e-10 sits just below 2^-32, which keeps u strictly inside (0, 1).
+    const double u = static_cast<double>(static_cast<int32_t>(s)) * 2.328306e-10 + 0.5;
+    return static_cast<int32_t>(std::floor(u * static_cast<double>(N)));
+}
 }  // namespace
 
 void sampler_seed(uint32_t seed)
@@ -24,14 +39,18 @@ void sampler_seed_at(uint32_t seed, int64_t now_seconds)
 
 int32_t sampler_draw(int32_t N)
 {
+    working_state = advance(working_state);
+    return index_from(working_state, N);
+}
+
+void sampler_draw_many(int32_t N, int32_t count, int32_t* out)
+{
     uint32_t s = working_state;
-    s ^= s << 17;
-    s ^= s >> 13;
-    s ^= s << 5;
+    for (int32_t i = 0; i < count; ++i) {
+        s = advance(s);
+        out[i] = index_from(s, N);
+    }
     working_state = s;
-    // 2.328306e-10 sits just below 2^-32, which keeps u strictly inside (0, 1).
-    const double u = static_cast<double>(static_cast<int32_t>(s)) * 2.328306e-10 + 0.5;
-    return static_cast<int32_t>(std::floor(u * static_cast<double>(N)));
 }
 
 void sampler_store()

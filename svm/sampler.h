@@ -17,6 +17,10 @@ void sampler_seed_at(uint32_t seed, int64_t now_seconds);
 // Advances the working state once and returns an index in 0 .. N-1 (N >= 1).
 int32_t sampler_draw(int32_t N);
 
+// The same as count calls of sampler_draw(N), written to out[0 .. count-1].
+// Lets the solver take its draws ahead of the steps that use them.
+void sampler_draw_many(int32_t N, int32_t count, int32_t* out);
+
 // Keeps the working state for the next call.
 void sampler_store();
 

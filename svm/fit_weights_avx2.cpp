@@ -1,0 +1,33 @@
+// The solver on 4-lane AVX vectors. Built with -mavx2 and without FMA, so
+// products and sums round separately as in the plain loop.
+#include <immintrin.h>
+
+#include "svm/fit_weights.h"
+
+namespace {
+struct Isa {
+    using V = __m256d;
+    static constexpr size_t lanes = 4;
+    static V zero() { return _mm256_setzero_pd(); }
+    static V set1(double value) { return _mm256_set1_pd(value); }
+    static V load(const double* p) { return _mm256_loadu_pd(p); }
+    static void store(double* p, V v) { _mm256_storeu_pd(p, v); }
+    static V add(V a, V b) { return _mm256_add_pd(a, b); }
+    static V mul(V a, V b) { return _mm256_mul_pd(a, b); }
+    static double sum(V v)
+    {
+        const __m128d low = _mm256_castpd256_pd128(v);
+        const __m128d high = _mm256_extractf128_pd(v, 1);
+        return ((_mm_cvtsd_f64(low) + _mm_cvtsd_f64(_mm_unpackhi_pd(low, low))) + _mm_cvtsd_f64(high)) +
+               _mm_cvtsd_f64(_mm_unpackhi_pd(high, high));
+    }
+};
+}  // namespace
+
+#include "svm/fit_weights_vector.h"
+
+void fit_weights_avx2(const double* X, const double* y, int32_t d, int32_t N, double lambda,
+                      double biasmult, int32_t T, double* W)
+{
+    fit_weights_vector<Isa>(X, y, d, N, lambda, biasmult, T, W);
+}

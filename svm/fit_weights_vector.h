@@ -1,0 +1,234 @@
+// The solver's steps over vector registers, shared by the per-instruction-set
+// files (fit_weights_sse2.cpp, fit_weights_avx2.cpp). Each includes this
+// header once, after defining its Isa type:
+//
+//   struct Isa {
+//       using V = ...;                      // vector of `lanes` doubles
+//       static constexpr size_t lanes;
+//       static V zero(); static V set1(double);
+//       static V load(const double*); static void store(double*, V);
+//       static V add(V, V); static V mul(V, V);
+//       static double sum(V);               // lane 0 + lane 1 + ..., in lane order
+//   };
+//
+// Everything here has internal linkage, so the two copies, compiled with
+// different instruction sets, never meet at link time.
+#pragma once
+
+#include <xmmintrin.h>
+
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+
+#include "common/truncation.h"
+#include "svm/sampler.h"
+
+namespace {
+
+// How far ahead examples are prefetched: about this many bytes of examples in
+// flight, to cover memory latency for short examples as well as long ones.
+constexpr size_t prefetch_bytes = 16384;
+constexpr int32_t max_lookahead = 24;
+
+inline void prefetch(const void* address)
+{
+    _mm_prefetch(static_cast<const char*>(address), _MM_HINT_T0);
+}
+
+// Example indices drawn ahead of the steps that use them. The draws do not
+// depend on the weights, so taking them early changes nothing: over the call
+// exactly T are drawn, in the same order, leaving the same sampler state.
+class DrawAhead {
+public:
+    DrawAhead(int32_t N, int32_t T) : N_(N), undrawn_(T) {}
+
+    // The next step's example index; only called T times.
+    int32_t take()
+    {
+        if (size_ == 0) refill();
+        const int32_t j = ring_[head_];
+        head_ = (head_ + 1) % capacity;
+        --size_;
+        return j;
+    }
+
+    // The index `ahead` steps after the last one taken (1 = the next), or -1
+    // when the call has fewer steps left.
+    int32_t peek(int32_t ahead)
+    {
+        if (size_ < ahead) refill();
+        if (size_ < ahead) return -1;
+        return ring_[(head_ + static_cast<uint32_t>(ahead) - 1) % capacity];
+    }
+
+private:
+    static constexpr uint32_t capacity = 64;
+    static constexpr int32_t chunk = 32;
+
+    void refill()
+    {
+        if (undrawn_ == 0 || size_ > static_cast<int32_t>(capacity) - chunk) return;
+        const int32_t count = undrawn_ < chunk ? undrawn_ : chunk;
+        int32_t batch[chunk];
+        sampler_draw_many(N_, count, batch);
+        for (int32_t i = 0; i < count; ++i) ring_[(head_ + static_cast<uint32_t>(size_ + i)) % capacity] = batch[i];
+        size_ += count;
+        undrawn_ -= count;
+    }
+
+    int32_t N_;
+    int32_t undrawn_;
+    int32_t ring_[capacity] = {};
+    uint32_t head_ = 0;
+    int32_t size_ = 0;
+};
+
+// Four independent accumulators keep several additions in flight; the lanes
+// are combined once at the end, and the elements past the last full vector are
+// added one by one in index order. For d below the vector width that is the
+// plain loop's order exactly.
+template <class Isa>
+double dot_pass(const double* w, const double* x, size_t n, const double* ahead)
+{
+    using V = typename Isa::V;
+    constexpr size_t L = Isa::lanes;
+    V s0 = Isa::zero(), s1 = Isa::zero(), s2 = Isa::zero(), s3 = Isa::zero();
+    size_t k = 0;
+    for (; k + 4 * L <= n; k += 4 * L) {
+        for (size_t b = 0; b < 4 * L; b += 8) prefetch(ahead + k + b);
+        s0 = Isa::add(s0, Isa::mul(Isa::load(w + k), Isa::load(x + k)));
+        s1 = Isa::add(s1, Isa::mul(Isa::load(w + k + L), Isa::load(x + k + L)));
+        s2 = Isa::add(s2, Isa::mul(Isa::load(w + k + 2 * L), Isa::load(x + k + 2 * L)));
+        s3 = Isa::add(s3, Isa::mul(Isa::load(w + k + 3 * L), Isa::load(x + k + 3 * L)));
+    }
+    for (; k + L <= n; k += L) s0 = Isa::add(s0, Isa::mul(Isa::load(w + k), Isa::load(x + k)));
+    double s = Isa::sum(Isa::add(Isa::add(s0, s1), Isa::add(s2, s3)));
+    for (; k < n; ++k) s += w[k] * x[k];
+    return s;
+}
+
+// One update step, w = w * a_dec + x * c, with q the sum of the squares of the
+// new w. When next is not null the same pass also returns the dot product of
+// the new w with next, the following step's example: every step then costs one
+// pass over w.
+template <class Isa, bool with_next>
+double update_pass(double* w, const double* x, const double* next, size_t n, const double* ahead, double a_dec,
+                   double c, double* q_out)
+{
+    using V = typename Isa::V;
+    constexpr size_t L = Isa::lanes;
+    const V va = Isa::set1(a_dec);
+    const V vc = Isa::set1(c);
+    V q0 = Isa::zero(), q1 = Isa::zero();
+    V s0 = Isa::zero(), s1 = Isa::zero();
+    size_t k = 0;
+    for (; k + 2 * L <= n; k += 2 * L) {
+        for (size_t b = 0; b < 2 * L; b += 8) prefetch(ahead + k + b);
+        const V w0 = Isa::add(Isa::mul(Isa::load(w + k), va), Isa::mul(Isa::load(x + k), vc));
+        const V w1 = Isa::add(Isa::mul(Isa::load(w + k + L), va), Isa::mul(Isa::load(x + k + L), vc));
+        Isa::store(w + k, w0);
+        Isa::store(w + k + L, w1);
+        q0 = Isa::add(q0, Isa::mul(w0, w0));
+        q1 = Isa::add(q1, Isa::mul(w1, w1));
+        if (with_next) {
+            s0 = Isa::add(s0, Isa::mul(w0, Isa::load(next + k)));
+            s1 = Isa::add(s1, Isa::mul(w1, Isa::load(next + k + L)));
+        }
+    }
+    for (; k + L <= n; k += L) {
+        const V w0 = Isa::add(Isa::mul(Isa::load(w + k), va), Isa::mul(Isa::load(x + k), vc));
+        Isa::store(w + k, w0);
+        q0 = Isa::add(q0, Isa::mul(w0, w0));
+        if (with_next) s0 = Isa::add(s0, Isa::mul(w0, Isa::load(next + k)));
+    }
+    double q = Isa::sum(Isa::add(q0, q1));
+    double s = Isa::sum(Isa::add(s0, s1));
+    for (; k < n; ++k) {
+        const double wk = w[k] * a_dec + x[k] * c;
+        w[k] = wk;
+        q += wk * wk;
+        if (with_next) s += wk * next[k];
+    }
+    *q_out = q;
+    return s;
+}
+
+// Same steps, draws and result as fit_weights_plain, with the two inner sums
+// reordered (see dot_pass).
+template <class Isa>
+void fit_weights_vector(const double* X, const double* y, int32_t d, int32_t N, double lambda, double biasmult,
+                        int32_t T, double* W)
+{
+    const bool has_bias = biasmult > 0.0;
+    const size_t features = d > 0 ? static_cast<size_t>(d) : 0;
+    const double sqrt_lambda = std::sqrt(lambda);
+    const double eps = 2.220446049250313e-16;
+
+    double a = 1.0;
+
+    if (T >= 1) {
+        const size_t example_bytes = features * sizeof(double);
+        int32_t lookahead = max_lookahead;
+        if (example_bytes > 0 && prefetch_bytes / example_bytes < static_cast<size_t>(max_lookahead)) {
+            lookahead = static_cast<int32_t>(prefetch_bytes / example_bytes);
+            if (lookahead < 1) lookahead = 1;
+        }
+        auto example = [&](int32_t j) { return X + static_cast<size_t>(j) * features; };
+
+        DrawAhead draws(N, T);
+        int32_t j = draws.take();
+        const double* x = example(j);
+        // The example lookahead steps after the current pass's last one; the
+        // current example when the call ends sooner.
+        auto ahead_of = [&](const double* fallback) {
+            const int32_t ja = draws.peek(lookahead);
+            if (ja < 0) return fallback;
+            prefetch(y + ja);
+            return example(ja);
+        };
+        double s = dot_pass<Isa>(W, x, features, ahead_of(x));
+
+        for (int32_t t = 1;; ++t) {
+            if (has_bias) s += biasmult * W[features];
+            const double label = static_cast<double>(truncate_to_int32(y[j]));
+            const double m = (s * a) * label;
+            const double eta = 1.0 / (static_cast<double>(t) * lambda);
+            const double a_dec = a * (1.0 - lambda * eta);
+
+            const bool last = t == T;
+            const int32_t j_next = last ? j : draws.take();
+            const double* x_next = example(j_next);
+            double s_next = 0.0;
+
+            if (m < 1.0) {
+                const double c = eta * label;
+                double q = 0.0;
+                if (last) {
+                    update_pass<Isa, false>(W, x, nullptr, features, x, a_dec, c, &q);
+                } else {
+                    s_next = update_pass<Isa, true>(W, x, x_next, features, ahead_of(x_next), a_dec, c, &q);
+                }
+                if (has_bias) {
+                    const double wb = W[features] * a_dec + c * biasmult;
+                    W[features] = wb;
+                    q += wb * wb;
+                }
+                a = 1.0 / (std::sqrt(q + eps) * sqrt_lambda);
+                if (!(a <= 1.0)) a = 1.0;
+            } else {
+                a = a_dec;
+                if (!last) s_next = dot_pass<Isa>(W, x_next, features, ahead_of(x_next));
+            }
+            if (last) break;
+            s = s_next;
+            x = x_next;
+            j = j_next;
+        }
+    }
+
+    const size_t length = features + (has_bias ? 1 : 0);
+    for (size_t k = 0; k < length; ++k) W[k] *= a;
+}
+
+}  // namespace

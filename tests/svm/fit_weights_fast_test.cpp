@@ -1,0 +1,170 @@
+// The vectorised solvers against the plain loop: same draws, same stored
+// sampler state, weights equal to a few units in the last place.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <random>
+#include <vector>
+
+#include "common/cpu_features.h"
+#include "svm/fit_weights.h"
+#include "svm/sampler.h"
+
+namespace {
+
+using Solver = void (*)(const double*, const double*, int32_t, int32_t, double, double, int32_t, double*);
+
+struct Trained {
+    std::vector<double> W;
+    uint32_t stored_state;
+};
+
+struct Problem {
+    std::vector<double> X;
+    std::vector<double> y;
+    int32_t d;
+    int32_t N;
+};
+
+Problem random_problem(int32_t d, int32_t N, uint32_t seed)
+{
+    std::mt19937 generator(seed);
+    std::normal_distribution<double> normal(0.0, 1.0);
+    Problem p{std::vector<double>(static_cast<size_t>(d) * N), std::vector<double>(static_cast<size_t>(N)), d, N};
+    for (int32_t j = 0; j < N; ++j) {
+        // Two overlapping classes, so that many steps violate the margin and many do not.
+        const double label = (generator() & 1) ? 1.0 : -1.0;
+        p.y[static_cast<size_t>(j)] = label;
+        for (int32_t k = 0; k < d; ++k) {
+            p.X[static_cast<size_t>(k) + static_cast<size_t>(j) * d] = normal(generator) + 0.3 * label;
+        }
+    }
+    return p;
+}
+
+Trained train(Solver solver, const Problem& p, double lambda, double biasmult, int32_t T, uint32_t seed)
+{
+    Trained run{std::vector<double>(static_cast<size_t>(p.d) + (biasmult > 0 ? 1 : 0), 0.0), 0};
+    sampler_seed(seed);
+    solver(p.X.data(), p.y.data(), p.d, p.N, lambda, biasmult, T, run.W.data());
+    sampler_store();
+    run.stored_state = sampler_stored_state();
+    return run;
+}
+
+std::vector<std::pair<const char*, Solver>> fast_solvers()
+{
+    std::vector<std::pair<const char*, Solver>> solvers{{"dispatch", fit_weights}, {"sse2", fit_weights_sse2}};
+    if (cpu_has_avx2()) solvers.emplace_back("avx2", fit_weights_avx2);
+    return solvers;
+}
+
+// Differences are judged against the size of the whole vector: a weight near
+// zero is the sum of terms of the vector's size, and so are its rounding errors.
+void expect_close(const Trained& fast, const Trained& plain, const char* name)
+{
+    ASSERT_EQ(fast.W.size(), plain.W.size()) << name;
+    EXPECT_EQ(fast.stored_state, plain.stored_state) << name;
+    double norm = 0.0;
+    for (double w : plain.W) norm = std::fmax(norm, std::fabs(w));
+    const double tolerance = 8.0 * norm * 2.220446049250313e-16;
+    for (size_t k = 0; k < plain.W.size(); ++k) {
+        EXPECT_NEAR(fast.W[k], plain.W[k], tolerance) << name << " at " << k;
+    }
+}
+
+}  // namespace
+
+TEST(SamplerDrawMany, EqualsRepeatedSingleDraws)
+{
+    for (int32_t N : {1, 7, 1000, 2147483647}) {
+        sampler_seed(99);
+        std::vector<int32_t> single(77);
+        for (int32_t& j : single) j = sampler_draw(N);
+        sampler_store();
+        const uint32_t after_single = sampler_stored_state();
+
+        sampler_seed(99);
+        std::vector<int32_t> many(77);
+        sampler_draw_many(N, 30, many.data());
+        sampler_draw_many(N, 0, many.data() + 30);
+        sampler_draw_many(N, 47, many.data() + 30);
+        sampler_store();
+        EXPECT_EQ(many, single);
+        EXPECT_EQ(sampler_stored_state(), after_single);
+    }
+}
+
+TEST(FitWeightsFast, WorkedExamplesToTheLastBit)
+{
+    const Problem ten_ones{{1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, std::vector<double>(10, 1.0), 1, 10};
+    const Problem two{{1, 0, 0, 1}, {1, -1}, 2, 2};
+    for (const auto& [name, solver] : fast_solvers()) {
+        const Trained a = train(solver, ten_ones, 0.01, 1.0, 10, 1);
+        EXPECT_EQ(a.W, (std::vector<double>{0.9863939238321435, 0.16439898730535726})) << name;
+        EXPECT_EQ(a.stored_state, 3865031728u) << name;
+        EXPECT_EQ(train(solver, two, 0.1, 1.0, 4, 7).W,
+                  (std::vector<double>{1.2298768828510729, -0.2750088314010544, 0.9548680514500184}))
+            << name;
+    }
+}
+
+TEST(FitWeightsFast, MatchesThePlainLoopOverSizesAndStepCounts)
+{
+    uint32_t seed = 1;
+    for (int32_t d : {0, 1, 2, 3, 4, 5, 7, 8, 9, 15, 16, 17, 31, 33, 64, 100, 129, 1024}) {
+        for (int32_t N : {1, 3, 50}) {
+            const Problem p = random_problem(d, N, seed);
+            for (int32_t T : {0, 1, 2, 3, 37, 1000}) {
+                for (double biasmult : {1.0, 0.0, 2.5}) {
+                    const double lambda = 0.01 * (1 + seed % 5);
+                    const Trained plain = train(fit_weights_plain, p, lambda, biasmult, T, seed);
+                    for (const auto& [name, solver] : fast_solvers()) {
+                        SCOPED_TRACE(testing::Message() << "d=" << d << " N=" << N << " T=" << T
+                                                        << " biasmult=" << biasmult);
+                        expect_close(train(solver, p, lambda, biasmult, T, seed), plain, name);
+                    }
+                    ++seed;
+                }
+            }
+        }
+    }
+}
+
+TEST(FitWeightsFast, LongRunsOnLargeExamples)
+{
+    // Many steps, lookahead past the draw batches, and lengths around the vector blocks.
+    for (int32_t d : {128, 1000, 1031}) {
+        const Problem p = random_problem(d, 400, static_cast<uint32_t>(d));
+        const Trained plain = train(fit_weights_plain, p, 0.001, 1.0, 5000, 4242);
+        for (const auto& [name, solver] : fast_solvers()) {
+            SCOPED_TRACE(testing::Message() << "d=" << d);
+            expect_close(train(solver, p, 0.001, 1.0, 5000, 4242), plain, name);
+        }
+    }
+}
+
+TEST(FitWeightsFast, NonFiniteDataGiveTheSameNaNsAndInfinities)
+{
+    Problem p = random_problem(20, 5, 3);
+    p.X[7] = std::nan("");
+    p.X[20 * 3 + 2] = std::numeric_limits<double>::infinity();
+    p.y[4] = 0.5;
+    const Trained plain = train(fit_weights_plain, p, 0.05, 1.0, 200, 8);
+    for (const auto& [name, solver] : fast_solvers()) {
+        const Trained fast = train(solver, p, 0.05, 1.0, 200, 8);
+        EXPECT_EQ(fast.stored_state, plain.stored_state) << name;
+        for (size_t k = 0; k < plain.W.size(); ++k) {
+            EXPECT_EQ(std::isnan(fast.W[k]), std::isnan(plain.W[k])) << name << " at " << k;
+            if (!std::isnan(plain.W[k])) {
+                EXPECT_NEAR(fast.W[k], plain.W[k], 1e-12) << name << " at " << k;
+            }
+        }
+    }
+    // lambda = 0: every path ends all NaN.
+    for (const auto& [name, solver] : fast_solvers()) {
+        for (double w : train(solver, p, 0.0, 1.0, 5, 1).W) EXPECT_TRUE(std::isnan(w)) << name;
+    }
+}
