@@ -1,0 +1,32 @@
+% LUMA_U8  Convert an 8-bit colour image to an 8-bit gray image.
+%
+%   G = luma_u8(RGB)
+%
+%   RGB is an Ny x Nx x 3 uint8 array of red, green and blue planes. G is a
+%   new Ny x Nx uint8 matrix; with red, green and blue the values of a pixel
+%   in the three planes, its gray value is
+%
+%     fix((red * 0.298936021293776 + green * 0.587043074451121)
+%         + blue * 0.114020904255103)
+%
+%   computed in double precision in this order and truncated toward zero
+%   (not rounded). White gives 255 and black 0; pure red, green and blue
+%   give 76, 149 and 29. The truncation makes six neutral grays come out
+%   one lower: R = G = B = k gives k - 1 for k = 63, 85, 126, 170, 239 and
+%   252.
+%
+%   An array of more than three dimensions whose third dimension is 3 is
+%   accepted: only its first red, green and blue planes (RGB(:, :, 1:3, 1))
+%   are read, and G is Ny x Nx.
+%
+%   Errors (identifier: message):
+%     luma_u8:invalidImage  rgb must be (Ny x Nx x 3) in UINT8 format
+%         RGB missing, empty, not uint8, complex or sparse, with fewer than
+%         three dimensions, or with a third dimension other than 3.
+%
+%   Example:
+%     RGB = uint8(cat(3, [255 0; 10 255], [0 255; 20 255], [0 0; 30 255]));
+%     G = luma_u8(RGB)
+%     % G = [76 149; 18 255]
+%
+%   See also SCALE_BILINEAR, LINSVM_FIT.

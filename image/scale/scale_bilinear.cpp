@@ -1,0 +1,37 @@
+// Y = scale_bilinear(X, [ny nx]): the host entry of the bilinear scaler.
+
+#include <cstdint>
+
+#include "common/truncation.h"
+#include "host/mex_host.h"
+#include "image/scale/bilinear_resample.h"
+
+namespace {
+
+const char* const image_message = "X must be (Ny x Nx) in UINT8 format";
+const char* const size_message = "size must be [ny nx] with ny, nx >= 0 in double format";
+
+}  // namespace
+
+void mexFunction(int /*nlhs*/, mxArray* plhs[], int nrhs, const mxArray* prhs[])
+{
+    if (nrhs < 1 || host::is_empty(prhs[0]) || !host::is_real_dense_uint8(prhs[0])) {
+        host::fail("scale_bilinear:invalidImage", image_message);
+    }
+    const mxArray* X = prhs[0];
+    const int64_t Ny = host::rows(X);
+    const int64_t Nx = host::columns(X);  // further dimensions count as columns
+
+    if (nrhs < 2 || !host::is_real_dense_double(prhs[1]) || host::element_count(prhs[1]) < 2) {
+        host::fail("scale_bilinear:invalidSize", size_message);
+    }
+    // Elements after the second are ignored. NaN, infinities and values out
+    // of 32-bit range truncate to INT32_MIN and so fail with the negatives.
+    const double* size = host::double_data(prhs[1]);
+    const int32_t ny = truncate_to_int32(size[0]);
+    const int32_t nx = truncate_to_int32(size[1]);
+    if (ny < 0 || nx < 0) host::fail("scale_bilinear:invalidSize", size_message);
+
+    plhs[0] = host::create_uint8_matrix(ny, nx);
+    bilinear_resample(host::uint8_data(X), Ny, Nx, host::uint8_data(plhs[0]), ny, nx);
+}
