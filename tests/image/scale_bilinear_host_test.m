@@ -1,0 +1,101 @@
+% Host tests of scale_bilinear: run by tests/host/run_octave_test.m with the
+% built modules on the path.
+
+%!function expect_error (call, id, text)
+%!  raised = false;
+%!  try
+%!    call ();
+%!  catch err
+%!    raised = true;
+%!    assert (err.identifier, id);
+%!    % Octave puts the function name in front; nothing may follow the text.
+%!    assert (endsWith (err.message, text), sprintf ("unexpected message '%s'", err.message));
+%!  end_try_catch
+%!  assert (raised, "no error raised");
+%!endfunction
+
+%!shared X, image_text, size_text
+%! X = uint8 ([0 50; 100 150]);
+%! image_text = "X must be (Ny x Nx) in UINT8 format";
+%! size_text = "size must be [ny nx] with ny, nx >= 0 in double format";
+
+## Worked examples, to the pixel
+%!assert (scale_bilinear (X, [3 3]), uint8 ([0 24 49; 49 74 99; 99 124 149]))
+%!assert (scale_bilinear (X, [1 4]), uint8 ([0 16 33 49]))
+%!assert (scale_bilinear (X, [4 1]), uint8 ([0; 33; 66; 99]))
+%!assert (scale_bilinear (uint8 ([0 0; 10 10; 20 20]), [3 2]), uint8 ([0 0; 9 9; 19 19]))
+%!assert (scale_bilinear (uint8 ([30 30; 20 20; 10 10]), [3 2]), uint8 ([30 30; 20 20; 10 10]))
+%!assert (scale_bilinear (uint8 ([0 30; 0 20; 0 10]), [3 2]), uint8 ([0 29; 0 19; 0 9]))
+%!assert (scale_bilinear (repmat (uint8 (200), 4, 5), [4 5]), repmat (uint8 (200), 4, 5))
+%!test
+%! ## Loses one level only if multiply and add are not fused.
+%! assert (scale_bilinear (repmat (uint8 (100), 2, 2), [7 1]), uint8 ([100 100 99 100 100 100 100]'));
+%! assert (scale_bilinear (repmat (uint8 (100), 2, 2), [1 7]), uint8 ([100 100 99 100 100 100 100]));
+
+## Result class and shape; the size argument
+%!test
+%! Y = scale_bilinear (X, [5 7]);
+%! assert (class (Y), "uint8");
+%! assert (size (Y), [5 7]);
+%! assert (isreal (Y) && ! issparse (Y));
+%!assert (size (scale_bilinear (X, [10.9 20.2])), [10 20])
+%!assert (size (scale_bilinear (X, [10 20 3])), [10 20])
+%!assert (size (scale_bilinear (X, [10; 20])), [10 20])
+%!assert (size (scale_bilinear (X, [-0.9 2])), [0 2])
+%!test
+%! for shape = {[0 3], [4 0], [0 0]}
+%!   Y = scale_bilinear (X, shape{1});
+%!   assert (class (Y), "uint8");
+%!   assert (size (Y), shape{1});
+%! endfor
+
+## Images of other shapes
+%!test
+%! ## Dimensions after the first count as columns: 2 x 2 x 2 is 2 x 4.
+%! A = uint8 (reshape (10:10:80, 2, 2, 2));
+%! assert (scale_bilinear (A, [3 5]), scale_bilinear (reshape (A, 2, 4), [3 5]));
+%!assert (scale_bilinear (uint8 ([10 20 30]), [3 5]), repmat (uint8 ([10 14 19 24 29]), 3, 1))
+%!assert (scale_bilinear (uint8 ([10; 20; 30]), [5 3]), repmat (uint8 ([10; 14; 19; 24; 29]), 1, 3))
+%!assert (scale_bilinear (uint8 (77), [3 4]), repmat (uint8 (77), 3, 4))
+%!test
+%! ## The last of 100000 positions passes row 9: it still reads row 9 only.
+%! Y = scale_bilinear (uint8 ((0:9)' * 25), [100000 1]);
+%! assert (Y([1 end]), uint8 ([0; 225]));
+%! assert (all (diff (double (Y)) >= 0));
+%!test
+%! A = uint8 (magic (6));
+%! copy = A;
+%! scale_bilinear (A, [9 4]);
+%! assert (A, copy);
+
+## Errors: the image comes first
+%!test
+%! expect_error (@() scale_bilinear (), "scale_bilinear:invalidImage", image_text);
+%! expect_error (@() scale_bilinear (uint8 ([])), "scale_bilinear:invalidImage", image_text);
+%! expect_error (@() scale_bilinear (zeros (0, 3, "uint8"), [2 2]), "scale_bilinear:invalidImage", image_text);
+%! expect_error (@() scale_bilinear (double (X), [2 2]), "scale_bilinear:invalidImage", image_text);
+%! expect_error (@() scale_bilinear (int8 (X), [2 2]), "scale_bilinear:invalidImage", image_text);
+%! expect_error (@() scale_bilinear (uint16 (X), [2 2]), "scale_bilinear:invalidImage", image_text);
+%! expect_error (@() scale_bilinear (X > 0, [2 2]), "scale_bilinear:invalidImage", image_text);
+%! expect_error (@() scale_bilinear ("ab", [2 2]), "scale_bilinear:invalidImage", image_text);
+%! expect_error (@() scale_bilinear ({X}, [2 2]), "scale_bilinear:invalidImage", image_text);
+%! expect_error (@() scale_bilinear (double (X), -1), "scale_bilinear:invalidImage", image_text);
+%!error id=scale_bilinear:invalidImage scale_bilinear (single (X), [2 2])
+
+## Errors: the size argument
+%!test
+%! for bad = {[], zeros(0, 2), 3, single([3 3]), int32([3 3]), uint8([3 3]), [3 3] > 0, "33", {3, 3}, ...
+%!         sparse([3 3]), complex([3 3], [0 0]), [-1 3], [3 -1], [-1.5 2], [NaN 3], [3 NaN], ...
+%!         [Inf 3], [3 -Inf], [2^31 3], [3 -2^31 - 1], [1e300 3]}
+%!   expect_error (@() scale_bilinear (X, bad{1}), "scale_bilinear:invalidSize", size_text);
+%! endfor
+%! expect_error (@() scale_bilinear (X), "scale_bilinear:invalidSize", size_text);
+%!error id=scale_bilinear:invalidSize scale_bilinear (X, [4 -4])
+
+## Help
+%!test
+%! [text, format] = get_help_text ("scale_bilinear");
+%! assert (format, "plain text");
+%! assert (! isempty (strfind (text, "Y = scale_bilinear(X, [ny nx])")));
+%! assert (! isempty (strfind (text, ["scale_bilinear:invalidImage  " image_text])));
+%! assert (! isempty (strfind (text, ["scale_bilinear:invalidSize   " size_text])));
