@@ -8,11 +8,16 @@ BASE_PACKAGES := octave liboctave-dev cmake make g++ libgtest-dev
 # The demo compares with LIBLINEAR's command-line tools and trains on the
 # heart_scale sample that they ship.
 DEMO_PACKAGES := liblinear-tools
+# make bench: Google Benchmark, the peers compared with, and Octave's imresize.
+BENCH_PACKAGES := libbenchmark-dev libopencv-imgproc-dev liblinear-dev octave-image
+BENCH_BUILD_DIR ?= $(BUILD_DIR)-bench
+# Passed to bench_kernels, for instance BENCH_ARGS=--quick.
+BENCH_ARGS ?=
 # make demo IMAGE=photo.jpg runs the image part on that file instead of
 # Octave's bundled octave-sombrero.png.
 IMAGE ?=
 
-.PHONY: setup build test demo package clean
+.PHONY: setup build test demo bench package clean
 
 setup:
 	@tools/ensure_packages.sh $(BASE_PACKAGES)
@@ -28,9 +33,17 @@ demo: build
 	@tools/ensure_packages.sh $(DEMO_PACKAGES)
 	$(OCTAVE) demo/demo.m $(BUILD_DIR)/mex $(BUILD_DIR)/demo $(if $(IMAGE),"$(IMAGE)")
 
+# One table of ratios, each measured in the same run on one thread.
+bench: setup
+	@tools/ensure_packages.sh $(BENCH_PACKAGES)
+	cmake -S . -B $(BENCH_BUILD_DIR) -DCMAKE_BUILD_TYPE=Release -DBUILD_BENCHMARKS=ON -DBUILD_TESTING=OFF
+	cmake --build $(BENCH_BUILD_DIR) -j $(JOBS)
+	@$(BENCH_BUILD_DIR)/bench/bench_kernels $(BENCH_ARGS)
+	@$(OCTAVE) bench/octave_vs_builtin.m $(BENCH_BUILD_DIR)/mex
+
 # The Octave package NAME-VERSION.tar.gz (pkg install builds it with mkoctfile).
 package:
 	package/make_package.sh $(BUILD_DIR)
 
 clean:
-	rm -rf $(BUILD_DIR)
+	rm -rf $(BUILD_DIR) $(BENCH_BUILD_DIR)
