@@ -20,7 +20,8 @@ function outdir = build_mex(outdir, names)
 %   Every module is compiled as C++17 with exact floating-point arithmetic:
 %   -ffp-contract=off and -fno-fast-math for GCC and Clang (MinGW included),
 %   /fp:precise for Microsoft Visual C++; never -ffast-math, never
-%   -march=native. A source file named *_avx2.cpp is compiled on its own
+%   -march=native. GCC also gets -fno-gnu-unique, so that the host can
+%   unload a module ("clear NAME"). A source file named *_avx2.cpp is compiled on its own
 %   with -mavx2 -mno-fma (/arch:AVX2) added; the module chooses that code at run
 %   time only on processors that have AVX2.
 %
@@ -110,7 +111,25 @@ function flags = compiler_flags(in_octave)
   else
     flags.common = '-std=c++17 -ffp-contract=off -fno-fast-math';
     flags.avx2 = '-mavx2 -mno-fma';
+    % GCC binds some statics as unique symbols, which pins a module in
+    % memory: the host could not unload it, and "clear linsvm_fit" could not
+    % reset the sampler. Clang rejects the flag.
+    if is_gcc(in_octave)
+      flags.common = [flags.common ' -fno-gnu-unique'];
+    end
   end
+end
+
+function result = is_gcc(in_octave)
+  if in_octave
+    compiler = strtrim(mkoctfile('-p', 'CXX'));
+  else
+    config = mex.getCompilerConfigurations('C++', 'Selected');
+    compiler = config(1).Details.CompilerExecutable;
+  end
+  [status, output] = system(['"' compiler '" --version']);
+  result = status == 0 && ~isempty(strfind(output, 'Free Software Foundation')) ...
+           && isempty(strfind(lower(output), 'clang'));
 end
 
 function [plain, avx2] = module_sources(folder)
