@@ -15,6 +15,9 @@ function(add_mex_module name)
   set(documentation)
   if(ARG_HELP)
     set(documentation DOCUMENTATION ${CMAKE_CURRENT_SOURCE_DIR}/${ARG_HELP})
+    # matlab_add_mex lists the help file among the target's sources, where
+    # CMake would take a .m file for Objective-C and try to compile it.
+    set_source_files_properties(${CMAKE_CURRENT_SOURCE_DIR}/${ARG_HELP} PROPERTIES HEADER_FILE_ONLY TRUE)
   endif()
   matlab_add_mex(NAME ${name} MODULE
                  SRC ${ARG_SOURCES}
