@@ -2,6 +2,8 @@
 
 #include <cstddef>
 
+#include "common/cpu_features.h"
+
 namespace {
 
 // They sum to exactly 1.0 in double, so white stays 255.
@@ -12,6 +14,15 @@ const double blue_weight = 0.114020904255103;
 }  // namespace
 
 void weighted_luma(const uint8_t* rgb, int64_t P, uint8_t* gray)
+{
+    if (cpu_has_avx2()) {
+        weighted_luma_avx2(rgb, P, gray);
+    } else {
+        weighted_luma_plain(rgb, P, gray);
+    }
+}
+
+void weighted_luma_plain(const uint8_t* rgb, int64_t P, uint8_t* gray)
 {
     if (P <= 0) return;
 

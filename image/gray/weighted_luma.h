@@ -9,3 +9,11 @@
 // in double, truncated toward zero. Only the first 3P bytes of rgb are read.
 // Nothing is read or written when P <= 0.
 void weighted_luma(const uint8_t* rgb, int64_t P, uint8_t* gray);
+
+// The same pixel by pixel in double, as written above: the reference that the
+// faster variants equal bit for bit.
+void weighted_luma_plain(const uint8_t* rgb, int64_t P, uint8_t* gray);
+
+// The AVX2 variant (call only when cpu_has_avx2() is true); weighted_luma
+// picks it at run time.
+void weighted_luma_avx2(const uint8_t* rgb, int64_t P, uint8_t* gray);
