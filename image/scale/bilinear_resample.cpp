@@ -3,7 +3,18 @@
 #include <algorithm>
 #include <cstddef>
 
+#include "common/cpu_features.h"
+
 void bilinear_resample(const uint8_t* X, int64_t Ny, int64_t Nx, uint8_t* Y, int64_t ny, int64_t nx)
+{
+    if (cpu_has_avx2()) {
+        bilinear_resample_avx2(X, Ny, Nx, Y, ny, nx);
+    } else {
+        bilinear_resample_plain(X, Ny, Nx, Y, ny, nx);
+    }
+}
+
+void bilinear_resample_plain(const uint8_t* X, int64_t Ny, int64_t Nx, uint8_t* Y, int64_t ny, int64_t nx)
 {
     if (ny <= 0 || nx <= 0) return;
 

@@ -18,3 +18,11 @@
 // row or one column) or where a very long output's summed position reaches
 // the last row or column.
 void bilinear_resample(const uint8_t* X, int64_t Ny, int64_t Nx, uint8_t* Y, int64_t ny, int64_t nx);
+
+// The same, output sample by output sample as described above: the reference
+// that the faster variants equal bit for bit.
+void bilinear_resample_plain(const uint8_t* X, int64_t Ny, int64_t Nx, uint8_t* Y, int64_t ny, int64_t nx);
+
+// The AVX2 variant (call only when cpu_has_avx2() is true); bilinear_resample
+// picks it at run time.
+void bilinear_resample_avx2(const uint8_t* X, int64_t Ny, int64_t Nx, uint8_t* Y, int64_t ny, int64_t nx);

@@ -1,0 +1,71 @@
+// The fast scaler against the plain one: bit-identical over random sizes and
+// scale factors, one-row and one-column images, and very long outputs.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <random>
+#include <vector>
+
+#include "common/cpu_features.h"
+#include "image/scale/bilinear_resample.h"
+
+namespace {
+
+using Resample = void (*)(const uint8_t*, int64_t, int64_t, uint8_t*, int64_t, int64_t);
+
+std::vector<std::pair<const char*, Resample>> fast_paths()
+{
+    std::vector<std::pair<const char*, Resample>> paths{{"dispatch", bilinear_resample}};
+    if (cpu_has_avx2()) paths.emplace_back("avx2", bilinear_resample_avx2);
+    return paths;
+}
+
+// Compares every path with the plain one on one random image; the output is
+// fenced by a byte on each side that nothing may write.
+void expect_same(int64_t Ny, int64_t Nx, int64_t ny, int64_t nx, uint32_t seed)
+{
+    std::mt19937 generator(seed);
+    std::vector<uint8_t> X(static_cast<size_t>(Ny * Nx));
+    for (uint8_t& b : X) b = static_cast<uint8_t>(generator() >> 24);
+    const size_t out = static_cast<size_t>(ny > 0 && nx > 0 ? ny * nx : 0);
+    std::vector<uint8_t> plain(out + 2, 0x5A);
+    bilinear_resample_plain(X.data(), Ny, Nx, plain.data() + 1, ny, nx);
+    for (const auto& [name, resample] : fast_paths()) {
+        std::vector<uint8_t> fast(out + 2, 0x5A);
+        resample(X.data(), Ny, Nx, fast.data() + 1, ny, nx);
+        EXPECT_EQ(fast, plain) << name << " " << Ny << "x" << Nx << " to " << ny << "x" << nx;
+    }
+}
+
+}  // namespace
+
+TEST(BilinearResampleFast, RandomSizesAndFactors)
+{
+    std::mt19937 generator(17);
+    for (int trial = 0; trial < 300; ++trial) {
+        const int64_t Ny = 1 + generator() % 70;
+        const int64_t Nx = 1 + generator() % 70;
+        const int64_t ny = generator() % 600;
+        const int64_t nx = generator() % 90;
+        expect_same(Ny, Nx, ny, nx, static_cast<uint32_t>(trial));
+    }
+}
+
+TEST(BilinearResampleFast, CommonFactorsAndTileEdges)
+{
+    for (double factor : {0.5, 0.8, 1.0, 1.25, 2.0, 3.3}) {
+        expect_same(108, 192, static_cast<int64_t>(108 * factor), static_cast<int64_t>(192 * factor), 1);
+    }
+    for (int64_t ny : {255, 256, 257, 511, 512, 513, 1000}) expect_same(40, 9, ny, 13, 2);
+}
+
+TEST(BilinearResampleFast, OneRowOrColumnAndVeryLongOutputs)
+{
+    expect_same(1, 1, 5, 7, 3);
+    expect_same(1, 50, 3, 200, 4);
+    expect_same(50, 1, 200, 3, 5);
+    // Summed positions that reach the last row or column.
+    expect_same(10, 3, 100000, 2, 6);
+    expect_same(3, 10, 2, 100000, 7);
+    expect_same(7, 2, 250007, 1, 8);
+}
