@@ -3,6 +3,7 @@
 1;
 args = argv ();
 addpath (args{1});
+addpath (fileparts (mfilename ("fullpath")));  % shared test helpers
 [passed, total] = test (args{2}, "quiet", stdout);
 printf ("%d passed, %d failed\n", passed, total - passed);
 exit (double (total == 0 || passed != total));

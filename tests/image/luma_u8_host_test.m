@@ -1,19 +1,6 @@
 % Host tests of luma_u8: run by tests/host/run_octave_test.m with the built
 % modules on the path.
 
-%!function expect_error (call, id, text)
-%!  raised = false;
-%!  try
-%!    call ();
-%!  catch err
-%!    raised = true;
-%!    assert (err.identifier, id);
-%!    % Octave puts the function name in front; nothing may follow the text.
-%!    assert (endsWith (err.message, text), sprintf ("unexpected message '%s'", err.message));
-%!  end_try_catch
-%!  assert (raised, "no error raised");
-%!endfunction
-
 %!function G = documented_luma (RGB)
 %!  RGB = double (RGB);
 %!  G = uint8 (fix ((RGB(:, :, 1) * 0.298936021293776 + RGB(:, :, 2) * 0.587043074451121) ...

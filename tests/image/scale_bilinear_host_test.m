@@ -1,19 +1,6 @@
 % Host tests of scale_bilinear: run by tests/host/run_octave_test.m with the
 % built modules on the path.
 
-%!function expect_error (call, id, text)
-%!  raised = false;
-%!  try
-%!    call ();
-%!  catch err
-%!    raised = true;
-%!    assert (err.identifier, id);
-%!    % Octave puts the function name in front; nothing may follow the text.
-%!    assert (endsWith (err.message, text), sprintf ("unexpected message '%s'", err.message));
-%!  end_try_catch
-%!  assert (raised, "no error raised");
-%!endfunction
-
 %!shared X, image_text, size_text
 %! X = uint8 ([0 50; 100 150]);
 %! image_text = "X must be (Ny x Nx) in UINT8 format";

@@ -7,19 +7,6 @@
 %! Xd = [cos(1:40); sin(2 * (1:40)); mod(1:40, 7) - 3];
 %! yd = 2 * (mod (1:40, 3) == 0) - 1;
 
-%!function check_error (call, identifier, text)
-%!  try
-%!    call ();
-%!    error ("check_error:noError", "no error raised");
-%!  catch err
-%!    assert (err.identifier, identifier);
-%!    % Octave puts the function name in front and drops the final newline.
-%!    text = regexprep (text, "\n$", "");
-%!    assert (! isempty (regexp (err.message, [regexptranslate("escape", text) "\n?$"], "once")), ...
-%!            sprintf ("message '%s' does not end with '%s'", err.message, text));
-%!  end
-%!endfunction
-
 %!function w = fit_quiet (varargin)
 %!  printed = evalc ("w = linsvm_fit (varargin{:});");
 %!  assert (printed, "");
@@ -109,7 +96,7 @@
 %! for name = {"lambda", "biasmult", "nbite", "seed"}
 %!   for bad = {"text", {1}, struct("a", 1), 1 + 2i, sparse(1)}
 %!     options = struct (name{1}, bad);
-%!     check_error (@() linsvm_fit (Xd, yd, options), "linsvm_fit:invalidOption", [name{1} " must be a real number\n"]);
+%!     expect_error (@() linsvm_fit (Xd, yd, options), "linsvm_fit:invalidOption", [name{1} " must be a real number\n"]);
 %!   end
 %! end
 
@@ -117,19 +104,19 @@
 %!test
 %! xmsg = "X must be (d x N) in double format\n";
 %! ymsg = "y must be (1 x N) in double format\n";
-%! check_error (@() linsvm_fit (), "linsvm_fit:invalidX", xmsg);
-%! check_error (@() linsvm_fit (Xd), "linsvm_fit:invalidY", ymsg);
-%! check_error (@() linsvm_fit (single (Xd), yd), "linsvm_fit:invalidX", xmsg);
-%! check_error (@() linsvm_fit (int8 (Xd), yd), "linsvm_fit:invalidX", xmsg);
-%! check_error (@() linsvm_fit (sparse (Xd), yd), "linsvm_fit:invalidX", xmsg);
-%! check_error (@() linsvm_fit (complex (Xd), yd), "linsvm_fit:invalidX", xmsg);
-%! check_error (@() linsvm_fit ({Xd}, yd), "linsvm_fit:invalidX", xmsg);
-%! check_error (@() linsvm_fit (Xd, single (yd)), "linsvm_fit:invalidY", ymsg);
-%! check_error (@() linsvm_fit (Xd, sparse (yd)), "linsvm_fit:invalidY", ymsg);
-%! check_error (@() linsvm_fit (Xd, complex (yd)), "linsvm_fit:invalidY", ymsg);
-%! check_error (@() linsvm_fit (Xd, yd'), "linsvm_fit:invalidY", ymsg);
-%! check_error (@() linsvm_fit (Xd, yd(1:end-1)), "linsvm_fit:invalidY", ymsg);
-%! check_error (@() linsvm_fit (Xd, zeros (0, columns (Xd))), "linsvm_fit:invalidY", ymsg);
+%! expect_error (@() linsvm_fit (), "linsvm_fit:invalidX", xmsg);
+%! expect_error (@() linsvm_fit (Xd), "linsvm_fit:invalidY", ymsg);
+%! expect_error (@() linsvm_fit (single (Xd), yd), "linsvm_fit:invalidX", xmsg);
+%! expect_error (@() linsvm_fit (int8 (Xd), yd), "linsvm_fit:invalidX", xmsg);
+%! expect_error (@() linsvm_fit (sparse (Xd), yd), "linsvm_fit:invalidX", xmsg);
+%! expect_error (@() linsvm_fit (complex (Xd), yd), "linsvm_fit:invalidX", xmsg);
+%! expect_error (@() linsvm_fit ({Xd}, yd), "linsvm_fit:invalidX", xmsg);
+%! expect_error (@() linsvm_fit (Xd, single (yd)), "linsvm_fit:invalidY", ymsg);
+%! expect_error (@() linsvm_fit (Xd, sparse (yd)), "linsvm_fit:invalidY", ymsg);
+%! expect_error (@() linsvm_fit (Xd, complex (yd)), "linsvm_fit:invalidY", ymsg);
+%! expect_error (@() linsvm_fit (Xd, yd'), "linsvm_fit:invalidY", ymsg);
+%! expect_error (@() linsvm_fit (Xd, yd(1:end-1)), "linsvm_fit:invalidY", ymsg);
+%! expect_error (@() linsvm_fit (Xd, zeros (0, columns (Xd))), "linsvm_fit:invalidY", ymsg);
 %!test
 %! % Only the column count of y is compared: extra rows are allowed, and the
 %! % labels are its first N elements in storage order.

@@ -1,0 +1,16 @@
+% expect_error (call, id, text): CALL must raise an error with identifier ID
+% whose message ends with TEXT. Octave puts the function name in front of a
+% module's message and drops a final newline, so a TEXT ending in a newline
+% matches a message without it; nothing may follow the text.
+function expect_error (call, id, text)
+  raised = false;
+  try
+    call ();
+  catch err
+    raised = true;
+    assert (err.identifier, id);
+    text = regexprep (text, "\n$", "");
+    assert (endsWith (err.message, text), sprintf ("unexpected message '%s'", err.message));
+  end_try_catch
+  assert (raised, "no error raised");
+end
