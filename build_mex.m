@@ -22,8 +22,10 @@ function outdir = build_mex(outdir, names)
 %   /fp:precise for Microsoft Visual C++; never -ffast-math, never
 %   -march=native. GCC also gets -fno-gnu-unique, so that the host can
 %   unload a module ("clear NAME"). A source file named *_avx2.cpp is compiled on its own
-%   with -mavx2 -mno-fma (/arch:AVX2) added; the module chooses that code at run
-%   time only on processors that have AVX2.
+%   with -mavx2 -mno-fma (/arch:AVX2) added, one named *_avx512.cpp with
+%   -mavx512f -mavx512bw -mavx512vl -mno-fma (/arch:AVX512); the module
+%   chooses that code at run time only on processors that have the
+%   instructions.
 %
 %   The sources of a module are all .cpp files of its folder (see the table
 %   at the top of the code), so a file added to a module folder is built
@@ -74,15 +76,18 @@ function outdir = build_mex(outdir, names)
       continue;
     end
     folder = fullfile(root, strrep(modules{k, 2}, '/', filesep));
-    [plain, avx2] = module_sources(folder);
+    [plain, avx2, avx512] = module_sources(folder);
     if isempty(plain)
       error('build_mex:noSources', 'no sources for %s in %s', name, folder);
     end
-    fprintf('build_mex: %s from %d source file(s)\n', name, numel(plain) + numel(avx2));
+    fprintf('build_mex: %s from %d source file(s)\n', name, numel(plain) + numel(avx2) + numel(avx512));
 
-    objects = cell(1, numel(avx2));
+    objects = cell(1, numel(avx2) + numel(avx512));
     for j = 1:numel(avx2)
-      objects{j} = compile_object(in_octave, flags, root, avx2{j}, objdir);
+      objects{j} = compile_object(in_octave, flags, flags.avx2, root, avx2{j}, objdir);
+    end
+    for j = 1:numel(avx512)
+      objects{numel(avx2) + j} = compile_object(in_octave, flags, flags.avx512, root, avx512{j}, objdir);
     end
     link_module(in_octave, flags, root, name, [plain, objects], outdir);
 
@@ -96,7 +101,8 @@ function outdir = build_mex(outdir, names)
 end
 
 function flags = compiler_flags(in_octave)
-% Extra compiler flags for every source (common) and for *_avx2.cpp (avx2).
+% Extra compiler flags for every source (common), for *_avx2.cpp (avx2) and
+% for *_avx512.cpp (avx512).
   flags.msvc = false;
   if ~in_octave
     config = mex.getCompilerConfigurations('C++', 'Selected');
@@ -108,9 +114,11 @@ function flags = compiler_flags(in_octave)
   if flags.msvc
     flags.common = '/std:c++17 /fp:precise';
     flags.avx2 = '/arch:AVX2';
+    flags.avx512 = '/arch:AVX512';
   else
     flags.common = '-std=c++17 -ffp-contract=off -fno-fast-math';
     flags.avx2 = '-mavx2 -mno-fma';
+    flags.avx512 = '-mavx512f -mavx512bw -mavx512vl -mno-fma';
     % GCC binds some statics as unique symbols, which pins a module in
     % memory: the host could not unload it, and "clear linsvm_fit" could not
     % reset the sampler. Clang rejects the flag.
@@ -132,12 +140,13 @@ function result = is_gcc(in_octave)
            && isempty(strfind(lower(output), 'clang'));
 end
 
-function [plain, avx2] = module_sources(folder)
+function [plain, avx2, avx512] = module_sources(folder)
 % All .cpp files of a module folder; tests and benchmarks live elsewhere,
 % but files named like them are skipped all the same.
   listing = dir(fullfile(folder, '*.cpp'));
   plain = {};
   avx2 = {};
+  avx512 = {};
   for k = 1:numel(listing)
     file = listing(k).name;
     if ends_with(file, '_test.cpp') || ends_with(file, '_bench.cpp')
@@ -146,17 +155,19 @@ function [plain, avx2] = module_sources(folder)
     path = fullfile(folder, file);
     if ends_with(file, '_avx2.cpp')
       avx2{end + 1} = path; %#ok<AGROW>
+    elseif ends_with(file, '_avx512.cpp')
+      avx512{end + 1} = path; %#ok<AGROW>
     else
       plain{end + 1} = path; %#ok<AGROW>
     end
   end
 end
 
-function object = compile_object(in_octave, flags, root, source, objdir)
+function object = compile_object(in_octave, flags, isa_flags, root, source, objdir)
   [~, base] = fileparts(source);
   if in_octave
     object = fullfile(objdir, [base '.o']);
-    args = [{'-c'}, split_flags([flags.common ' ' flags.avx2]), {['-I' root], source, '-o', object}];
+    args = [{'-c'}, split_flags([flags.common ' ' isa_flags]), {['-I' root], source, '-o', object}];
     mex(args{:});
   else
     if flags.msvc
@@ -164,7 +175,7 @@ function object = compile_object(in_octave, flags, root, source, objdir)
     else
       variable = 'CXXFLAGS=$CXXFLAGS ';
     end
-    mex('-c', '-outdir', objdir, ['-I' root], [variable flags.common ' ' flags.avx2], source);
+    mex('-c', '-outdir', objdir, ['-I' root], [variable flags.common ' ' isa_flags], source);
     found = dir(fullfile(objdir, [base '.o*']));
     if isempty(found)
       error('build_mex:noObject', 'mex -c did not leave an object file for %s', source);

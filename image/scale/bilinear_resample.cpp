@@ -5,9 +5,23 @@
 
 #include "common/cpu_features.h"
 
+bool bilinear_resample_avx512_usable()
+{
+    if (!cpu_has_avx2()) return false;  // also false when the baseline is forced
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+    // These also check that the operating system saves the AVX-512 registers.
+    return __builtin_cpu_supports("avx512f") != 0 && __builtin_cpu_supports("avx512bw") != 0 &&
+           __builtin_cpu_supports("avx512vl") != 0;
+#else
+    return false;
+#endif
+}
+
 void bilinear_resample(const uint8_t* X, int64_t Ny, int64_t Nx, uint8_t* Y, int64_t ny, int64_t nx)
 {
-    if (cpu_has_avx2()) {
+    if (bilinear_resample_avx512_usable()) {
+        bilinear_resample_avx512(X, Ny, Nx, Y, ny, nx);
+    } else if (cpu_has_avx2()) {
         bilinear_resample_avx2(X, Ny, Nx, Y, ny, nx);
     } else {
         bilinear_resample_plain(X, Ny, Nx, Y, ny, nx);

@@ -23,6 +23,13 @@ void bilinear_resample(const uint8_t* X, int64_t Ny, int64_t Nx, uint8_t* Y, int
 // that the faster variants equal bit for bit.
 void bilinear_resample_plain(const uint8_t* X, int64_t Ny, int64_t Nx, uint8_t* Y, int64_t ny, int64_t nx);
 
-// The AVX2 variant (call only when cpu_has_avx2() is true); bilinear_resample
-// picks it at run time.
+// The AVX2 variant (call only when cpu_has_avx2() is true).
 void bilinear_resample_avx2(const uint8_t* X, int64_t Ny, int64_t Nx, uint8_t* Y, int64_t ny, int64_t nx);
+
+// The AVX-512 variant (call only when bilinear_resample_avx512_usable() is
+// true). bilinear_resample picks the widest usable variant at run time.
+void bilinear_resample_avx512(const uint8_t* X, int64_t Ny, int64_t Nx, uint8_t* Y, int64_t ny, int64_t nx);
+
+// True when the processor and the operating system run AVX-512 F, BW and VL
+// and MEX_KERNELS_BASELINE does not force the baseline paths.
+bool bilinear_resample_avx512_usable();

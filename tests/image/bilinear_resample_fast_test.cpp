@@ -8,6 +8,7 @@
 
 #include "common/cpu_features.h"
 #include "image/scale/bilinear_resample.h"
+#include "tests/image/guarded_bytes.h"
 
 namespace {
 
@@ -17,16 +18,18 @@ std::vector<std::pair<const char*, Resample>> fast_paths()
 {
     std::vector<std::pair<const char*, Resample>> paths{{"dispatch", bilinear_resample}};
     if (cpu_has_avx2()) paths.emplace_back("avx2", bilinear_resample_avx2);
+    if (bilinear_resample_avx512_usable()) paths.emplace_back("avx512", bilinear_resample_avx512);
     return paths;
 }
 
-// Compares every path with the plain one on one random image; the output is
-// fenced by a byte on each side that nothing may write.
+// Compares every path with the plain one on one random image. The image ends
+// at a guard page (a read past it crashes); the output is fenced by a byte on
+// each side that nothing may write.
 void expect_same(int64_t Ny, int64_t Nx, int64_t ny, int64_t nx, uint32_t seed)
 {
     std::mt19937 generator(seed);
-    std::vector<uint8_t> X(static_cast<size_t>(Ny * Nx));
-    for (uint8_t& b : X) b = static_cast<uint8_t>(generator() >> 24);
+    GuardedBytes X(static_cast<size_t>(Ny * Nx));
+    for (size_t k = 0; k < X.size(); ++k) X[k] = static_cast<uint8_t>(generator() >> 24);
     const size_t out = static_cast<size_t>(ny > 0 && nx > 0 ? ny * nx : 0);
     std::vector<uint8_t> plain(out + 2, 0x5A);
     bilinear_resample_plain(X.data(), Ny, Nx, plain.data() + 1, ny, nx);
@@ -49,6 +52,14 @@ TEST(BilinearResampleFast, RandomSizesAndFactors)
         const int64_t nx = generator() % 90;
         expect_same(Ny, Nx, ny, nx, static_cast<uint32_t>(trial));
     }
+    // Factors well above and below 2, where the row windows do not fit.
+    for (int trial = 0; trial < 200; ++trial) {
+        const int64_t Ny = 1 + generator() % 400;
+        const int64_t Nx = 1 + generator() % 40;
+        const int64_t ny = generator() % 120;
+        const int64_t nx = generator() % 40;
+        expect_same(Ny, Nx, ny, nx, static_cast<uint32_t>(1000 + trial));
+    }
 }
 
 TEST(BilinearResampleFast, CommonFactorsAndTileEdges)
@@ -57,6 +68,43 @@ TEST(BilinearResampleFast, CommonFactorsAndTileEdges)
         expect_same(108, 192, static_cast<int64_t>(108 * factor), static_cast<int64_t>(192 * factor), 1);
     }
     for (int64_t ny : {255, 256, 257, 511, 512, 513, 1000}) expect_same(40, 9, ny, 13, 2);
+}
+
+TEST(BilinearResampleFast, RowGroupsAndTiles)
+{
+    // Outputs of every height around the group of 8 and the tiles of up to
+    // 512 rows (split evenly), from inputs of every height around the 16-byte
+    // window.
+    for (int64_t ny = 1; ny <= 40; ++ny) {
+        for (int64_t Ny : {1, 2, 3, 7, 8, 9, 15, 16, 17, 31, 33}) expect_same(Ny, 5, ny, 4, static_cast<uint32_t>(ny));
+    }
+    for (int64_t ny : {504, 505, 511, 512, 513, 520, 1023, 1024, 1025, 1031, 1536, 1537, 2049}) {
+        expect_same(300, 4, ny, 3, static_cast<uint32_t>(ny));
+        expect_same(3000, 4, ny, 3, static_cast<uint32_t>(ny));
+    }
+}
+
+TEST(BilinearResampleFast, StepsAroundTheWindowWidth)
+{
+    // A group of 8 rows spans about 7 steps plus the row below: it fits one
+    // 16-byte load up to a step of about 2.1 and falls back beyond.
+    for (double step : {1.9, 2.0, 2.1, 2.14, 2.15, 2.2, 2.5, 3.0, 4.7, 17.0}) {
+        const int64_t ny = 97;
+        const int64_t Ny = static_cast<int64_t>(step * (ny - 1)) + 1;
+        expect_same(Ny, 6, ny, 5, 11);
+        expect_same(Ny, 6, ny + 400, 5, 12);
+    }
+}
+
+TEST(BilinearResampleFast, LastBytesOfTheImage)
+{
+    // The 16-byte loads stop short of the image's end (a guard page): the
+    // last column's last rows come from single bytes.
+    for (int64_t Ny : {1, 2, 5, 15, 16, 17, 40}) {
+        for (int64_t Nx : {1, 2, 3}) {
+            for (int64_t ny : {1, 8, 9, 16, 33, 100}) expect_same(Ny, Nx, ny, 3 * Nx + 1, static_cast<uint32_t>(Ny + ny));
+        }
+    }
 }
 
 TEST(BilinearResampleFast, OneRowOrColumnAndVeryLongOutputs)

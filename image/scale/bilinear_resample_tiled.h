@@ -1,0 +1,166 @@
+// The separable loop shared by the vector variants of bilinear_resample,
+// included by each instruction-set file (internal linkage, so every file keeps
+// its own copy built for its own target).
+//
+// Every output row of a column uses the same two input columns, so the
+// vertical terms tl*(1-fy) + bl*fy of an input column are computed once per
+// tile of output rows and shared by every output column that falls between it
+// and its neighbour; the horizontal step V_left*(1-fx) + V_right*fx then
+// finishes each output column. Same operations and grouping as the plain
+// loop, so the same doubles.
+//
+// Row positions restart at 0 for every column, so one table of them per tile
+// serves all columns; it is built by continuing the same repeated addition.
+// Rows come in groups of eight: where the eight top and below rows of a group
+// lie within 16 bytes of its first top row, one 16-byte load and byte shuffles
+// fetch all sixteen values of an input column at once.
+#pragma once
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <utility>
+
+namespace {
+
+constexpr size_t row_group = 8;
+// Output rows per tile, a multiple of row_group: large enough that the
+// per-column bookkeeping is rare, small enough for the tables to stay in L1
+// and on a modest stack (about 40 KiB in all).
+constexpr size_t row_tile = 512;
+constexpr size_t row_groups = row_tile / row_group;
+// window_end of a group whose rows do not fit one 16-byte load.
+constexpr size_t no_window = static_cast<size_t>(-1);
+// Shuffle-control byte that selects nothing (zero).
+constexpr uint8_t no_byte = 0x80;
+
+struct RowTile {
+    size_t n;       // output rows in the tile
+    size_t groups;  // ceil(n / 8); rows past n repeat the tile's last row
+    alignas(64) double fy[row_tile];
+    alignas(64) double gy[row_tile];
+    size_t top[row_tile];
+    size_t below[row_tile];
+    size_t first[row_groups];       // top row of the group's first output row
+    size_t window_end[row_groups];  // first + 16, or no_window
+    // Per group, byte 8k of the first 64 bytes selects row k's top byte
+    // within the 16 bytes at first, byte 8k of the next 64 its below byte;
+    // the other bytes select nothing. One 64-bit lane per row: the lane that
+    // becomes that row's double.
+    alignas(64) uint8_t select[row_groups][128];
+};
+
+// The next n (1 to row_tile) output rows, py continuing from the previous tile.
+inline void plan_rows(RowTile& rows, size_t n, double& py, double sy, size_t last_row)
+{
+    rows.n = n;
+    rows.groups = (n + row_group - 1) / row_group;
+    for (size_t t = 0; t < n; ++t) {
+        const size_t r = static_cast<size_t>(py);
+        rows.fy[t] = py - static_cast<double>(r);
+        rows.gy[t] = 1.0 - rows.fy[t];
+        rows.top[t] = std::min(r, last_row);
+        rows.below[t] = std::min(r + 1, last_row);
+        py += sy;
+    }
+    for (size_t t = n; t < rows.groups * row_group; ++t) {
+        rows.fy[t] = rows.fy[n - 1];
+        rows.gy[t] = rows.gy[n - 1];
+        rows.top[t] = rows.top[n - 1];
+        rows.below[t] = rows.below[n - 1];
+    }
+    for (size_t g = 0; g < rows.groups; ++g) {
+        const size_t t0 = g * row_group;
+        // Positions never decrease, so the group's rows lie between these two.
+        const size_t first = rows.top[t0];
+        rows.first[g] = first;
+        if (rows.below[t0 + row_group - 1] - first >= 16) {
+            rows.window_end[g] = no_window;
+            continue;
+        }
+        rows.window_end[g] = first + 16;
+        std::fill(rows.select[g], rows.select[g] + 128, no_byte);
+        for (size_t k = 0; k < row_group; ++k) {
+            rows.select[g][8 * k] = static_cast<uint8_t>(rows.top[t0 + k] - first);
+            rows.select[g][64 + 8 * k] = static_cast<uint8_t>(rows.below[t0 + k] - first);
+        }
+    }
+}
+
+// One group's terms from single bytes: for groups too spread out for one load,
+// and near the end of the image, where a 16-byte load would leave it.
+inline void group_terms_scalar(const uint8_t* column, const RowTile& rows, size_t g, double* out)
+{
+    for (size_t t = g * row_group; t < (g + 1) * row_group; ++t) {
+        out[t] = static_cast<double>(column[rows.top[t]]) * rows.gy[t] +
+                 static_cast<double>(column[rows.below[t]]) * rows.fy[t];
+    }
+}
+
+// Kernels supplies, for one instruction set:
+//   vertical(column, available, rows, out): out[t] for t < rows.groups * 8,
+//     where column holds `available` readable bytes;
+//   horizontal(left, right, gx, fx, n, out): out[t] for t < n.
+template <class Kernels>
+void resample_tiled(const uint8_t* X, int64_t Ny, int64_t Nx, uint8_t* Y, int64_t ny, int64_t nx)
+{
+    if (ny <= 0 || nx <= 0) return;
+
+    const double sy = static_cast<double>(Ny - 1) / (static_cast<double>(ny - 1) + 1e-7);
+    const double sx = static_cast<double>(Nx - 1) / (static_cast<double>(nx - 1) + 1e-7);
+    const size_t in_rows = static_cast<size_t>(Ny);
+    const size_t in_bytes = in_rows * static_cast<size_t>(Nx);
+    const size_t last_row = static_cast<size_t>(Ny - 1);
+    const size_t last_column = static_cast<size_t>(Nx - 1);
+    const size_t out_rows = static_cast<size_t>(ny);
+    const size_t out_columns = static_cast<size_t>(nx);
+    const size_t none = static_cast<size_t>(-1);
+
+    RowTile rows;
+    alignas(64) double terms[2][row_tile];
+
+    // Tiles of nearly equal height (multiples of 8), so no short last tile
+    // pays the per-column costs for a few rows.
+    const size_t tiles = (out_rows + row_tile - 1) / row_tile;
+    const size_t height = ((out_rows + tiles - 1) / tiles + row_group - 1) / row_group * row_group;
+
+    double py = 0.0;
+    for (size_t j0 = 0; j0 < out_rows; j0 += height) {
+        const size_t n = std::min(height, out_rows - j0);
+        plan_rows(rows, n, py, sy, last_row);
+
+        double* left_terms = terms[0];
+        double* right_terms = terms[1];
+        size_t left_column = none;
+        size_t right_column = none;
+        double px = 0.0;
+        for (size_t i = 0; i < out_columns; ++i) {
+            const size_t c = static_cast<size_t>(px);
+            const double fx = px - static_cast<double>(c);
+            const double gx = 1.0 - fx;
+            const size_t cl = std::min(c, last_column);
+            const size_t cr = std::min(c + 1, last_column);
+            if (cl != left_column) {
+                if (cl == right_column) {
+                    std::swap(left_terms, right_terms);
+                    std::swap(left_column, right_column);
+                } else {
+                    Kernels::vertical(X + cl * in_rows, in_bytes - cl * in_rows, rows, left_terms);
+                    left_column = cl;
+                }
+            }
+            const double* right_values = left_terms;
+            if (cr != cl) {
+                if (cr != right_column) {
+                    Kernels::vertical(X + cr * in_rows, in_bytes - cr * in_rows, rows, right_terms);
+                    right_column = cr;
+                }
+                right_values = right_terms;
+            }
+            Kernels::horizontal(left_terms, right_values, gx, fx, n, Y + i * out_rows + j0);
+            px += sx;
+        }
+    }
+}
+
+}  // namespace
