@@ -23,9 +23,9 @@ function outdir = build_mex(outdir, names)
 %   -march=native. GCC also gets -fno-gnu-unique, so that the host can
 %   unload a module ("clear NAME"). A source file named *_avx2.cpp is compiled on its own
 %   with -mavx2 -mno-fma (/arch:AVX2) added, one named *_avx512.cpp with
-%   -mavx512f -mavx512bw -mavx512vl -mno-fma (/arch:AVX512); the module
-%   chooses that code at run time only on processors that have the
-%   instructions.
+%   -mavx512f -mavx512bw -mavx512vl -mavx512vbmi -mno-fma (/arch:AVX512);
+%   the module chooses that code at run time only on processors that have
+%   the instructions.
 %
 %   The sources of a module are all .cpp files of its folder (see the table
 %   at the top of the code), so a file added to a module folder is built
@@ -118,7 +118,7 @@ function flags = compiler_flags(in_octave)
   else
     flags.common = '-std=c++17 -ffp-contract=off -fno-fast-math';
     flags.avx2 = '-mavx2 -mno-fma';
-    flags.avx512 = '-mavx512f -mavx512bw -mavx512vl -mno-fma';
+    flags.avx512 = '-mavx512f -mavx512bw -mavx512vl -mavx512vbmi -mno-fma';
     % GCC binds some statics as unique symbols, which pins a module in
     % memory: the host could not unload it, and "clear linsvm_fit" could not
     % reset the sampler. Clang rejects the flag.

@@ -11,7 +11,7 @@ bool bilinear_resample_avx512_usable()
 #if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
     // These also check that the operating system saves the AVX-512 registers.
     return __builtin_cpu_supports("avx512f") != 0 && __builtin_cpu_supports("avx512bw") != 0 &&
-           __builtin_cpu_supports("avx512vl") != 0;
+           __builtin_cpu_supports("avx512vl") != 0 && __builtin_cpu_supports("avx512vbmi") != 0;
 #else
     return false;
 #endif

@@ -30,6 +30,6 @@ void bilinear_resample_avx2(const uint8_t* X, int64_t Ny, int64_t Nx, uint8_t* Y
 // true). bilinear_resample picks the widest usable variant at run time.
 void bilinear_resample_avx512(const uint8_t* X, int64_t Ny, int64_t Nx, uint8_t* Y, int64_t ny, int64_t nx);
 
-// True when the processor and the operating system run AVX-512 F, BW and VL
-// and MEX_KERNELS_BASELINE does not force the baseline paths.
+// True when the processor and the operating system run AVX-512 F, BW, VL and
+// VBMI, and MEX_KERNELS_BASELINE does not force the baseline paths.
 bool bilinear_resample_avx512_usable();

@@ -37,6 +37,7 @@ constexpr uint8_t no_byte = 0x80;
 struct RowTile {
     size_t n;       // output rows in the tile
     size_t groups;  // ceil(n / 8); rows past n repeat the tile's last row
+    bool all_windows;  // every group fits a window
     alignas(64) double fy[row_tile];
     alignas(64) double gy[row_tile];
     size_t top[row_tile];
@@ -69,6 +70,7 @@ inline void plan_rows(RowTile& rows, size_t n, double& py, double sy, size_t las
         rows.top[t] = rows.top[n - 1];
         rows.below[t] = rows.below[n - 1];
     }
+    rows.all_windows = true;
     for (size_t g = 0; g < rows.groups; ++g) {
         const size_t t0 = g * row_group;
         // Positions never decrease, so the group's rows lie between these two.
@@ -76,6 +78,7 @@ inline void plan_rows(RowTile& rows, size_t n, double& py, double sy, size_t las
         rows.first[g] = first;
         if (rows.below[t0 + row_group - 1] - first >= 16) {
             rows.window_end[g] = no_window;
+            rows.all_windows = false;
             continue;
         }
         rows.window_end[g] = first + 16;
