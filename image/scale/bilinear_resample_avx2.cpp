@@ -15,32 +15,49 @@ namespace {
 constexpr long long two_to_52_bits = 0x4330000000000000LL;
 
 struct Avx2 {
+    static void column(const RowTile& rows, const uint8_t* left, size_t left_available, double* left_terms,
+                       const uint8_t* right, size_t right_available, double* right_terms, bool same, double gx,
+                       double fx, uint8_t* out)
+    {
+        if (left != nullptr) vertical(left, left_available, rows, left_terms);
+        if (right != nullptr) vertical(right, right_available, rows, right_terms);
+        horizontal(left_terms, same ? left_terms : right_terms, gx, fx, rows.n, out);
+    }
+
     static void vertical(const uint8_t* column, size_t available, const RowTile& rows, double* out)
     {
-        const __m256i magic = _mm256_set1_epi64x(two_to_52_bits);
-        const __m256d two_to_52 = _mm256_castsi256_pd(magic);
+        if (windows_inside(rows, available)) {
+            for (size_t g = 0; g < rows.groups; ++g) group_terms(column, rows, g, out);
+            return;
+        }
         for (size_t g = 0; g < rows.groups; ++g) {
             if (rows.window_end[g] > available) {
                 group_terms_scalar(column, rows, g, out);
-                continue;
+            } else {
+                group_terms(column, rows, g, out);
             }
-            const __m256i bytes =
-                _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(column + rows.first[g])));
-            const uint8_t* select = rows.select[g];
-            for (size_t half = 0; half < 2; ++half) {
-                const __m256i top_bits = _mm256_or_si256(
-                    _mm256_shuffle_epi8(bytes, _mm256_load_si256(reinterpret_cast<const __m256i*>(select + 32 * half))),
-                    magic);
-                const __m256i below_bits = _mm256_or_si256(
-                    _mm256_shuffle_epi8(bytes,
-                                        _mm256_load_si256(reinterpret_cast<const __m256i*>(select + 64 + 32 * half))),
-                    magic);
-                const __m256d top = _mm256_sub_pd(_mm256_castsi256_pd(top_bits), two_to_52);
-                const __m256d below = _mm256_sub_pd(_mm256_castsi256_pd(below_bits), two_to_52);
-                const size_t t = g * row_group + 4 * half;
-                _mm256_store_pd(out + t, _mm256_add_pd(_mm256_mul_pd(top, _mm256_load_pd(rows.gy + t)),
-                                                       _mm256_mul_pd(below, _mm256_load_pd(rows.fy + t))));
-            }
+        }
+    }
+
+    static void group_terms(const uint8_t* column, const RowTile& rows, size_t g, double* out)
+    {
+        const __m256i magic = _mm256_set1_epi64x(two_to_52_bits);
+        const __m256d two_to_52 = _mm256_castsi256_pd(magic);
+        const __m256i bytes =
+            _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(column + rows.first[g])));
+        const uint8_t* select = rows.select[g];
+        for (size_t half = 0; half < 2; ++half) {
+            const __m256i top_bits = _mm256_or_si256(
+                _mm256_shuffle_epi8(bytes, _mm256_load_si256(reinterpret_cast<const __m256i*>(select + 32 * half))),
+                magic);
+            const __m256i below_bits = _mm256_or_si256(
+                _mm256_shuffle_epi8(bytes, _mm256_load_si256(reinterpret_cast<const __m256i*>(select + 64 + 32 * half))),
+                magic);
+            const __m256d top = _mm256_sub_pd(_mm256_castsi256_pd(top_bits), two_to_52);
+            const __m256d below = _mm256_sub_pd(_mm256_castsi256_pd(below_bits), two_to_52);
+            const size_t t = g * row_group + 4 * half;
+            _mm256_store_pd(out + t, _mm256_add_pd(_mm256_mul_pd(top, _mm256_load_pd(rows.gy + t)),
+                                                   _mm256_mul_pd(below, _mm256_load_pd(rows.fy + t))));
         }
     }
 

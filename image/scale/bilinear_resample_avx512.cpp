@@ -23,25 +23,54 @@ constexpr long long two_to_52_bits = 0x4330000000000000LL;
 constexpr __mmask64 low_bytes = 0x0101010101010101ULL;
 
 struct Avx512 {
-    static void vertical(const uint8_t* column, size_t available, const RowTile& rows, double* out)
+    // Terms and levels in one pass per output column: the terms of a new
+    // input column are kept (for the next output columns) and used at once,
+    // and there is one loop, with one mispredicted exit, per column and tile.
+    static void column(const RowTile& rows, const uint8_t* left, size_t left_available, double* left_terms,
+                       const uint8_t* right, size_t right_available, double* right_terms, bool same, double gx,
+                       double fx, uint8_t* out)
     {
-        const size_t groups = rows.groups;
-        // Windows start no earlier than those before them: when the last one
-        // is inside the image, all are.
-        if (!rows.all_windows || rows.window_end[groups - 1] > available) {
-            for (size_t g = 0; g < groups; ++g) {
-                if (rows.window_end[g] > available) {
-                    group_terms_scalar(column, rows, g, out);
-                } else {
-                    group_terms(column, rows, g, out);
-                }
-            }
-            return;
+        // Columns whose windows would leave the image (or do not fit) are
+        // done beforehand, group by group.
+        if (left != nullptr && !windows_inside(rows, left_available)) {
+            vertical_checked(left, left_available, rows, left_terms);
+            left = nullptr;
         }
-        for (size_t g = 0; g < groups; ++g) group_terms(column, rows, g, out);
+        if (right != nullptr && !windows_inside(rows, right_available)) {
+            vertical_checked(right, right_available, rows, right_terms);
+            right = nullptr;
+        }
+        if (same) {
+            if (left != nullptr) {
+                levels<true, false, true>(rows, left, left_terms, nullptr, left_terms, gx, fx, out);
+            } else {
+                levels<false, false, true>(rows, nullptr, left_terms, nullptr, left_terms, gx, fx, out);
+            }
+        } else if (left != nullptr) {
+            if (right != nullptr) {
+                levels<true, true, false>(rows, left, left_terms, right, right_terms, gx, fx, out);
+            } else {
+                levels<true, false, false>(rows, left, left_terms, nullptr, right_terms, gx, fx, out);
+            }
+        } else if (right != nullptr) {
+            levels<false, true, false>(rows, nullptr, left_terms, right, right_terms, gx, fx, out);
+        } else {
+            levels<false, false, false>(rows, nullptr, left_terms, nullptr, right_terms, gx, fx, out);
+        }
     }
 
-    static void group_terms(const uint8_t* column, const RowTile& rows, size_t g, double* out)
+    static void vertical_checked(const uint8_t* column, size_t available, const RowTile& rows, double* out)
+    {
+        for (size_t g = 0; g < rows.groups; ++g) {
+            if (rows.window_end[g] > available) {
+                group_terms_scalar(column, rows, g, out);
+            } else {
+                _mm512_store_pd(out + g * row_group, group_terms(column, rows, g));
+            }
+        }
+    }
+
+    static __m512d group_terms(const uint8_t* column, const RowTile& rows, size_t g)
     {
         const __m512i magic = _mm512_set1_epi64(two_to_52_bits);
         const __m512d two_to_52 = _mm512_castsi512_pd(magic);
@@ -53,8 +82,19 @@ struct Avx512 {
         const __m512d top = _mm512_sub_pd(_mm512_castsi512_pd(top_bits), two_to_52);
         const __m512d below = _mm512_sub_pd(_mm512_castsi512_pd(below_bits), two_to_52);
         const size_t t = g * row_group;
-        _mm512_store_pd(out + t, _mm512_add_pd(_mm512_mul_pd(top, _mm512_load_pd(rows.gy + t)),
-                                               _mm512_mul_pd(below, _mm512_load_pd(rows.fy + t))));
+        return _mm512_add_pd(_mm512_mul_pd(top, _mm512_load_pd(rows.gy + t)),
+                             _mm512_mul_pd(below, _mm512_load_pd(rows.fy + t)));
+    }
+
+    // The terms of group g: computed from the column (and kept) when it is
+    // new, else loaded.
+    template <bool fresh>
+    static __m512d terms_of(const uint8_t* column, const RowTile& rows, size_t g, double* terms)
+    {
+        if (!fresh) return _mm512_load_pd(terms + g * row_group);
+        const __m512d v = group_terms(column, rows, g);
+        _mm512_store_pd(terms + g * row_group, v);
+        return v;
     }
 
     // Truncation by adding 2^52 rounded toward zero: for v in [0, 256) the
@@ -67,30 +107,42 @@ struct Avx512 {
             _mm512_add_round_pd(v, _mm512_set1_pd(4503599627370496.0), _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC));
     }
 
-    static void horizontal(const double* left, const double* right, double gx, double fx, size_t n, uint8_t* out)
+    template <bool new_left, bool new_right, bool same>
+    static __m128i sixteen_levels(const RowTile& rows, const uint8_t* left, double* left_terms, const uint8_t* right,
+                                  double* right_terms, __m512d gx, __m512d fx, size_t pair)
+    {
+        // The low bytes of the 64-bit lanes of two vectors, in order.
+        const __m512i low_bytes_of_two =
+            _mm512_set_epi64(0, 0, 0, 0, 0, 0, 0x7870686058504840LL, 0x3830282018100800LL);
+        const size_t g = 2 * pair;
+        const __m512d l0 = terms_of<new_left>(left, rows, g, left_terms);
+        const __m512d l1 = terms_of<new_left>(left, rows, g + 1, left_terms);
+        const __m512d r0 = same ? l0 : terms_of<new_right>(right, rows, g, right_terms);
+        const __m512d r1 = same ? l1 : terms_of<new_right>(right, rows, g + 1, right_terms);
+        const __m512i a = eight_levels(l0, r0, gx, fx);
+        const __m512i b = eight_levels(l1, r1, gx, fx);
+        return _mm512_castsi512_si128(_mm512_permutex2var_epi8(a, low_bytes_of_two, b));
+    }
+
+    template <bool new_left, bool new_right, bool same>
+    static void levels(const RowTile& rows, const uint8_t* left, double* left_terms, const uint8_t* right,
+                       double* right_terms, double gx, double fx, uint8_t* out)
     {
         const __m512d vgx = _mm512_set1_pd(gx);
         const __m512d vfx = _mm512_set1_pd(fx);
-        // The low bytes of the 64-bit lanes of two vectors, in order.
-        const __m512i low_bytes_of_two = _mm512_set_epi64(0, 0, 0, 0, 0, 0, 0x7870686058504840LL, 0x3830282018100800LL);
-        size_t t = 0;
-        for (; t + 16 <= n; t += 16) {
-            const __m512i a = eight_levels(_mm512_load_pd(left + t), _mm512_load_pd(right + t), vgx, vfx);
-            const __m512i b = eight_levels(_mm512_load_pd(left + t + 8), _mm512_load_pd(right + t + 8), vgx, vfx);
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + t),
-                             _mm512_castsi512_si128(_mm512_permutex2var_epi8(a, low_bytes_of_two, b)));
+        const size_t whole = rows.n / row_pair;
+        for (size_t pair = 0; pair < whole; ++pair) {
+            const __m128i bytes =
+                sixteen_levels<new_left, new_right, same>(rows, left, left_terms, right, right_terms, vgx, vfx, pair);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + pair * row_pair), bytes);
         }
-        if (t < n) {
-            // Masked loads and store: nothing past the n terms is read, and
-            // nothing past the column written.
-            const __mmask16 lanes = static_cast<__mmask16>((1u << (n - t)) - 1);
-            const __mmask8 low = static_cast<__mmask8>(lanes);
-            const __mmask8 high = static_cast<__mmask8>(lanes >> 8);
-            const __m512i a = eight_levels(_mm512_maskz_load_pd(low, left + t), _mm512_maskz_load_pd(low, right + t),
-                                           vgx, vfx);
-            const __m512i b = eight_levels(_mm512_maskz_load_pd(high, left + t + 8),
-                                           _mm512_maskz_load_pd(high, right + t + 8), vgx, vfx);
-            _mm_mask_storeu_epi8(out + t, lanes, _mm512_castsi512_si128(_mm512_permutex2var_epi8(a, low_bytes_of_two, b)));
+        const size_t rest = rows.n - whole * row_pair;
+        if (rest != 0) {
+            // The tile's rows are padded to whole pairs; the masked store
+            // writes nothing past the column.
+            const __m128i bytes =
+                sixteen_levels<new_left, new_right, same>(rows, left, left_terms, right, right_terms, vgx, vfx, whole);
+            _mm_mask_storeu_epi8(out + whole * row_pair, static_cast<__mmask16>((1u << rest) - 1), bytes);
         }
     }
 };

@@ -24,10 +24,14 @@
 namespace {
 
 constexpr size_t row_group = 8;
-// Output rows per tile, a multiple of row_group: large enough that the
-// per-column bookkeeping is rare, small enough for the tables to stay in L1
-// and on a modest stack (about 40 KiB in all).
-constexpr size_t row_tile = 512;
+// Tiles are padded to whole pairs of groups: the AVX-512 loop finishes
+// sixteen output rows at a time.
+constexpr size_t row_pair = 2 * row_group;
+// Output rows per tile, a multiple of row_pair: the longer the tile, the
+// rarer the per-column costs (the loops' ends, the branch mispredictions
+// there); the tables that the loops touch (about 48 bytes per row) should
+// stay in L1. The whole state is about 56 KiB of stack.
+constexpr size_t row_tile = 1024;
 constexpr size_t row_groups = row_tile / row_group;
 // window_end of a group whose rows do not fit one 16-byte load.
 constexpr size_t no_window = static_cast<size_t>(-1);
@@ -35,13 +39,13 @@ constexpr size_t no_window = static_cast<size_t>(-1);
 constexpr uint8_t no_byte = 0x80;
 
 struct RowTile {
-    size_t n;       // output rows in the tile
-    size_t groups;  // ceil(n / 8); rows past n repeat the tile's last row
+    size_t n;          // output rows in the tile
+    size_t groups;     // 2 * ceil(n / 16); rows past n repeat the tile's last row
     bool all_windows;  // every group fits a window
+    size_t last_row;   // of the input
     alignas(64) double fy[row_tile];
     alignas(64) double gy[row_tile];
-    size_t top[row_tile];
-    size_t below[row_tile];
+    size_t top[row_tile];            // the row below is min(top + 1, last_row)
     size_t first[row_groups];       // top row of the group's first output row
     size_t window_end[row_groups];  // first + 16, or no_window
     // Per group, byte 8k of the first 64 bytes selects row k's top byte
@@ -55,20 +59,19 @@ struct RowTile {
 inline void plan_rows(RowTile& rows, size_t n, double& py, double sy, size_t last_row)
 {
     rows.n = n;
-    rows.groups = (n + row_group - 1) / row_group;
+    rows.groups = (n + row_pair - 1) / row_pair * 2;
+    rows.last_row = last_row;
     for (size_t t = 0; t < n; ++t) {
         const size_t r = static_cast<size_t>(py);
         rows.fy[t] = py - static_cast<double>(r);
         rows.gy[t] = 1.0 - rows.fy[t];
         rows.top[t] = std::min(r, last_row);
-        rows.below[t] = std::min(r + 1, last_row);
         py += sy;
     }
     for (size_t t = n; t < rows.groups * row_group; ++t) {
         rows.fy[t] = rows.fy[n - 1];
         rows.gy[t] = rows.gy[n - 1];
         rows.top[t] = rows.top[n - 1];
-        rows.below[t] = rows.below[n - 1];
     }
     rows.all_windows = true;
     for (size_t g = 0; g < rows.groups; ++g) {
@@ -76,7 +79,7 @@ inline void plan_rows(RowTile& rows, size_t n, double& py, double sy, size_t las
         // Positions never decrease, so the group's rows lie between these two.
         const size_t first = rows.top[t0];
         rows.first[g] = first;
-        if (rows.below[t0 + row_group - 1] - first >= 16) {
+        if (std::min(rows.top[t0 + row_group - 1] + 1, last_row) - first >= 16) {
             rows.window_end[g] = no_window;
             rows.all_windows = false;
             continue;
@@ -84,8 +87,9 @@ inline void plan_rows(RowTile& rows, size_t n, double& py, double sy, size_t las
         rows.window_end[g] = first + 16;
         std::fill(rows.select[g], rows.select[g] + 128, no_byte);
         for (size_t k = 0; k < row_group; ++k) {
-            rows.select[g][8 * k] = static_cast<uint8_t>(rows.top[t0 + k] - first);
-            rows.select[g][64 + 8 * k] = static_cast<uint8_t>(rows.below[t0 + k] - first);
+            const size_t top = rows.top[t0 + k];
+            rows.select[g][8 * k] = static_cast<uint8_t>(top - first);
+            rows.select[g][64 + 8 * k] = static_cast<uint8_t>(std::min(top + 1, last_row) - first);
         }
     }
 }
@@ -95,15 +99,26 @@ inline void plan_rows(RowTile& rows, size_t n, double& py, double sy, size_t las
 inline void group_terms_scalar(const uint8_t* column, const RowTile& rows, size_t g, double* out)
 {
     for (size_t t = g * row_group; t < (g + 1) * row_group; ++t) {
-        out[t] = static_cast<double>(column[rows.top[t]]) * rows.gy[t] +
-                 static_cast<double>(column[rows.below[t]]) * rows.fy[t];
+        const size_t top = rows.top[t];
+        const size_t below = std::min(top + 1, rows.last_row);
+        out[t] = static_cast<double>(column[top]) * rows.gy[t] + static_cast<double>(column[below]) * rows.fy[t];
     }
 }
 
-// Kernels supplies, for one instruction set:
-//   vertical(column, available, rows, out): out[t] for t < rows.groups * 8,
-//     where column holds `available` readable bytes;
-//   horizontal(left, right, gx, fx, n, out): out[t] for t < n.
+// Whether every group of the tile can take its 16-byte window from a column
+// with `available` readable bytes. Windows start no earlier than those before
+// them: when the last one is inside the image, all are.
+inline bool windows_inside(const RowTile& rows, size_t available)
+{
+    return rows.all_windows && rows.window_end[rows.groups - 1] <= available;
+}
+
+// Kernels::column(rows, left, left_available, left_terms, right,
+// right_available, right_terms, same, gx, fx, out) writes the tile's n output
+// rows of one column. left (right) is the input column whose terms are to be
+// computed into left_terms (right_terms), or null when those already hold
+// them; each has the given number of readable bytes. same: both neighbours
+// are one column (the right terms are the left ones).
 template <class Kernels>
 void resample_tiled(const uint8_t* X, int64_t Ny, int64_t Nx, uint8_t* Y, int64_t ny, int64_t nx)
 {
@@ -122,10 +137,10 @@ void resample_tiled(const uint8_t* X, int64_t Ny, int64_t Nx, uint8_t* Y, int64_
     RowTile rows;
     alignas(64) double terms[2][row_tile];
 
-    // Tiles of nearly equal height (multiples of 8), so no short last tile
+    // Tiles of nearly equal height (multiples of 16), so no short last tile
     // pays the per-column costs for a few rows.
     const size_t tiles = (out_rows + row_tile - 1) / row_tile;
-    const size_t height = ((out_rows + tiles - 1) / tiles + row_group - 1) / row_group * row_group;
+    const size_t height = ((out_rows + tiles - 1) / tiles + row_pair - 1) / row_pair * row_pair;
 
     double py = 0.0;
     for (size_t j0 = 0; j0 < out_rows; j0 += height) {
@@ -143,24 +158,24 @@ void resample_tiled(const uint8_t* X, int64_t Ny, int64_t Nx, uint8_t* Y, int64_
             const double gx = 1.0 - fx;
             const size_t cl = std::min(c, last_column);
             const size_t cr = std::min(c + 1, last_column);
+            const uint8_t* new_left = nullptr;
+            const uint8_t* new_right = nullptr;
             if (cl != left_column) {
                 if (cl == right_column) {
                     std::swap(left_terms, right_terms);
                     std::swap(left_column, right_column);
                 } else {
-                    Kernels::vertical(X + cl * in_rows, in_bytes - cl * in_rows, rows, left_terms);
+                    new_left = X + cl * in_rows;
                     left_column = cl;
                 }
             }
-            const double* right_values = left_terms;
-            if (cr != cl) {
-                if (cr != right_column) {
-                    Kernels::vertical(X + cr * in_rows, in_bytes - cr * in_rows, rows, right_terms);
-                    right_column = cr;
-                }
-                right_values = right_terms;
+            const bool same = cr == cl;
+            if (!same && cr != right_column) {
+                new_right = X + cr * in_rows;
+                right_column = cr;
             }
-            Kernels::horizontal(left_terms, right_values, gx, fx, n, Y + i * out_rows + j0);
+            Kernels::column(rows, new_left, in_bytes - cl * in_rows, left_terms, new_right, in_bytes - cr * in_rows,
+                            right_terms, same, gx, fx, Y + i * out_rows + j0);
             px += sx;
         }
     }
