@@ -16,8 +16,8 @@ constexpr long long two_to_52_bits = 0x4330000000000000LL;
 
 struct Avx2 {
     static void column(const RowTile& rows, const uint8_t* left, size_t left_available, double* left_terms,
-                       const uint8_t* right, size_t right_available, double* right_terms, bool same, double gx,
-                       double fx, uint8_t* out)
+                       const uint8_t* right, size_t right_available, double* right_terms, bool same, bool /*keep*/,
+                       double gx, double fx, uint8_t* out)
     {
         if (left != nullptr) vertical(left, left_available, rows, left_terms);
         if (right != nullptr) vertical(right, right_available, rows, right_terms);
@@ -47,12 +47,10 @@ struct Avx2 {
             _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(column + rows.first[g])));
         const uint8_t* select = rows.select[g];
         for (size_t half = 0; half < 2; ++half) {
-            const __m256i top_bits = _mm256_or_si256(
-                _mm256_shuffle_epi8(bytes, _mm256_load_si256(reinterpret_cast<const __m256i*>(select + 32 * half))),
-                magic);
-            const __m256i below_bits = _mm256_or_si256(
-                _mm256_shuffle_epi8(bytes, _mm256_load_si256(reinterpret_cast<const __m256i*>(select + 64 + 32 * half))),
-                magic);
+            const __m256i top_select = _mm256_load_si256(reinterpret_cast<const __m256i*>(select + 32 * half));
+            const __m256i below_select = _mm256_load_si256(reinterpret_cast<const __m256i*>(select + 64 + 32 * half));
+            const __m256i top_bits = _mm256_or_si256(_mm256_shuffle_epi8(bytes, top_select), magic);
+            const __m256i below_bits = _mm256_or_si256(_mm256_shuffle_epi8(bytes, below_select), magic);
             const __m256d top = _mm256_sub_pd(_mm256_castsi256_pd(top_bits), two_to_52);
             const __m256d below = _mm256_sub_pd(_mm256_castsi256_pd(below_bits), two_to_52);
             const size_t t = g * row_group + 4 * half;

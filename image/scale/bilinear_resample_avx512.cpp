@@ -27,8 +27,8 @@ struct Avx512 {
     // input column are kept (for the next output columns) and used at once,
     // and there is one loop, with one mispredicted exit, per column and tile.
     static void column(const RowTile& rows, const uint8_t* left, size_t left_available, double* left_terms,
-                       const uint8_t* right, size_t right_available, double* right_terms, bool same, double gx,
-                       double fx, uint8_t* out)
+                       const uint8_t* right, size_t right_available, double* right_terms, bool same, bool keep,
+                       double gx, double fx, uint8_t* out)
     {
         // Columns whose windows would leave the image (or do not fit) are
         // done beforehand, group by group.
@@ -47,7 +47,9 @@ struct Avx512 {
                 levels<false, false, true>(rows, nullptr, left_terms, nullptr, left_terms, gx, fx, out);
             }
         } else if (left != nullptr) {
-            if (right != nullptr) {
+            if (right != nullptr && !keep) {
+                levels<true, true, false, false>(rows, left, left_terms, right, right_terms, gx, fx, out);
+            } else if (right != nullptr) {
                 levels<true, true, false>(rows, left, left_terms, right, right_terms, gx, fx, out);
             } else {
                 levels<true, false, false>(rows, left, left_terms, nullptr, right_terms, gx, fx, out);
@@ -88,12 +90,12 @@ struct Avx512 {
 
     // The terms of group g: computed from the column (and kept) when it is
     // new, else loaded.
-    template <bool fresh>
+    template <bool fresh, bool store>
     static __m512d terms_of(const uint8_t* column, const RowTile& rows, size_t g, double* terms)
     {
         if (!fresh) return _mm512_load_pd(terms + g * row_group);
         const __m512d v = group_terms(column, rows, g);
-        _mm512_store_pd(terms + g * row_group, v);
+        if (store) _mm512_store_pd(terms + g * row_group, v);
         return v;
     }
 
@@ -107,7 +109,7 @@ struct Avx512 {
             _mm512_add_round_pd(v, _mm512_set1_pd(4503599627370496.0), _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC));
     }
 
-    template <bool new_left, bool new_right, bool same>
+    template <bool new_left, bool new_right, bool same, bool store>
     static __m128i sixteen_levels(const RowTile& rows, const uint8_t* left, double* left_terms, const uint8_t* right,
                                   double* right_terms, __m512d gx, __m512d fx, size_t pair)
     {
@@ -115,16 +117,17 @@ struct Avx512 {
         const __m512i low_bytes_of_two =
             _mm512_set_epi64(0, 0, 0, 0, 0, 0, 0x7870686058504840LL, 0x3830282018100800LL);
         const size_t g = 2 * pair;
-        const __m512d l0 = terms_of<new_left>(left, rows, g, left_terms);
-        const __m512d l1 = terms_of<new_left>(left, rows, g + 1, left_terms);
-        const __m512d r0 = same ? l0 : terms_of<new_right>(right, rows, g, right_terms);
-        const __m512d r1 = same ? l1 : terms_of<new_right>(right, rows, g + 1, right_terms);
+        const __m512d l0 = terms_of<new_left, store>(left, rows, g, left_terms);
+        const __m512d l1 = terms_of<new_left, store>(left, rows, g + 1, left_terms);
+        const __m512d r0 = same ? l0 : terms_of<new_right, store>(right, rows, g, right_terms);
+        const __m512d r1 = same ? l1 : terms_of<new_right, store>(right, rows, g + 1, right_terms);
         const __m512i a = eight_levels(l0, r0, gx, fx);
         const __m512i b = eight_levels(l1, r1, gx, fx);
         return _mm512_castsi512_si128(_mm512_permutex2var_epi8(a, low_bytes_of_two, b));
     }
 
-    template <bool new_left, bool new_right, bool same>
+    // store: keep new terms for the next output columns.
+    template <bool new_left, bool new_right, bool same, bool store = true>
     static void levels(const RowTile& rows, const uint8_t* left, double* left_terms, const uint8_t* right,
                        double* right_terms, double gx, double fx, uint8_t* out)
     {
@@ -132,16 +135,16 @@ struct Avx512 {
         const __m512d vfx = _mm512_set1_pd(fx);
         const size_t whole = rows.n / row_pair;
         for (size_t pair = 0; pair < whole; ++pair) {
-            const __m128i bytes =
-                sixteen_levels<new_left, new_right, same>(rows, left, left_terms, right, right_terms, vgx, vfx, pair);
+            const __m128i bytes = sixteen_levels<new_left, new_right, same, store>(rows, left, left_terms, right,
+                                                                                   right_terms, vgx, vfx, pair);
             _mm_storeu_si128(reinterpret_cast<__m128i*>(out + pair * row_pair), bytes);
         }
         const size_t rest = rows.n - whole * row_pair;
         if (rest != 0) {
             // The tile's rows are padded to whole pairs; the masked store
             // writes nothing past the column.
-            const __m128i bytes =
-                sixteen_levels<new_left, new_right, same>(rows, left, left_terms, right, right_terms, vgx, vfx, whole);
+            const __m128i bytes = sixteen_levels<new_left, new_right, same, store>(rows, left, left_terms, right,
+                                                                                   right_terms, vgx, vfx, whole);
             _mm_mask_storeu_epi8(out + whole * row_pair, static_cast<__mmask16>((1u << rest) - 1), bytes);
         }
     }

@@ -114,11 +114,13 @@ inline bool windows_inside(const RowTile& rows, size_t available)
 }
 
 // Kernels::column(rows, left, left_available, left_terms, right,
-// right_available, right_terms, same, gx, fx, out) writes the tile's n output
-// rows of one column. left (right) is the input column whose terms are to be
-// computed into left_terms (right_terms), or null when those already hold
-// them; each has the given number of readable bytes. same: both neighbours
-// are one column (the right terms are the left ones).
+// right_available, right_terms, same, keep, gx, fx, out) writes the tile's n
+// output rows of one column. left (right) is the input column whose terms are
+// to be computed into left_terms (right_terms), or null when those already
+// hold them; each has the given number of readable bytes. same: both
+// neighbours are one column (the right terms are the left ones). keep: some
+// new terms are needed by the next output column (when false, the kernel may
+// leave them unstored).
 template <class Kernels>
 void resample_tiled(const uint8_t* X, int64_t Ny, int64_t Nx, uint8_t* Y, int64_t ny, int64_t nx)
 {
@@ -174,8 +176,21 @@ void resample_tiled(const uint8_t* X, int64_t Ny, int64_t Nx, uint8_t* Y, int64_
                 new_right = X + cr * in_rows;
                 right_column = cr;
             }
+            // The next output column's neighbours (the same sum as below).
+            const size_t next = static_cast<size_t>(px + sx);
+            const size_t next_left = std::min(next, last_column);
+            const size_t next_right = std::min(next + 1, last_column);
+            const bool more = i + 1 < out_columns;
+            const bool keep_left = more && (next_left == cl || next_right == cl);
+            const bool keep_right = more && (next_left == cr || next_right == cr);
+            const bool keep = (new_left != nullptr && keep_left) || (new_right != nullptr && keep_right);
             Kernels::column(rows, new_left, in_bytes - cl * in_rows, left_terms, new_right, in_bytes - cr * in_rows,
-                            right_terms, same, gx, fx, Y + i * out_rows + j0);
+                            right_terms, same, keep, gx, fx, Y + i * out_rows + j0);
+            if (!keep) {
+                // Unstored terms are not at hand (downscaling skips columns).
+                if (new_left != nullptr) left_column = none;
+                if (new_right != nullptr) right_column = none;
+            }
             px += sx;
         }
     }

@@ -70,6 +70,15 @@ TEST(BilinearResampleFast, CommonFactorsAndTileEdges)
     for (int64_t ny : {255, 256, 257, 511, 512, 513, 1000}) expect_same(40, 9, ny, 13, 2);
 }
 
+TEST(BilinearResampleFast, FullHdAtCommonFactors)
+{
+    // Several tiles of rows, and every pattern of shared, new and skipped
+    // input columns that these factors give.
+    for (double factor : {0.3, 0.5, 0.8, 1.0, 1.25, 2.0}) {
+        expect_same(1080, 1920, static_cast<int64_t>(1080 * factor), static_cast<int64_t>(1920 * factor), 9);
+    }
+}
+
 TEST(BilinearResampleFast, RowGroupsAndTiles)
 {
     // Outputs of every height around the group of 8 and the tiles of up to
@@ -102,7 +111,9 @@ TEST(BilinearResampleFast, LastBytesOfTheImage)
     // last column's last rows come from single bytes.
     for (int64_t Ny : {1, 2, 5, 15, 16, 17, 40}) {
         for (int64_t Nx : {1, 2, 3}) {
-            for (int64_t ny : {1, 8, 9, 16, 33, 100}) expect_same(Ny, Nx, ny, 3 * Nx + 1, static_cast<uint32_t>(Ny + ny));
+            for (int64_t ny : {1, 8, 9, 16, 33, 100}) {
+                expect_same(Ny, Nx, ny, 3 * Nx + 1, static_cast<uint32_t>(Ny + ny));
+            }
         }
     }
 }
