@@ -4,6 +4,7 @@
 #include <immintrin.h>
 
 #include <cstddef>
+#include <cstring>
 
 #include "image/scale/bilinear_resample.h"
 #include "image/scale/bilinear_resample_tiled.h"
@@ -14,38 +15,71 @@ namespace {
 // subtracting 2^52 leaves b, without a conversion instruction.
 constexpr long long two_to_52_bits = 0x4330000000000000LL;
 
+struct Terms {
+    __m256d low;   // rows 0-3 of a group
+    __m256d high;  // rows 4-7
+};
+
 struct Avx2 {
+    // Terms and levels in one pass per output column: the terms of a new
+    // input column are kept (for the next output columns) and used at once,
+    // and there is one loop, with one mispredicted exit, per column and tile.
     static void column(const RowTile& rows, const uint8_t* left, size_t left_available, double* left_terms,
-                       const uint8_t* right, size_t right_available, double* right_terms, bool same, bool /*keep*/,
+                       const uint8_t* right, size_t right_available, double* right_terms, bool same, bool keep,
                        double gx, double fx, uint8_t* out)
     {
-        if (left != nullptr) vertical(left, left_available, rows, left_terms);
-        if (right != nullptr) vertical(right, right_available, rows, right_terms);
-        horizontal(left_terms, same ? left_terms : right_terms, gx, fx, rows.n, out);
+        // Columns whose windows would leave the image (or do not fit) are
+        // done beforehand, group by group.
+        if (left != nullptr && !windows_inside(rows, left_available)) {
+            vertical_checked(left, left_available, rows, left_terms);
+            left = nullptr;
+        }
+        if (right != nullptr && !windows_inside(rows, right_available)) {
+            vertical_checked(right, right_available, rows, right_terms);
+            right = nullptr;
+        }
+        if (same) {
+            if (left != nullptr) {
+                levels<true, false, true>(rows, left, left_terms, nullptr, left_terms, gx, fx, out);
+            } else {
+                levels<false, false, true>(rows, nullptr, left_terms, nullptr, left_terms, gx, fx, out);
+            }
+        } else if (left != nullptr) {
+            if (right != nullptr && !keep) {
+                levels<true, true, false, false>(rows, left, left_terms, right, right_terms, gx, fx, out);
+            } else if (right != nullptr) {
+                levels<true, true, false>(rows, left, left_terms, right, right_terms, gx, fx, out);
+            } else {
+                levels<true, false, false>(rows, left, left_terms, nullptr, right_terms, gx, fx, out);
+            }
+        } else if (right != nullptr) {
+            levels<false, true, false>(rows, nullptr, left_terms, right, right_terms, gx, fx, out);
+        } else {
+            levels<false, false, false>(rows, nullptr, left_terms, nullptr, right_terms, gx, fx, out);
+        }
     }
 
-    static void vertical(const uint8_t* column, size_t available, const RowTile& rows, double* out)
+    static void vertical_checked(const uint8_t* column, size_t available, const RowTile& rows, double* out)
     {
-        if (windows_inside(rows, available)) {
-            for (size_t g = 0; g < rows.groups; ++g) group_terms(column, rows, g, out);
-            return;
-        }
         for (size_t g = 0; g < rows.groups; ++g) {
             if (rows.window_end[g] > available) {
                 group_terms_scalar(column, rows, g, out);
             } else {
-                group_terms(column, rows, g, out);
+                const Terms v = group_terms(column, rows, g);
+                _mm256_store_pd(out + g * row_group, v.low);
+                _mm256_store_pd(out + g * row_group + 4, v.high);
             }
         }
     }
 
-    static void group_terms(const uint8_t* column, const RowTile& rows, size_t g, double* out)
+    static Terms group_terms(const uint8_t* column, const RowTile& rows, size_t g)
     {
         const __m256i magic = _mm256_set1_epi64x(two_to_52_bits);
         const __m256d two_to_52 = _mm256_castsi256_pd(magic);
         const __m256i bytes =
             _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(column + rows.first[g])));
         const uint8_t* select = rows.select[g];
+        __m256d half_terms[2];
         for (size_t half = 0; half < 2; ++half) {
             const __m256i top_select = _mm256_load_si256(reinterpret_cast<const __m256i*>(select + 32 * half));
             const __m256i below_select = _mm256_load_si256(reinterpret_cast<const __m256i*>(select + 64 + 32 * half));
@@ -54,35 +88,71 @@ struct Avx2 {
             const __m256d top = _mm256_sub_pd(_mm256_castsi256_pd(top_bits), two_to_52);
             const __m256d below = _mm256_sub_pd(_mm256_castsi256_pd(below_bits), two_to_52);
             const size_t t = g * row_group + 4 * half;
-            _mm256_store_pd(out + t, _mm256_add_pd(_mm256_mul_pd(top, _mm256_load_pd(rows.gy + t)),
-                                                   _mm256_mul_pd(below, _mm256_load_pd(rows.fy + t))));
+            half_terms[half] = _mm256_add_pd(_mm256_mul_pd(top, _mm256_load_pd(rows.gy + t)),
+                                             _mm256_mul_pd(below, _mm256_load_pd(rows.fy + t)));
         }
+        return Terms{half_terms[0], half_terms[1]};
     }
 
-    static __m128i four_levels(const double* left, const double* right, __m256d gx, __m256d fx)
+    // The terms of group g: computed from the column (and kept) when it is
+    // new, else loaded.
+    template <bool fresh, bool store>
+    static Terms terms_of(const uint8_t* column, const RowTile& rows, size_t g, double* terms)
     {
-        const __m256d v =
-            _mm256_add_pd(_mm256_mul_pd(_mm256_load_pd(left), gx), _mm256_mul_pd(_mm256_load_pd(right), fx));
-        return _mm256_cvttpd_epi32(v);
+        double* at = terms + g * row_group;
+        if (!fresh) return Terms{_mm256_load_pd(at), _mm256_load_pd(at + 4)};
+        const Terms v = group_terms(column, rows, g);
+        if (store) {
+            _mm256_store_pd(at, v.low);
+            _mm256_store_pd(at + 4, v.high);
+        }
+        return v;
     }
 
-    static void horizontal(const double* left, const double* right, double gx, double fx, size_t n, uint8_t* out)
+    static __m128i four_levels(__m256d left, __m256d right, __m256d gx, __m256d fx)
+    {
+        return _mm256_cvttpd_epi32(_mm256_add_pd(_mm256_mul_pd(left, gx), _mm256_mul_pd(right, fx)));
+    }
+
+    template <bool new_left, bool new_right, bool same, bool store>
+    static __m128i sixteen_levels(const RowTile& rows, const uint8_t* left, double* left_terms, const uint8_t* right,
+                                  double* right_terms, __m256d gx, __m256d fx, size_t pair)
+    {
+        const size_t g = 2 * pair;
+        const Terms l0 = terms_of<new_left, store>(left, rows, g, left_terms);
+        const Terms l1 = terms_of<new_left, store>(left, rows, g + 1, left_terms);
+        const Terms r0 = same ? l0 : terms_of<new_right, store>(right, rows, g, right_terms);
+        const Terms r1 = same ? l1 : terms_of<new_right, store>(right, rows, g + 1, right_terms);
+        const __m128i a = four_levels(l0.low, r0.low, gx, fx);
+        const __m128i b = four_levels(l0.high, r0.high, gx, fx);
+        const __m128i c = four_levels(l1.low, r1.low, gx, fx);
+        const __m128i d = four_levels(l1.high, r1.high, gx, fx);
+        // Values lie in [0, 256), so the saturating packs are plain narrowing.
+        return _mm_packus_epi16(_mm_packs_epi32(a, b), _mm_packs_epi32(c, d));
+    }
+
+    // store: keep new terms for the next output columns.
+    template <bool new_left, bool new_right, bool same, bool store = true>
+    static void levels(const RowTile& rows, const uint8_t* left, double* left_terms, const uint8_t* right,
+                       double* right_terms, double gx, double fx, uint8_t* out)
     {
         const __m256d vgx = _mm256_set1_pd(gx);
         const __m256d vfx = _mm256_set1_pd(fx);
-        size_t t = 0;
-        for (; t + 16 <= n; t += 16) {
-            // Values lie in [0, 256), so the saturating packs are plain narrowing.
-            const __m128i a = four_levels(left + t, right + t, vgx, vfx);
-            const __m128i b = four_levels(left + t + 4, right + t + 4, vgx, vfx);
-            const __m128i c = four_levels(left + t + 8, right + t + 8, vgx, vfx);
-            const __m128i d = four_levels(left + t + 12, right + t + 12, vgx, vfx);
-            const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(a, b), _mm_packs_epi32(c, d));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + t), bytes);
+        const size_t whole = rows.n / row_pair;
+        for (size_t pair = 0; pair < whole; ++pair) {
+            const __m128i bytes = sixteen_levels<new_left, new_right, same, store>(rows, left, left_terms, right,
+                                                                                   right_terms, vgx, vfx, pair);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + pair * row_pair), bytes);
         }
-        for (; t < n; ++t) {
-            const double v = left[t] * gx + right[t] * fx;
-            out[t] = static_cast<uint8_t>(static_cast<int32_t>(v));
+        const size_t rest = rows.n - whole * row_pair;
+        if (rest != 0) {
+            // The tile's rows are padded to whole pairs; only the column's
+            // rows are copied out.
+            alignas(16) uint8_t last[row_pair];
+            _mm_store_si128(reinterpret_cast<__m128i*>(last),
+                            sixteen_levels<new_left, new_right, same, store>(rows, left, left_terms, right,
+                                                                             right_terms, vgx, vfx, whole));
+            std::memcpy(out + whole * row_pair, last, rest);
         }
     }
 };
