@@ -17,7 +17,11 @@ BENCH_ARGS ?=
 # Octave's bundled octave-sombrero.png.
 IMAGE ?=
 
-.PHONY: setup build test demo bench package clean
+# make hostile: the hostile-input suite (also part of make test) and the same
+# suite with the modules under valgrind memcheck.
+HOSTILE_PACKAGES := valgrind
+
+.PHONY: setup build test demo bench package clean hostile
 
 setup:
 	@tools/ensure_packages.sh $(BASE_PACKAGES)
@@ -44,6 +48,11 @@ bench: setup
 # The Octave package NAME-VERSION.tar.gz (pkg install builds it with mkoctfile).
 package:
 	package/make_package.sh $(BUILD_DIR)
+
+hostile: build
+	@tools/ensure_packages.sh $(HOSTILE_PACKAGES)
+	ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS) -L hostile
+	tests/host/hostile_valgrind.sh $(BUILD_DIR)/mex $(BUILD_DIR)/hostile $(JOBS)
 
 clean:
 	rm -rf $(BUILD_DIR) $(BENCH_BUILD_DIR)

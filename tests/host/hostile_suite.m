@@ -1,0 +1,545 @@
+% Hostile-input suite: calls every module with arguments of every class,
+% shape and awkward value, and checks each outcome against the documented
+% behaviour. A call must either raise the module's own error (or the host's
+% out-of-memory error, for results that cannot be allocated) or return a
+% result of the documented class and shape; a crash ends the process.
+%
+% Usage: octave-cli hostile_suite.m MEX_DIR [--memory-limited] [--only NAME]
+%   --memory-limited  the caller has capped the address space (ulimit -v), so
+%                     calls asking for results of several GiB may be made: the
+%                     host must fail to allocate them. Without it they are left out.
+%   --only NAME       tests module NAME alone (the three modules by default).
+%
+% Prints one summary line and exits with 1 when any outcome is wrong.
+1;
+
+%% ---------------------------------------------------------------- values
+
+function values = add_value (values, label, value)
+  values{end + 1} = {label, value};
+endfunction
+
+% Fills an array of the given class and shape with a ramp (fill = []) or
+% with one special value, converted as the class converts it.
+function value = filled (class_name, shape, fill)
+  count = prod (shape);
+  if (isempty (fill))
+    data = mod (0:count - 1, 250);
+  else
+    data = repmat (fill, 1, count);
+  end
+  data = reshape (data, [shape 1 1]);
+  switch (class_name)
+    case "logical"
+      data(isnan (data)) = 1;
+      value = logical (data);
+    case "char"
+      data(! isfinite (data)) = 0;
+      value = char (min (max (data, 0), 255));
+    otherwise
+      value = cast (data, class_name);
+  end
+endfunction
+
+function text = shape_text (shape)
+  text = sprintf ("%dx", shape)(1:end - 1);
+endfunction
+
+% Arguments of every class, shape and special value, for any argument slot.
+function values = hostile_values ()
+  values = {};
+  classes = {"double", "single", "int8", "uint8", "int16", "uint16", "int32", ...
+             "uint32", "int64", "uint64", "logical", "char"};
+  shapes = {[0 0], [0 3], [3 0], [1 1], [1 4], [4 1], [3 4], [2 2], [3 4 3], ...
+            [2 3 3 2], [1 1 3], [0 4 3], [4 0 3], [3 3 2]};
+  for c = 1:numel (classes)
+    for s = 1:numel (shapes)
+      values = add_value (values, sprintf ("%s %s", classes{c}, shape_text (shapes{s})), ...
+                          filled (classes{c}, shapes{s}, []));
+    end
+  end
+  specials = {NaN, Inf, -Inf, -0, 0.5, -1, 255, 2^31, 2^32, 2^63, 1e300, -2^31};
+  special_names = {"NaN", "Inf", "-Inf", "-0", "0.5", "-1", "255", "2^31", "2^32", "2^63", "1e300", "-2^31"};
+  for c = {"double", "single", "uint8", "int32", "int64"}
+    for s = {[1 1], [1 2], [2 3], [3 4 3]}
+      for k = 1:numel (specials)
+        values = add_value (values, sprintf ("%s %s of %s", c{1}, shape_text (s{1}), special_names{k}), ...
+                            filled (c{1}, s{1}, specials{k}));
+      end
+    end
+  end
+  values = add_value (values, "text", "hostile");
+  values = add_value (values, "empty text", "");
+  values = add_value (values, "empty cell", {});
+  values = add_value (values, "cell {1}", {1});
+  values = add_value (values, "cell 2x2", {uint8(1), [3 5]; "a", struct("a", 1)});
+  values = add_value (values, "cell 3x3x3", cell (3, 3, 3));
+  values = add_value (values, "struct ()", struct ());
+  values = add_value (values, "0x0 struct", struct ("a", {}));
+  values = add_value (values, "struct a=1", struct ("a", 1));
+  values = add_value (values, "2x1 struct array", struct ("a", {1; 2}));
+  values = add_value (values, "1x3 struct array", struct ("lambda", {1, 2, 3}));
+  values = add_value (values, "nested struct", struct ("lambda", struct ("lambda", 1)));
+  values = add_value (values, "function handle", @sin);
+  values = add_value (values, "anonymous function", @(x) x + 1);
+  values = add_value (values, "sparse 3x4", sparse ([1 0 2 0; 0 3 0 0; 4 0 0 5]));
+  values = add_value (values, "sparse 0x0", sparse (0, 0));
+  values = add_value (values, "sparse 1x2", sparse ([3 5]));
+  values = add_value (values, "sparse logical", sparse (logical ([1 0; 0 1])));
+  values = add_value (values, "sparse complex", sparse ([1i 0; 0 2]));
+  values = add_value (values, "complex 3x4", complex (rand (3, 4), rand (3, 4)));
+  values = add_value (values, "complex 1x2", complex ([3 5], [0 0]));
+  values = add_value (values, "complex single", complex (single ([3 5]), single ([1 1])));
+  values = add_value (values, "complex 1x1", 1 + 2i);
+  values = add_value (values, "range 1:4", 1:4);
+  values = add_value (values, "empty range", 1:0);
+  values = add_value (values, "int64 max", intmax ("int64"));
+  values = add_value (values, "uint64 max", intmax ("uint64"));
+  values = add_value (values, "int8 min", intmin ("int8"));
+  values = add_value (values, "uint8 4x5x3x2", filled ("uint8", [4 5 3 2], []));
+  values = add_value (values, "uint8 4x5x3x0", zeros ([4 5 3 0], "uint8"));
+  values = add_value (values, "double 1x5 labels", [1 -1 1 -1 1]);
+endfunction
+
+%% ------------------------------------------------------- documented behaviour
+
+% A scalar's truncation toward zero to 32 bits: out-of-range values, NaN and
+% infinities give the most negative integer.
+function n = truncate32 (x)
+  if (x > -2147483649 && x < 2147483648)
+    n = fix (x);
+  else
+    n = -2147483648;
+  end
+endfunction
+
+function yes = real_dense (value, class_name)
+  yes = isa (value, class_name) && ! issparse (value) && ! iscomplex (value);
+endfunction
+
+function n = host_columns (value)
+  shape = size (value);
+  n = prod (shape(2:end));
+endfunction
+
+% Expected outcome of a call: outcome.error (identifier; "" when a result is
+% expected), outcome.size and outcome.class of the result, and outcome.bytes,
+% the size of that result, by which the host may refuse to allocate it.
+function outcome = expect_linsvm_fit (args)
+  outcome = struct ("error", "", "size", [], "class", "double", "bytes", 0);
+  if (numel (args) < 1 || ! real_dense (args{1}, "double") ...
+      || rows (args{1}) > 2147483647 || host_columns (args{1}) > 2147483647)
+    outcome.error = "linsvm_fit:invalidX";
+    return;
+  end
+  d = rows (args{1});
+  N = host_columns (args{1});
+  if (numel (args) < 2 || ! real_dense (args{2}, "double") ...
+      || host_columns (args{2}) != N || numel (args{2}) < N)
+    outcome.error = "linsvm_fit:invalidY";
+    return;
+  end
+  biasmult = 1;
+  if (numel (args) >= 3 && ! isempty (args{3}) && isstruct (args{3}))
+    options = args{3};
+    for name = {"lambda", "biasmult", "nbite", "seed"}
+      if (! isfield (options, name{1}))
+        continue;
+      end
+      value = options(1).(name{1});
+      if (isempty (value))
+        continue;
+      end
+      if (! (isnumeric (value) || islogical (value)) || issparse (value) || iscomplex (value))
+        outcome.error = "linsvm_fit:invalidOption";
+        return;
+      end
+      if (strcmp (name{1}, "biasmult"))
+        biasmult = double (value(1));
+      end
+    end
+  end
+  outcome.size = [d + (biasmult > 0), 1];
+  outcome.bytes = 8 * prod (outcome.size);
+endfunction
+
+function outcome = expect_scale_bilinear (args)
+  outcome = struct ("error", "", "size", [], "class", "uint8", "bytes", 0);
+  if (numel (args) < 1 || isempty (args{1}) || ! real_dense (args{1}, "uint8"))
+    outcome.error = "scale_bilinear:invalidImage";
+    return;
+  end
+  if (numel (args) < 2 || ! real_dense (args{2}, "double") || numel (args{2}) < 2)
+    outcome.error = "scale_bilinear:invalidSize";
+    return;
+  end
+  ny = truncate32 (args{2}(1));
+  nx = truncate32 (args{2}(2));
+  if (ny < 0 || nx < 0)
+    outcome.error = "scale_bilinear:invalidSize";
+    return;
+  end
+  outcome.size = [ny nx];
+  outcome.bytes = ny * nx;
+endfunction
+
+function outcome = expect_luma_u8 (args)
+  outcome = struct ("error", "", "size", [], "class", "uint8", "bytes", 0);
+  if (numel (args) < 1 || isempty (args{1}) || ! real_dense (args{1}, "uint8") ...
+      || ndims (args{1}) <= 2 || size (args{1}, 3) != 3)
+    outcome.error = "luma_u8:invalidImage";
+    return;
+  end
+  outcome.size = [size(args{1}, 1), size(args{1}, 2)];
+  outcome.bytes = prod (outcome.size);
+endfunction
+
+% The gray levels the documented weights give, computed in double in the
+% documented order and truncated.
+function gray = luma_reference (rgb)
+  plane = size (rgb, 1) * size (rgb, 2);
+  data = double (rgb(1:3 * plane));
+  gray = fix ((data(1:plane) * 0.298936021293776 + data(plane + 1:2 * plane) * 0.587043074451121) ...
+              + data(2 * plane + 1:3 * plane) * 0.114020904255103);
+  gray = uint8 (reshape (gray, size (rgb, 1), size (rgb, 2)));
+endfunction
+
+%% -------------------------------------------------------------- the harness
+
+function tally = new_tally ()
+  tally = struct ("calls", 0, "results", 0, "errors", 0, "out_of_memory", 0, ...
+                  "malformed", 0, "unexpected_errors", 0, "skipped", 0, "reports", {{}});
+endfunction
+
+function tally = report (tally, text)
+  if (numel (tally.reports) < 40)
+    tally.reports{end + 1} = text;
+  end
+endfunction
+
+function yes = out_of_memory_error (err)
+  yes = strcmp (err.identifier, "Octave:bad-alloc") ...
+        || (isempty (err.identifier) && ! isempty (regexp (err.message, "failed to allocate \\d+ bytes", "once")));
+endfunction
+
+% Makes one call and checks its outcome against the expected one.
+function tally = check_call (tally, name, label, args, expected)
+  tally.calls += 1;
+  try
+    if (strcmp (name, "linsvm_fit"))
+      % Console messages of corrected options are captured, not shown.
+      printed = evalc ("result = linsvm_fit (args{:});");
+    else
+      result = feval (name, args{:});
+    end
+  catch err
+    tally.errors += 1;
+    if (out_of_memory_error (err) && isempty (expected.error) && expected.bytes >= 2^33)
+      tally.out_of_memory += 1;
+    elseif (! strcmp (err.identifier, expected.error))
+      tally.unexpected_errors += 1;
+      if (isempty (expected.error))
+        wanted = sprintf ("a %s result of %s", expected.class, mat2str (expected.size));
+      else
+        wanted = expected.error;
+      end
+      tally = report (tally, sprintf ("%s(%s): error '%s' (%s), expected %s", name, label, ...
+                                      err.identifier, err.message, wanted));
+    end
+    return;
+  end
+  tally.results += 1;
+  problem = "";
+  if (! isempty (expected.error))
+    problem = sprintf ("returned a result, expected error %s", expected.error);
+  elseif (! strcmp (class (result), expected.class) || issparse (result) || iscomplex (result))
+    problem = sprintf ("result of class %s, expected real dense %s", class (result), expected.class);
+  elseif (! isequal (size (result), expected.size))
+    problem = sprintf ("result of size %s, expected %s", mat2str (size (result)), mat2str (expected.size));
+  elseif (strcmp (name, "luma_u8") && ! isequal (result, luma_reference (args{1})))
+    problem = "gray levels differ from the documented weighted sum";
+  end
+  if (! isempty (problem))
+    tally.malformed += 1;
+    tally = report (tally, sprintf ("%s(%s): %s", name, label, problem));
+  end
+endfunction
+
+function label = value_label (values, k)
+  label = values{k}{1};
+endfunction
+
+% Results of 2^40 bytes or more cannot be allocated on any machine; those of
+% 2^33 bytes or more cannot under the address-space cap of --memory-limited.
+% Other results of more than 2^24 elements take seconds to fill (minutes
+% under valgrind), and some gigabytes: those calls are left out, as are
+% calls asking for more than 100000 training steps.
+function yes = left_out (name, args, expected, memory_limited)
+  refused = expected.bytes >= 2^40 || (memory_limited && expected.bytes >= 2^33);
+  yes = isempty (expected.error) && ! refused && prod (expected.size) > 2^24;
+  if (strcmp (name, "linsvm_fit") && numel (args) >= 3 && isstruct (args{3}) && ! isempty (args{3}) ...
+      && isfield (args{3}, "nbite"))
+    nbite = args{3}(1).nbite;
+    if (! isempty (nbite) && (isnumeric (nbite) || islogical (nbite)) && ! issparse (nbite) && ! iscomplex (nbite))
+      yes = yes || truncate32 (double (nbite(1))) > 100000;
+    end
+  end
+endfunction
+
+function tally = run_calls (tally, name, calls, memory_limited)
+  expect = str2func (["expect_" name]);
+  for k = 1:size (calls, 1)
+    args = calls{k, 2};
+    expected = expect (args);
+    if (left_out (name, args, expected, memory_limited))
+      tally.skipped += 1;
+      continue;
+    end
+    tally = check_call (tally, name, calls{k, 1}, args, expected);
+  end
+endfunction
+
+function calls = add_call (calls, label, varargin)
+  calls(end + 1, :) = {label, varargin};
+endfunction
+
+%% ------------------------------------------------------------ linsvm_fit
+
+% The sampler keeps its state between calls, and a failed call must leave it
+% alone. An unseeded call starts from the stored state XOR the clock, so two
+% unseeded calls after the same seeded call, within the same second, agree
+% exactly when nothing in between has stored a state.
+function untouched = sampler_state_untouched (between)
+  X = [sin(1:60); cos(3 * (1:60))];
+  y = 2 * (mod (1:60, 2) == 0) - 1;
+  seeded = struct ("seed", 11, "nbite", 9);
+  unseeded = struct ("nbite", 9);
+  for attempt = 1:5
+    start = floor (time ());
+    linsvm_fit (X, y, seeded);
+    reference = linsvm_fit (X, y, unseeded);
+    linsvm_fit (X, y, seeded);
+    try
+      between ();
+    catch
+    end
+    after = linsvm_fit (X, y, unseeded);
+    if (floor (time ()) == start)
+      untouched = isequal (after, reference);
+      return;
+    end
+  end
+  error ("hostile:clock", "the clock moved on during every attempt");
+endfunction
+
+function tally = linsvm_fit_suite (tally, values, memory_limited)
+  X0 = [1 2 3 4 5; 2 1 0 -1 3];
+  y0 = [1 -1 1 -1 1];
+  options0 = struct ("nbite", 20, "seed", 3);
+  calls = cell (0, 2);
+
+  % Argument counts, and extra arguments.
+  calls = add_call (calls, "no arguments");
+  calls = add_call (calls, "X only", X0);
+  calls = add_call (calls, "X, y", X0, y0);
+  calls = add_call (calls, "X, y, options", X0, y0, options0);
+  for k = 1:20:numel (values)
+    calls = add_call (calls, ["X, y, options, " value_label(values, k)], X0, y0, options0, values{k}{2});
+  end
+
+  for k = 1:numel (values)
+    v = values{k}{2};
+    label = values{k}{1};
+    % X of every kind, with labels that fit its column count and without.
+    calls = add_call (calls, ["X = " label], v, y0, options0);
+    N = host_columns (v);
+    calls = add_call (calls, ["X = " label ", matching y"], v, 2 * mod (1:N, 2) - 1, options0);
+    calls = add_call (calls, ["X alone = " label], v);
+    % y of every kind.
+    calls = add_call (calls, ["y = " label], X0, v, options0);
+    % The options argument, and every option field, of every kind.
+    calls = add_call (calls, ["options = " label], X0, y0, v);
+    for field = {"lambda", "biasmult", "nbite", "seed"}
+      options = struct ("nbite", 20, "seed", 3);
+      options.(field{1}) = v;
+      calls = add_call (calls, [field{1} " = " label], X0, y0, options);
+    end
+  end
+
+  % Labels of every shape with N = 5 columns, and odd label values.
+  for shape = {[1 5], [5 1], [0 5], [2 5], [1 5 1], [2 1 5], [1 4], [1 6]}
+    calls = add_call (calls, ["y of " shape_text(shape{1})], X0, ones (shape{1}));
+  end
+  for label = {NaN, Inf, -Inf, -0, 0, 0.5, -0.5, 2^31, -2^31, 2^63, 1e300, 3}
+    calls = add_call (calls, sprintf ("labels %g", label{1}), X0, repmat (label{1}, 1, 5), options0);
+  end
+
+  % Examples full of special values, and sizes at the edges.
+  for fill = {NaN, Inf, -Inf, -0, 1e300, -1e300, 1e-310}
+    calls = add_call (calls, sprintf ("X of %g", fill{1}), repmat (fill{1}, 2, 5), y0, options0);
+  end
+  calls = add_call (calls, "d = 0", zeros (0, 5), y0, options0);
+  calls = add_call (calls, "d = 0 without bias", zeros (0, 5), y0, struct ("biasmult", 0, "seed", 1));
+  calls = add_call (calls, "N = 0", zeros (3, 0), zeros (1, 0));
+  calls = add_call (calls, "N = 0, nbite = -1", zeros (3, 0), zeros (1, 0), struct ("nbite", -1));
+  calls = add_call (calls, "N = 0, lambda = -1", zeros (3, 0), zeros (1, 0), struct ("lambda", -1));
+  calls = add_call (calls, "d = 2^31 rows", zeros (2^31, 0), zeros (1, 0));
+  calls = add_call (calls, "N = 2^31 columns", zeros (0, 2^31), zeros (0, 2^31));
+  calls = add_call (calls, "N = 2^31-1 columns", zeros (0, 2^31 - 1), zeros (1, 0));
+  calls = add_call (calls, "d = 1.5e9 (12 GB result)", zeros (1.5e9, 0), zeros (1, 0));
+  calls = add_call (calls, "d = 2^31-1 (16 GB result)", zeros (2^31 - 1, 0), zeros (1, 0), struct ("biasmult", 0));
+
+  % Every combination of awkward option values.
+  for lambda = {0, -0, -1, NaN, Inf, -Inf, 1e300, 1e-300}
+    for biasmult = {0, -1, NaN, Inf, 1e300, 1e-300, -0}
+      for seed = {0, -1, NaN, 2^32, 2^63, 0.5}
+        options = struct ("lambda", lambda{1}, "biasmult", biasmult{1}, "nbite", 10, "seed", seed{1});
+        calls = add_call (calls, sprintf ("lambda %g, biasmult %g, seed %g", lambda{1}, biasmult{1}, seed{1}), ...
+                          X0, y0, options);
+      end
+    end
+  end
+  for nbite = {NaN, Inf, -Inf, -0, 0, 0.5, 2.9, -1, 2^31, 2^32, 2^63, -2^31, 1e300, int8(-5), true, uint32(2^31)}
+    calls = add_call (calls, sprintf ("nbite %g", double (nbite{1})), X0, y0, struct ("nbite", nbite{1}));
+  end
+
+  tally = run_calls (tally, "linsvm_fit", calls, memory_limited);
+
+  % Failed calls, and calls the host cannot allocate for, leave the sampler alone.
+  failing = {@() linsvm_fit(int8 (X0), y0), @() linsvm_fit(X0, y0'), @() linsvm_fit(X0, zeros (0, 5)), ...
+             @() linsvm_fit(X0, y0, struct ("seed", 3, "nbite", "x")), @() linsvm_fit(zeros (2^31, 0), [])};
+  if (memory_limited)
+    failing{end + 1} = @() linsvm_fit(zeros (1.5e9, 0), zeros (1, 0));
+  end
+  for k = 1:numel (failing)
+    tally.calls += 1;
+    if (! sampler_state_untouched (failing{k}))
+      tally.malformed += 1;
+      tally = report (tally, sprintf ("linsvm_fit: failed call %s changed the sampler state", func2str (failing{k})));
+    end
+  end
+  % The probe itself must see a call that does store a state.
+  if (sampler_state_untouched (@() linsvm_fit(X0, y0, struct ("nbite", 3))))
+    error ("hostile:probe", "the sampler state probe cannot see a successful call");
+  end
+endfunction
+
+%% -------------------------------------------------------- scale_bilinear
+
+function tally = scale_bilinear_suite (tally, values, memory_limited)
+  X0 = uint8 (magic (4));
+  size0 = [3 5];
+  calls = cell (0, 2);
+
+  calls = add_call (calls, "no arguments");
+  calls = add_call (calls, "X only", X0);
+  calls = add_call (calls, "X, size", X0, size0);
+  for k = 1:20:numel (values)
+    calls = add_call (calls, ["X, size, " value_label(values, k)], X0, size0, values{k}{2});
+  end
+
+  for k = 1:numel (values)
+    calls = add_call (calls, ["X = " values{k}{1}], values{k}{2}, size0);
+    calls = add_call (calls, ["X alone = " values{k}{1}], values{k}{2});
+    calls = add_call (calls, ["size = " values{k}{1}], X0, values{k}{2});
+  end
+
+  % Every pair of awkward size values.
+  sizes = {NaN, Inf, -Inf, -0, 0, 0.9, 1, 1.5, 2, 7.9, -1, -0.5, 2^31, 2^32, 2^63, 1e300, -2^31, 2^31 - 1, 1e9};
+  for a = 1:numel (sizes)
+    for b = 1:numel (sizes)
+      calls = add_call (calls, sprintf ("size [%g %g]", sizes{a}, sizes{b}), X0, [sizes{a} sizes{b}]);
+    end
+  end
+  for size_value = {[3; 5], [3 5 7], 3, zeros(1, 0), [3 5; 7 9], single([3 5]), int32([3 5]), ...
+                    uint8([3 5]), logical([1 1]), sparse([3 5]), complex([3 5], [0 0]), {3, 5}, "35", ...
+                    struct("ny", 3, "nx", 5), reshape([3 5], 1, 1, 2)}
+    calls = add_call (calls, ["size of class " class(size_value{1}) " " shape_text(size (size_value{1}))], ...
+                      X0, size_value{1});
+  end
+
+  % Images of every shape, contents and size, including one row or column,
+  % more than two dimensions, and outputs long enough for the summed sample
+  % position to reach the last row or column.
+  images = {uint8(7), uint8([0 255]), uint8([0; 255]), uint8([0 50; 100 150]), ...
+            filled("uint8", [3 4 3], []), filled("uint8", [2 3 3 2], []), filled("uint8", [1 200], []), ...
+            filled("uint8", [200 1], []), repmat(uint8(255), 5, 6), filled("uint8", [10 2], [])};
+  outputs = {[0 0], [0 3], [3 0], [1 1], [1 5], [5 1], [7 9], [2 2], [1 300], [300 1], [100000 2], [2 100000]};
+  for i = 1:numel (images)
+    for o = 1:numel (outputs)
+      calls = add_call (calls, sprintf ("uint8 %s to %s", shape_text (size (images{i})), ...
+                                        shape_text (outputs{o})), images{i}, outputs{o});
+    end
+  end
+
+  % Results the host cannot allocate.
+  calls = add_call (calls, "size [1e9 1e9]", X0, [1e9 1e9]);
+  calls = add_call (calls, "size [2^31-1 2^31-1]", X0, [2^31 - 1, 2^31 - 1]);
+  tally = run_calls (tally, "scale_bilinear", calls, memory_limited);
+
+  % After the host refused an allocation the module works as before.
+  before = scale_bilinear (uint8 ([0 50; 100 150]), [3 3]);
+  try
+    scale_bilinear (X0, [1e9 1e9]);
+  catch
+  end
+  tally.calls += 1;
+  if (! isequal (scale_bilinear (uint8 ([0 50; 100 150]), [3 3]), before))
+    tally.malformed += 1;
+    tally = report (tally, "scale_bilinear: results changed after an allocation failure");
+  end
+endfunction
+
+%% --------------------------------------------------------------- luma_u8
+
+function tally = luma_u8_suite (tally, values, memory_limited)
+  rgb0 = filled ("uint8", [4 5 3], []);
+  calls = cell (0, 2);
+
+  calls = add_call (calls, "no arguments");
+  calls = add_call (calls, "RGB", rgb0);
+  for k = 1:20:numel (values)
+    calls = add_call (calls, ["RGB, " value_label(values, k)], rgb0, values{k}{2});
+  end
+  for k = 1:numel (values)
+    calls = add_call (calls, ["RGB = " values{k}{1}], values{k}{2});
+  end
+  shapes = {[1 1 3], [0 0 3], [0 5 3], [4 0 3], [4 5 3], [4 5 3 2], [4 5 3 1 2], [4 5 4], [4 5 2], ...
+            [4 5], [4 5 1 3], [1 1 3 1 1], [1000 1 3], [1 1000 3], [3 1], [1 3], [3 3 3 3 3]};
+  for s = 1:numel (shapes)
+    for fill = {[], 0, 255, 63, 252}
+      calls = add_call (calls, sprintf ("uint8 %s", shape_text (shapes{s})), filled ("uint8", shapes{s}, fill{1}));
+    end
+  end
+  tally = run_calls (tally, "luma_u8", calls, memory_limited);
+endfunction
+
+%% ------------------------------------------------------------------- main
+
+args = argv ();
+addpath (args{1});
+memory_limited = any (strcmp (args, "--memory-limited"));
+modules = {"linsvm_fit", "scale_bilinear", "luma_u8"};
+only = find (strcmp (args, "--only"), 1);
+if (! isempty (only))
+  modules = args(only + 1);
+end
+missing = modules(cellfun (@(name) ! isfile (fullfile (args{1}, [name ".mex"])), modules));
+if (! isempty (missing))
+  error ("hostile:missing", "no module %s in %s", strjoin (missing, ", "), args{1});
+end
+
+values = hostile_values ();
+tally = new_tally ();
+for k = 1:numel (modules)
+  suite = str2func ([modules{k} "_suite"]);
+  tally = suite (tally, values, memory_limited);
+end
+
+for k = 1:numel (tally.reports)
+  printf ("  %s\n", tally.reports{k});
+end
+printf ("hostile (%s): %d calls, %d results, %d errors (%d host out-of-memory), %d malformed results, %d unexpected errors, %d left out as too large\n", ...
+        strjoin (modules, ", "), tally.calls, tally.results, tally.errors, tally.out_of_memory, tally.malformed, ...
+        tally.unexpected_errors, tally.skipped);
+exit (double (tally.malformed > 0 || tally.unexpected_errors > 0));

@@ -1,0 +1,56 @@
+#!/bin/bash
+# Runs the hostile-input suite inside octave-cli under valgrind memcheck, one
+# process per module and per kernel choice (the fastest the processor runs
+# under valgrind, and the x86-64 baseline), JOBS at a time. Fails when the
+# suite fails or when memcheck reports any error: an invalid read or write,
+# a use of an uninitialised value, an invalid free. No error is suppressed.
+#
+# Usage: hostile_valgrind.sh MEX_DIR LOG_DIR [JOBS]
+set -euo pipefail
+
+mex_dir=$1
+log_dir=$2
+jobs=${3:-2}
+suite="$(cd "$(dirname "$0")" && pwd)/hostile_suite.m"
+mkdir -p "$log_dir"
+
+# One run: module name and kernel choice (fast or baseline).
+run_one() {
+    local module=$1 kernels=$2
+    local log="$log_dir/$module-$kernels"
+    local baseline=0
+    [ "$kernels" = baseline ] && baseline=1
+    local status=0
+    MEX_KERNELS_BASELINE=$baseline valgrind --tool=memcheck --error-exitcode=97 --num-callers=30 \
+        --log-file="$log.valgrind.log" \
+        octave-cli --no-history --no-gui --quiet "$suite" "$mex_dir" --only "$module" \
+        > "$log.suite.log" 2>&1 || status=$?
+    echo "$status" > "$log.status"
+}
+export -f run_one
+export log_dir mex_dir suite
+
+runs=(linsvm_fit:fast linsvm_fit:baseline scale_bilinear:fast scale_bilinear:baseline luma_u8:fast luma_u8:baseline)
+rm -f "$log_dir"/*.status
+printf '%s\n' "${runs[@]}" | tr ':' ' ' | xargs -P "$jobs" -L 1 bash -c 'run_one "$@"' _
+
+failed=0
+total_errors=0
+for run in "${runs[@]}"; do
+    log="$log_dir/${run/:/-}"
+    status=$(cat "$log.status" 2>/dev/null || echo missing)
+    summary=$(grep -h '^hostile' "$log.suite.log" || echo "no summary line (crashed?)")
+    errors=$(sed -n 's/.*ERROR SUMMARY: \([0-9]*\) errors.*/\1/p' "$log.valgrind.log" | tail -1)
+    errors=${errors:-unknown}
+    echo "valgrind ${run/:/ (}): $errors memcheck errors; $summary"
+    if [ "$status" != 0 ] || [ "$errors" != 0 ]; then
+        failed=1
+        echo "  FAILED (exit status $status); logs: $log.suite.log, $log.valgrind.log"
+        grep -v '^hostile' "$log.suite.log" | head -20 | sed 's/^/  /'
+        grep -B2 -A25 -m3 -E 'Invalid|uninitialised|Mismatched|invalid|overlap' "$log.valgrind.log" | head -90 | sed 's/^/  /'
+    else
+        total_errors=$((total_errors + errors))
+    fi
+done
+[ "$failed" = 0 ] && echo "valgrind: ${#runs[@]} runs, $total_errors memcheck errors"
+exit "$failed"
