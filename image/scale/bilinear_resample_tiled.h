@@ -30,7 +30,7 @@ constexpr size_t row_pair = 2 * row_group;
 // Output rows per tile, a multiple of row_pair: the longer the tile, the
 // rarer the per-column costs (the loops' ends, the branch mispredictions
 // there); the tables that the loops touch (about 48 bytes per row) should
-// stay in L1. The whole state is about 56 KiB of stack.
+// stay in L1. The whole state is about 57 KiB of stack.
 constexpr size_t row_tile = 1024;
 constexpr size_t row_groups = row_tile / row_group;
 // window_end of a group whose rows do not fit one 16-byte load.
