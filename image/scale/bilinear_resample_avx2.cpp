@@ -21,44 +21,8 @@ struct Terms {
 };
 
 struct Avx2 {
-    // Terms and levels in one pass per output column: the terms of a new
-    // input column are kept (for the next output columns) and used at once,
-    // and there is one loop, with one mispredicted exit, per column and tile.
-    static void column(const RowTile& rows, const uint8_t* left, size_t left_available, double* left_terms,
-                       const uint8_t* right, size_t right_available, double* right_terms, bool same, bool keep,
-                       double gx, double fx, uint8_t* out)
-    {
-        // Columns whose windows would leave the image (or do not fit) are
-        // done beforehand, group by group.
-        if (left != nullptr && !windows_inside(rows, left_available)) {
-            vertical_checked(left, left_available, rows, left_terms);
-            left = nullptr;
-        }
-        if (right != nullptr && !windows_inside(rows, right_available)) {
-            vertical_checked(right, right_available, rows, right_terms);
-            right = nullptr;
-        }
-        if (same) {
-            if (left != nullptr) {
-                levels<true, false, true>(rows, left, left_terms, nullptr, left_terms, gx, fx, out);
-            } else {
-                levels<false, false, true>(rows, nullptr, left_terms, nullptr, left_terms, gx, fx, out);
-            }
-        } else if (left != nullptr) {
-            if (right != nullptr && !keep) {
-                levels<true, true, false, false>(rows, left, left_terms, right, right_terms, gx, fx, out);
-            } else if (right != nullptr) {
-                levels<true, true, false>(rows, left, left_terms, right, right_terms, gx, fx, out);
-            } else {
-                levels<true, false, false>(rows, left, left_terms, nullptr, right_terms, gx, fx, out);
-            }
-        } else if (right != nullptr) {
-            levels<false, true, false>(rows, nullptr, left_terms, right, right_terms, gx, fx, out);
-        } else {
-            levels<false, false, false>(rows, nullptr, left_terms, nullptr, right_terms, gx, fx, out);
-        }
-    }
-
+    // Group by group, for columns whose windows would leave the image (or
+    // do not fit).
     static void vertical_checked(const uint8_t* column, size_t available, const RowTile& rows, double* out)
     {
         for (size_t g = 0; g < rows.groups; ++g) {
@@ -132,7 +96,7 @@ struct Avx2 {
     }
 
     // store: keep new terms for the next output columns.
-    template <bool new_left, bool new_right, bool same, bool store = true>
+    template <bool new_left, bool new_right, bool same, bool store>
     static void levels(const RowTile& rows, const uint8_t* left, double* left_terms, const uint8_t* right,
                        double* right_terms, double gx, double fx, uint8_t* out)
     {

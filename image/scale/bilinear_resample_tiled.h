@@ -113,14 +113,55 @@ inline bool windows_inside(const RowTile& rows, size_t available)
     return rows.all_windows && rows.window_end[rows.groups - 1] <= available;
 }
 
-// Kernels::column(rows, left, left_available, left_terms, right,
-// right_available, right_terms, same, keep, gx, fx, out) writes the tile's n
-// output rows of one column. left (right) is the input column whose terms are
-// to be computed into left_terms (right_terms), or null when those already
-// hold them; each has the given number of readable bytes. same: both
-// neighbours are one column (the right terms are the left ones). keep: some
-// new terms are needed by the next output column (when false, the kernel may
-// leave them unstored).
+// One output column of the tile, its terms and levels in one pass: the terms
+// of a new input column are kept (for the next output columns) and used at
+// once, so one loop, with one mispredicted exit, runs per column and tile.
+// left (right) is the input column whose terms are to be computed into
+// left_terms (right_terms), or null when those already hold them; each has
+// the given number of readable bytes. same: both neighbours are one column
+// (the right terms are the left ones). keep: some new terms are needed by the
+// next output column; when false, they need not be stored.
+//
+// Kernels supplies vertical_checked(column, available, rows, terms) and
+// levels<new_left, new_right, same, store>(rows, left, left_terms, right,
+// right_terms, gx, fx, out).
+template <class Kernels>
+void resample_column(const RowTile& rows, const uint8_t* left, size_t left_available, double* left_terms,
+                     const uint8_t* right, size_t right_available, double* right_terms, bool same, bool keep,
+                     double gx, double fx, uint8_t* out)
+{
+    if (left != nullptr && !windows_inside(rows, left_available)) {
+        Kernels::vertical_checked(left, left_available, rows, left_terms);
+        left = nullptr;
+    }
+    if (right != nullptr && !windows_inside(rows, right_available)) {
+        Kernels::vertical_checked(right, right_available, rows, right_terms);
+        right = nullptr;
+    }
+    if (same) {
+        if (left != nullptr) {
+            Kernels::template levels<true, false, true, true>(rows, left, left_terms, nullptr, left_terms, gx, fx, out);
+        } else {
+            Kernels::template levels<false, false, true, true>(rows, nullptr, left_terms, nullptr, left_terms, gx, fx,
+                                                               out);
+        }
+    } else if (left != nullptr) {
+        if (right != nullptr && !keep) {
+            Kernels::template levels<true, true, false, false>(rows, left, left_terms, right, right_terms, gx, fx, out);
+        } else if (right != nullptr) {
+            Kernels::template levels<true, true, false, true>(rows, left, left_terms, right, right_terms, gx, fx, out);
+        } else {
+            Kernels::template levels<true, false, false, true>(rows, left, left_terms, nullptr, right_terms, gx, fx,
+                                                               out);
+        }
+    } else if (right != nullptr) {
+        Kernels::template levels<false, true, false, true>(rows, nullptr, left_terms, right, right_terms, gx, fx, out);
+    } else {
+        Kernels::template levels<false, false, false, true>(rows, nullptr, left_terms, nullptr, right_terms, gx, fx,
+                                                            out);
+    }
+}
+
 template <class Kernels>
 void resample_tiled(const uint8_t* X, int64_t Ny, int64_t Nx, uint8_t* Y, int64_t ny, int64_t nx)
 {
@@ -184,8 +225,8 @@ void resample_tiled(const uint8_t* X, int64_t Ny, int64_t Nx, uint8_t* Y, int64_
             const bool keep_left = more && (next_left == cl || next_right == cl);
             const bool keep_right = more && (next_left == cr || next_right == cr);
             const bool keep = (new_left != nullptr && keep_left) || (new_right != nullptr && keep_right);
-            Kernels::column(rows, new_left, in_bytes - cl * in_rows, left_terms, new_right, in_bytes - cr * in_rows,
-                            right_terms, same, keep, gx, fx, Y + i * out_rows + j0);
+            resample_column<Kernels>(rows, new_left, in_bytes - cl * in_rows, left_terms, new_right,
+                                     in_bytes - cr * in_rows, right_terms, same, keep, gx, fx, Y + i * out_rows + j0);
             if (!keep) {
                 // Unstored terms are not at hand (downscaling skips columns).
                 if (new_left != nullptr) left_column = none;
