@@ -20,8 +20,11 @@ IMAGE ?=
 # make hostile: the hostile-input suite (also part of make test) and the same
 # suite with the modules under valgrind memcheck.
 HOSTILE_PACKAGES := valgrind
+# make sanitize: the C++ unit tests built with AddressSanitizer and
+# UndefinedBehaviorSanitizer in their own folder.
+SANITIZE_BUILD_DIR ?= $(BUILD_DIR)-asan
 
-.PHONY: setup build test demo bench package clean hostile
+.PHONY: setup build test demo bench package clean hostile sanitize
 
 setup:
 	@tools/ensure_packages.sh $(BASE_PACKAGES)
@@ -53,6 +56,11 @@ hostile: build
 	@tools/ensure_packages.sh $(HOSTILE_PACKAGES)
 	ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS) -L hostile
 	tests/host/hostile_valgrind.sh $(BUILD_DIR)/mex $(BUILD_DIR)/hostile $(JOBS)
+
+sanitize: setup
+	cmake -C cmake/Sanitizers.cmake -S . -B $(SANITIZE_BUILD_DIR)
+	cmake --build $(SANITIZE_BUILD_DIR) -j $(JOBS)
+	ctest --test-dir $(SANITIZE_BUILD_DIR) --output-on-failure -j $(JOBS) -LE octave
 
 clean:
 	rm -rf $(BUILD_DIR) $(BENCH_BUILD_DIR)
