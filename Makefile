@@ -23,8 +23,13 @@ HOSTILE_PACKAGES := valgrind
 # make sanitize: the C++ unit tests built with AddressSanitizer and
 # UndefinedBehaviorSanitizer in their own folder.
 SANITIZE_BUILD_DIR ?= $(BUILD_DIR)-asan
+# make fuzz: the libFuzzer targets of fuzz/, FUZZ_SECONDS each from the
+# committed corpora.
+FUZZ_PACKAGES := clang libclang-rt-14-dev
+FUZZ_BUILD_DIR ?= $(BUILD_DIR)-fuzz
+FUZZ_SECONDS ?= 60
 
-.PHONY: setup build test demo bench package clean hostile sanitize
+.PHONY: setup build test demo bench package clean hostile sanitize fuzz
 
 setup:
 	@tools/ensure_packages.sh $(BASE_PACKAGES)
@@ -61,6 +66,12 @@ sanitize: setup
 	cmake -C cmake/Sanitizers.cmake -S . -B $(SANITIZE_BUILD_DIR)
 	cmake --build $(SANITIZE_BUILD_DIR) -j $(JOBS)
 	ctest --test-dir $(SANITIZE_BUILD_DIR) --output-on-failure -j $(JOBS) -LE octave
+
+fuzz: setup
+	@tools/ensure_packages.sh $(FUZZ_PACKAGES)
+	cmake -S fuzz -B $(FUZZ_BUILD_DIR) -DCMAKE_CXX_COMPILER=clang++
+	cmake --build $(FUZZ_BUILD_DIR) -j $(JOBS)
+	fuzz/run_fuzzers.sh $(FUZZ_BUILD_DIR) $(FUZZ_SECONDS) $(JOBS)
 
 clean:
 	rm -rf $(BUILD_DIR) $(BENCH_BUILD_DIR)

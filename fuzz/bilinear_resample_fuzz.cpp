@@ -1,0 +1,68 @@
+// bilinear_resample on any image of up to 64 x 64 bytes, to any output of up
+// to 2^14 samples, or to very long outputs of one or two rows or columns
+// (where the summed position reaches the last input row or column): every
+// variant equals the plain loop bit for bit, writes every output byte and
+// reads only inside the image (AddressSanitizer guards the exact-size buffers).
+#include <cstdint>
+#include <cstdlib>
+#include <vector>
+
+#include "common/cpu_features.h"
+#include "fuzz/fuzz_input.h"
+#include "image/scale/bilinear_resample.h"
+
+namespace {
+
+using Resampler = void (*)(const uint8_t*, int64_t, int64_t, uint8_t*, int64_t, int64_t);
+
+std::vector<uint8_t> resample(Resampler resampler, const std::vector<uint8_t>& X, int64_t Ny, int64_t Nx,
+                              int64_t ny, int64_t nx, uint8_t canary)
+{
+    std::vector<uint8_t> Y(static_cast<size_t>(ny * nx), canary);
+    resampler(X.data(), Ny, Nx, Y.data(), ny, nx);
+    return Y;
+}
+
+// Exact comparison without memcmp: libFuzzer's comparison hooks make memcmp
+// over long outputs cost seconds.
+bool same(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b)
+{
+    if (a.size() != b.size()) return false;
+    uint8_t difference = 0;
+    for (size_t k = 0; k < a.size(); ++k) difference |= static_cast<uint8_t>(a[k] ^ b[k]);
+    return difference == 0;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    FuzzInput input(data, size);
+    const uint8_t shape = input.byte();
+    const int64_t Ny = 1 + input.byte() % 64;
+    const int64_t Nx = 1 + input.byte() % 64;
+    int64_t ny = input.u16() % 2113;  // more than two tiles of 1024 rows
+    int64_t nx = input.u16() % 513;
+    while (ny * nx > (int64_t{1} << 14)) (ny > nx ? ny : nx) /= 2;
+    if (shape % 32 == 1) {
+        // A long output in one direction: 100000 samples and more.
+        const int64_t longer = 100000 + input.u16() % 1024;
+        const int64_t across = 1 + (shape >> 6) % 2;
+        ny = (shape & 32) ? longer : across;
+        nx = (shape & 32) ? across : longer;
+    }
+
+    // The image: the remaining bytes, repeated as needed.
+    std::vector<uint8_t> X(static_cast<size_t>(Ny * Nx));
+    for (size_t k = 0; k < X.size(); ++k) X[k] = input.remaining() > 0 ? input.rest()[k % input.remaining()] : 0;
+
+    const std::vector<uint8_t> plain = resample(bilinear_resample_plain, X, Ny, Nx, ny, nx, 0x00);
+    if (!same(resample(bilinear_resample_plain, X, Ny, Nx, ny, nx, 0xff), plain)) std::abort();
+
+    if (!same(resample(bilinear_resample, X, Ny, Nx, ny, nx, 0xa5), plain)) std::abort();
+    if (cpu_has_avx2() && !same(resample(bilinear_resample_avx2, X, Ny, Nx, ny, nx, 0x5a), plain)) std::abort();
+    if (bilinear_resample_avx512_usable() && !same(resample(bilinear_resample_avx512, X, Ny, Nx, ny, nx, 0x3c), plain)) {
+        std::abort();
+    }
+    return 0;
+}

@@ -1,0 +1,99 @@
+// fit_weights on any sizes (d up to 24, N up to 40), any options after the
+// entry's corrections (set_lambda, set_nbite, set_seed; steps capped at 600
+// to keep runs short) and either any doubles at all or well-conditioned data.
+// Every variant draws the same examples (equal stored sampler state) as the
+// plain loop, writes only the d (+1) weights (AddressSanitizer guards the
+// exact-size buffers), and on well-conditioned data ends close to it.
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <vector>
+
+#include "common/cpu_features.h"
+#include "fuzz/fuzz_input.h"
+#include "svm/fit_weights.h"
+#include "svm/sampler.h"
+#include "svm/trainer_options.h"
+
+namespace {
+
+using Solver = void (*)(const double*, const double*, int32_t, int32_t, double, double, int32_t, double*);
+
+struct Trained {
+    std::vector<double> W;
+    uint32_t stored_state;
+};
+
+Trained train(Solver solver, const std::vector<double>& X, const std::vector<double>& y, int32_t d, int32_t N,
+              const TrainerOptions& options, int32_t steps)
+{
+    Trained run{std::vector<double>(static_cast<size_t>(d) + (options.biasmult > 0.0 ? 1 : 0), 0.0), 0};
+    // The same stored state and a fixed clock before every run, so that an
+    // unseeded run is as reproducible as a seeded one.
+    sampler_seed_at(0x9e3779b9u, 0);
+    sampler_store();
+    sampler_seed_at(options.seed, 1700000000);
+    solver(X.data(), y.data(), d, N, options.lambda, options.biasmult, steps, run.W.data());
+    sampler_store();
+    run.stored_state = sampler_stored_state();
+    return run;
+}
+
+// On well-conditioned data the variants differ from the plain loop only by the
+// order of the two inner sums, so by rounding relative to the whole vector.
+bool close(const Trained& fast, const Trained& plain)
+{
+    double norm = 0.0;
+    for (double w : plain.W) norm = std::fmax(norm, std::fabs(w));
+    for (size_t k = 0; k < plain.W.size(); ++k) {
+        if (!(std::fabs(fast.W[k] - plain.W[k]) <= 1e-9 * norm)) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    FuzzInput input(data, size);
+    const uint8_t mode = input.byte();
+    const bool well_conditioned = (mode & 1) != 0;
+    const int32_t d = input.byte() % 25;
+    const int32_t N = input.byte() % 41;
+
+    // Options as the entry reads and corrects them.
+    TrainerOptions options;
+    if (mode & 2) set_lambda(options, input.any_double(), N);
+    if (mode & 4) options.biasmult = input.any_double();
+    if (mode & 8) set_nbite(options, input.any_double(), N);
+    if (mode & 16) set_seed(options, input.any_double());
+    if (well_conditioned) {
+        // Regularisation between 1e-4 and 1, bias feature 0, 1 or 2.5.
+        options.lambda = std::pow(10.0, -static_cast<double>(input.byte() % 5)) * (1.0 + input.byte() / 256.0);
+        const double biasmults[] = {0.0, 1.0, 2.5};
+        options.biasmult = biasmults[input.byte() % 3];
+    }
+    // The entry makes no step without examples.
+    const int32_t steps = N > 0 ? (options.nbite < 600 ? options.nbite : 600) : 0;
+
+    std::vector<double> X(static_cast<size_t>(d) * N);
+    std::vector<double> y(static_cast<size_t>(N));
+    for (size_t k = 0; k < X.size(); ++k) {
+        // Well-conditioned: values of about unit size, irrational parts keeping sums off ties.
+        X[k] = well_conditioned ? (static_cast<int8_t>(input.byte()) + 0.5) / 37.0 + 1e-3 * std::sin(k + 1.0)
+                                : input.any_double();
+    }
+    for (double& label : y) {
+        label = well_conditioned ? ((input.byte() & 1) ? 1.0 : -1.0) : input.any_double();
+    }
+
+    const Trained plain = train(fit_weights_plain, X, y, d, N, options, steps);
+    std::vector<Solver> fast{fit_weights, fit_weights_sse2};
+    if (cpu_has_avx2()) fast.push_back(fit_weights_avx2);
+    for (Solver solver : fast) {
+        const Trained run = train(solver, X, y, d, N, options, steps);
+        if (run.stored_state != plain.stored_state) std::abort();
+        if (well_conditioned && !close(run, plain)) std::abort();
+    }
+    return 0;
+}

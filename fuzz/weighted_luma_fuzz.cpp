@@ -1,0 +1,50 @@
+// weighted_luma on any bytes, any plane size: every variant equals the plain
+// loop bit for bit, writes every output byte and reads only the 3P bytes given
+// (AddressSanitizer guards the exact-size buffers).
+#include <cstdint>
+#include <cstdlib>
+#include <vector>
+
+#include "common/cpu_features.h"
+#include "image/gray/weighted_luma.h"
+
+namespace {
+
+using Converter = void (*)(const uint8_t*, int64_t, uint8_t*);
+
+std::vector<uint8_t> convert(Converter converter, const std::vector<uint8_t>& rgb, int64_t P, uint8_t canary)
+{
+    std::vector<uint8_t> gray(static_cast<size_t>(P), canary);
+    converter(rgb.data(), P, gray.data());
+    return gray;
+}
+
+// Exact comparison without memcmp: libFuzzer's comparison hooks make memcmp
+// over long outputs cost seconds.
+bool same(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b)
+{
+    if (a.size() != b.size()) return false;
+    uint8_t difference = 0;
+    for (size_t k = 0; k < a.size(); ++k) difference |= static_cast<uint8_t>(a[k] ^ b[k]);
+    return difference == 0;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    const int64_t P = static_cast<int64_t>(size / 3);
+    const std::vector<uint8_t> rgb(data, data + 3 * P);
+
+    // Two canaries: a byte the plain loop left unwritten would show as a difference.
+    const std::vector<uint8_t> plain = convert(weighted_luma_plain, rgb, P, 0x00);
+    if (!same(convert(weighted_luma_plain, rgb, P, 0xff), plain)) std::abort();
+
+    if (!same(convert(weighted_luma, rgb, P, 0xa5), plain)) std::abort();
+    if (cpu_has_avx2() && !same(convert(weighted_luma_avx2, rgb, P, 0x5a), plain)) std::abort();
+
+    // Nothing is read or written without pixels.
+    weighted_luma(nullptr, 0, nullptr);
+    weighted_luma_plain(nullptr, -1, nullptr);
+    return 0;
+}
