@@ -28,8 +28,16 @@ SANITIZE_BUILD_DIR ?= $(BUILD_DIR)-asan
 FUZZ_PACKAGES := clang libclang-rt-14-dev
 FUZZ_BUILD_DIR ?= $(BUILD_DIR)-fuzz
 FUZZ_SECONDS ?= 60
+# make coverage: line and branch coverage (gcov, gcovr) of the kernels, the
+# host layer and the entries over the C++ tests and the Octave tests together.
+# The install tests build their own copies of the modules and are left out.
+COVERAGE_PACKAGES := gcovr
+COVERAGE_BUILD_DIR ?= $(BUILD_DIR)-coverage
+GCOVR := gcovr --root . --object-directory $(COVERAGE_BUILD_DIR) \
+	--filter 'svm/' --filter 'image/' --filter 'host/' --filter 'common/' \
+	--exclude-throw-branches --exclude-unreachable-branches
 
-.PHONY: setup build test demo bench package clean hostile sanitize fuzz
+.PHONY: setup build test demo bench package clean hostile sanitize fuzz coverage
 
 setup:
 	@tools/ensure_packages.sh $(BASE_PACKAGES)
@@ -72,6 +80,19 @@ fuzz: setup
 	cmake -S fuzz -B $(FUZZ_BUILD_DIR) -DCMAKE_CXX_COMPILER=clang++
 	cmake --build $(FUZZ_BUILD_DIR) -j $(JOBS)
 	fuzz/run_fuzzers.sh $(FUZZ_BUILD_DIR) $(FUZZ_SECONDS) $(JOBS)
+
+coverage: setup
+	@tools/ensure_packages.sh $(COVERAGE_PACKAGES)
+	cmake -C cmake/Coverage.cmake -S . -B $(COVERAGE_BUILD_DIR)
+	cmake --build $(COVERAGE_BUILD_DIR) -j $(JOBS)
+	find $(COVERAGE_BUILD_DIR) -name '*.gcda' -delete
+	ctest --test-dir $(COVERAGE_BUILD_DIR) --output-on-failure -j $(JOBS) -E '^(package_install|build_mex)$$'
+	@echo "Lines no test reaches (Missing):"
+	@$(GCOVR) 2>/dev/null | tee $(COVERAGE_BUILD_DIR)/lines.txt
+	@echo "Branches no test takes (lines in Missing):"
+	@$(GCOVR) --branches 2>/dev/null | tee $(COVERAGE_BUILD_DIR)/branches.txt
+	@$(GCOVR) --print-summary --html-details $(COVERAGE_BUILD_DIR)/coverage.html -o /dev/null 2>/dev/null \
+	  | sed 's/^/coverage: /'
 
 clean:
 	rm -rf $(BUILD_DIR) $(BENCH_BUILD_DIR)

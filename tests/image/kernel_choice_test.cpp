@@ -1,0 +1,103 @@
+// The run-time choice of kernels: MEX_KERNELS_BASELINE forces the x86-64
+// baseline paths for any non-empty value other than "0", and every
+// dispatching kernel then gives the plain kernel's result.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "common/cpu_features.h"
+#include "image/gray/weighted_luma.h"
+#include "image/scale/bilinear_resample.h"
+#include "svm/fit_weights.h"
+#include "svm/sampler.h"
+
+namespace {
+
+bool processor_has_avx2()
+{
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2") != 0;
+}
+
+// Sets MEX_KERNELS_BASELINE (or unsets it for nullptr) for one scope.
+class BaselineSetting {
+public:
+    explicit BaselineSetting(const char* value)
+    {
+        const char* old = std::getenv("MEX_KERNELS_BASELINE");
+        had_value_ = old != nullptr;
+        if (had_value_) old_ = old;
+        if (value == nullptr) {
+            unsetenv("MEX_KERNELS_BASELINE");
+        } else {
+            setenv("MEX_KERNELS_BASELINE", value, 1);
+        }
+    }
+    ~BaselineSetting()
+    {
+        if (had_value_) {
+            setenv("MEX_KERNELS_BASELINE", old_.c_str(), 1);
+        } else {
+            unsetenv("MEX_KERNELS_BASELINE");
+        }
+    }
+
+private:
+    bool had_value_ = false;
+    std::string old_;
+};
+
+}  // namespace
+
+TEST(KernelChoice, BaselineForcedByAnyNonEmptyValueButZero)
+{
+    const bool avx2 = processor_has_avx2();
+    {
+        const BaselineSetting unset(nullptr);
+        EXPECT_EQ(cpu_has_avx2(), avx2);
+    }
+    for (const char* keeps : {"", "0"}) {
+        const BaselineSetting setting(keeps);
+        EXPECT_EQ(cpu_has_avx2(), avx2) << "MEX_KERNELS_BASELINE='" << keeps << "'";
+    }
+    for (const char* forces : {"1", "00", "01", "yes", "0x"}) {
+        const BaselineSetting setting(forces);
+        EXPECT_FALSE(cpu_has_avx2()) << "MEX_KERNELS_BASELINE='" << forces << "'";
+        EXPECT_FALSE(bilinear_resample_avx512_usable()) << "MEX_KERNELS_BASELINE='" << forces << "'";
+    }
+}
+
+TEST(KernelChoice, ForcedBaselineGivesThePlainResults)
+{
+    const BaselineSetting setting("1");
+
+    std::vector<uint8_t> image(37 * 23);
+    for (size_t k = 0; k < image.size(); ++k) image[k] = static_cast<uint8_t>(k * 131 + 7);
+    std::vector<uint8_t> scaled(50 * 41), plain_scaled(50 * 41);
+    bilinear_resample(image.data(), 37, 23, scaled.data(), 50, 41);
+    bilinear_resample_plain(image.data(), 37, 23, plain_scaled.data(), 50, 41);
+    EXPECT_EQ(scaled, plain_scaled);
+
+    std::vector<uint8_t> gray(image.size() / 3), plain_gray(image.size() / 3);
+    weighted_luma(image.data(), static_cast<int64_t>(gray.size()), gray.data());
+    weighted_luma_plain(image.data(), static_cast<int64_t>(gray.size()), plain_gray.data());
+    EXPECT_EQ(gray, plain_gray);
+
+    // The baseline trainer is the SSE2 pass: same draws, weights to the last few bits.
+    std::vector<double> X(5 * 30), y(30);
+    for (size_t k = 0; k < X.size(); ++k) X[k] = static_cast<double>(static_cast<int>(k * 37 % 19) - 9) / 7.0;
+    for (size_t j = 0; j < y.size(); ++j) y[j] = (j * 7 % 3 == 0) ? 1.0 : -1.0;
+    std::vector<double> W(6, 0.0), plain_W(6, 0.0);
+    sampler_seed(5);
+    fit_weights(X.data(), y.data(), 5, 30, 0.05, 1.0, 300, W.data());
+    sampler_store();
+    const uint32_t state = sampler_stored_state();
+    sampler_seed(5);
+    fit_weights_plain(X.data(), y.data(), 5, 30, 0.05, 1.0, 300, plain_W.data());
+    sampler_store();
+    EXPECT_EQ(state, sampler_stored_state());
+    for (size_t k = 0; k < W.size(); ++k) EXPECT_NEAR(W[k], plain_W[k], 1e-12) << "weight " << k;
+}
