@@ -23,7 +23,7 @@ function outdir = build_mex(outdir, names)
 %   -march=native. GCC also gets -fno-gnu-unique, so that the host can
 %   unload a module ("clear NAME"). A source file named *_avx2.cpp is compiled on its own
 %   with -mavx2 -mno-fma (/arch:AVX2) added, one named *_avx512.cpp with
-%   -mavx512f -mavx512bw -mavx512vl -mavx512vbmi -mno-fma (/arch:AVX512);
+%   -mavx512f -mavx512bw -mavx512vl -mavx512vbmi (/arch:AVX512);
 %   the module chooses that code at run time only on processors that have
 %   the instructions.
 %
@@ -118,7 +118,9 @@ function flags = compiler_flags(in_octave)
   else
     flags.common = '-std=c++17 -ffp-contract=off -fno-fast-math';
     flags.avx2 = '-mavx2 -mno-fma';
-    flags.avx512 = '-mavx512f -mavx512bw -mavx512vl -mavx512vbmi -mno-fma';
+    % AVX-512F implies FMA in Clang, so -mno-fma would switch it off again;
+    % -ffp-contract=off alone keeps fused operations out of these files.
+    flags.avx512 = '-mavx512f -mavx512bw -mavx512vl -mavx512vbmi';
     % GCC binds some statics as unique symbols, which pins a module in
     % memory: the host could not unload it, and "clear linsvm_fit" could not
     % reset the sampler. Clang rejects the flag.

@@ -67,11 +67,12 @@ void mexFunction(int /*nlhs*/, mxArray* plhs[], int nrhs, const mxArray* prhs[])
     const bool has_bias = options.biasmult > 0.0;
     plhs[0] = host::create_double_column(static_cast<int64_t>(d) + (has_bias ? 1 : 0));
 
-    // Without examples there is nothing to draw from: no steps, the zero vector.
-    const int32_t steps = N > 0 ? options.nbite : 0;
-
     sampler_seed(options.seed);
-    fit_weights(host::double_data(X), host::double_data(y), d, N, options.lambda, options.biasmult, steps,
-                host::double_data(plhs[0]));
+    // Without examples there is nothing to draw from: no steps, and the
+    // zero-filled result is the answer (not touched, so a huge d costs nothing).
+    if (N > 0) {
+        fit_weights(host::double_data(X), host::double_data(y), d, N, options.lambda, options.biasmult, options.nbite,
+                    host::double_data(plhs[0]));
+    }
     sampler_store();
 }

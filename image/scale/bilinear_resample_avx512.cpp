@@ -1,12 +1,14 @@
 // bilinear_resample on AVX-512 (F, BW, VL, VBMI), bit-identical to
 // bilinear_resample_plain: the separable loop of bilinear_resample_tiled.h,
 // eight doubles per instruction. Built with -mavx512f -mavx512bw -mavx512vl
-// -mavx512vbmi, no FMA.
+// -mavx512vbmi; -ffp-contract=off keeps multiply and add unfused.
 #include <immintrin.h>
 
 // GCC 12 warns inside its own AVX-512 headers, whose intrinsics start from
 // deliberately undefined vectors.
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 
 #include <cstddef>
 
