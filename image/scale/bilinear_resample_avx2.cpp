@@ -21,19 +21,14 @@ struct Terms {
 };
 
 struct Avx2 {
-    // Group by group, for columns whose windows would leave the image (or
-    // do not fit).
-    static void vertical_checked(const uint8_t* column, size_t available, const RowTile& rows, double* out)
+    using Vector = __m256d;
+    static Vector broadcast(double value) { return _mm256_set1_pd(value); }
+
+    static void store_group_terms(const uint8_t* column, const RowTile& rows, size_t g, double* out)
     {
-        for (size_t g = 0; g < rows.groups; ++g) {
-            if (rows.window_end[g] > available) {
-                group_terms_scalar(column, rows, g, out);
-            } else {
-                const Terms v = group_terms(column, rows, g);
-                _mm256_store_pd(out + g * row_group, v.low);
-                _mm256_store_pd(out + g * row_group + 4, v.high);
-            }
-        }
+        const Terms v = group_terms(column, rows, g);
+        _mm256_store_pd(out, v.low);
+        _mm256_store_pd(out + 4, v.high);
     }
 
     static Terms group_terms(const uint8_t* column, const RowTile& rows, size_t g)
@@ -95,29 +90,12 @@ struct Avx2 {
         return _mm_packus_epi16(_mm_packs_epi32(a, b), _mm_packs_epi32(c, d));
     }
 
-    // store: keep new terms for the next output columns.
-    template <bool new_left, bool new_right, bool same, bool store>
-    static void levels(const RowTile& rows, const uint8_t* left, double* left_terms, const uint8_t* right,
-                       double* right_terms, double gx, double fx, uint8_t* out)
+    // The first count (below 16) of sixteen levels.
+    static void store_first(uint8_t* out, __m128i levels, size_t count)
     {
-        const __m256d vgx = _mm256_set1_pd(gx);
-        const __m256d vfx = _mm256_set1_pd(fx);
-        const size_t whole = rows.n / row_pair;
-        for (size_t pair = 0; pair < whole; ++pair) {
-            const __m128i bytes = sixteen_levels<new_left, new_right, same, store>(rows, left, left_terms, right,
-                                                                                   right_terms, vgx, vfx, pair);
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + pair * row_pair), bytes);
-        }
-        const size_t rest = rows.n - whole * row_pair;
-        if (rest != 0) {
-            // The tile's rows are padded to whole pairs; only the column's
-            // rows are copied out.
-            alignas(16) uint8_t last[row_pair];
-            _mm_store_si128(reinterpret_cast<__m128i*>(last),
-                            sixteen_levels<new_left, new_right, same, store>(rows, left, left_terms, right,
-                                                                             right_terms, vgx, vfx, whole));
-            std::memcpy(out + whole * row_pair, last, rest);
-        }
+        alignas(16) uint8_t all[row_pair];
+        _mm_store_si128(reinterpret_cast<__m128i*>(all), levels);
+        std::memcpy(out, all, count);
     }
 };
 

@@ -25,17 +25,12 @@ constexpr long long two_to_52_bits = 0x4330000000000000LL;
 constexpr __mmask64 low_bytes = 0x0101010101010101ULL;
 
 struct Avx512 {
-    // Group by group, for columns whose windows would leave the image (or
-    // do not fit).
-    static void vertical_checked(const uint8_t* column, size_t available, const RowTile& rows, double* out)
+    using Vector = __m512d;
+    static Vector broadcast(double value) { return _mm512_set1_pd(value); }
+
+    static void store_group_terms(const uint8_t* column, const RowTile& rows, size_t g, double* out)
     {
-        for (size_t g = 0; g < rows.groups; ++g) {
-            if (rows.window_end[g] > available) {
-                group_terms_scalar(column, rows, g, out);
-            } else {
-                _mm512_store_pd(out + g * row_group, group_terms(column, rows, g));
-            }
-        }
+        _mm512_store_pd(out, group_terms(column, rows, g));
     }
 
     static __m512d group_terms(const uint8_t* column, const RowTile& rows, size_t g)
@@ -92,27 +87,11 @@ struct Avx512 {
         return _mm512_castsi512_si128(_mm512_permutex2var_epi8(a, low_bytes_of_two, b));
     }
 
-    // store: keep new terms for the next output columns.
-    template <bool new_left, bool new_right, bool same, bool store>
-    static void levels(const RowTile& rows, const uint8_t* left, double* left_terms, const uint8_t* right,
-                       double* right_terms, double gx, double fx, uint8_t* out)
+    // The first count (below 16) of sixteen levels; the masked store writes
+    // nothing past them.
+    static void store_first(uint8_t* out, __m128i levels, size_t count)
     {
-        const __m512d vgx = _mm512_set1_pd(gx);
-        const __m512d vfx = _mm512_set1_pd(fx);
-        const size_t whole = rows.n / row_pair;
-        for (size_t pair = 0; pair < whole; ++pair) {
-            const __m128i bytes = sixteen_levels<new_left, new_right, same, store>(rows, left, left_terms, right,
-                                                                                   right_terms, vgx, vfx, pair);
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + pair * row_pair), bytes);
-        }
-        const size_t rest = rows.n - whole * row_pair;
-        if (rest != 0) {
-            // The tile's rows are padded to whole pairs; the masked store
-            // writes nothing past the column.
-            const __m128i bytes = sixteen_levels<new_left, new_right, same, store>(rows, left, left_terms, right,
-                                                                                   right_terms, vgx, vfx, whole);
-            _mm_mask_storeu_epi8(out + whole * row_pair, static_cast<__mmask16>((1u << rest) - 1), bytes);
-        }
+        _mm_mask_storeu_epi8(out, static_cast<__mmask16>((1u << count) - 1), levels);
     }
 };
 

@@ -16,6 +16,8 @@
 // fetch all sixteen values of an input column at once.
 #pragma once
 
+#include <emmintrin.h>
+
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -113,6 +115,52 @@ inline bool windows_inside(const RowTile& rows, size_t available)
     return rows.all_windows && rows.window_end[rows.groups - 1] <= available;
 }
 
+// Kernels, one per instruction set, supplies:
+//   Vector, broadcast(double)                   a vector of doubles, all lanes one value
+//   store_group_terms(column, rows, g, out)     group g's eight terms from its window
+//   sixteen_levels<new_left, new_right, same, store>(rows, left, left_terms,
+//       right, right_terms, gx, fx, pair)       levels of rows 16*pair .. 16*pair+15,
+//                                               computing (and, with store, keeping)
+//                                               the terms of new columns
+//   store_first(out, levels, count)             the first count of sixteen levels
+
+// A column's terms, group by group: from its window where the window is
+// inside the image, else from single bytes.
+template <class Kernels>
+void vertical_checked(const uint8_t* column, size_t available, const RowTile& rows, double* out)
+{
+    for (size_t g = 0; g < rows.groups; ++g) {
+        if (rows.window_end[g] > available) {
+            group_terms_scalar(column, rows, g, out);
+        } else {
+            Kernels::store_group_terms(column, rows, g, out + g * row_group);
+        }
+    }
+}
+
+// The levels of one output column of the tile. store: keep new terms for the
+// next output columns.
+template <class Kernels, bool new_left, bool new_right, bool same, bool store>
+void levels(const RowTile& rows, const uint8_t* left, double* left_terms, const uint8_t* right, double* right_terms,
+            double gx, double fx, uint8_t* out)
+{
+    const typename Kernels::Vector vgx = Kernels::broadcast(gx);
+    const typename Kernels::Vector vfx = Kernels::broadcast(fx);
+    const size_t whole = rows.n / row_pair;
+    for (size_t pair = 0; pair < whole; ++pair) {
+        const __m128i bytes = Kernels::template sixteen_levels<new_left, new_right, same, store>(
+            rows, left, left_terms, right, right_terms, vgx, vfx, pair);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + pair * row_pair), bytes);
+    }
+    const size_t rest = rows.n - whole * row_pair;
+    if (rest != 0) {
+        // The tile's rows are padded to whole pairs; only the column's rows are written.
+        const __m128i bytes = Kernels::template sixteen_levels<new_left, new_right, same, store>(
+            rows, left, left_terms, right, right_terms, vgx, vfx, whole);
+        Kernels::store_first(out + whole * row_pair, bytes, rest);
+    }
+}
+
 // One output column of the tile, its terms and levels in one pass: the terms
 // of a new input column are kept (for the next output columns) and used at
 // once, so one loop, with one mispredicted exit, runs per column and tile.
@@ -121,43 +169,39 @@ inline bool windows_inside(const RowTile& rows, size_t available)
 // the given number of readable bytes. same: both neighbours are one column
 // (the right terms are the left ones). keep: some new terms are needed by the
 // next output column; when false, they need not be stored.
-//
-// Kernels supplies vertical_checked(column, available, rows, terms) and
-// levels<new_left, new_right, same, store>(rows, left, left_terms, right,
-// right_terms, gx, fx, out).
 template <class Kernels>
 void resample_column(const RowTile& rows, const uint8_t* left, size_t left_available, double* left_terms,
                      const uint8_t* right, size_t right_available, double* right_terms, bool same, bool keep,
                      double gx, double fx, uint8_t* out)
 {
     if (left != nullptr && !windows_inside(rows, left_available)) {
-        Kernels::vertical_checked(left, left_available, rows, left_terms);
+        vertical_checked<Kernels>(left, left_available, rows, left_terms);
         left = nullptr;
     }
     if (right != nullptr && !windows_inside(rows, right_available)) {
-        Kernels::vertical_checked(right, right_available, rows, right_terms);
+        vertical_checked<Kernels>(right, right_available, rows, right_terms);
         right = nullptr;
     }
     if (same) {
         if (left != nullptr) {
-            Kernels::template levels<true, false, true, true>(rows, left, left_terms, nullptr, left_terms, gx, fx, out);
+            levels<Kernels, true, false, true, true>(rows, left, left_terms, nullptr, left_terms, gx, fx, out);
         } else {
-            Kernels::template levels<false, false, true, true>(rows, nullptr, left_terms, nullptr, left_terms, gx, fx,
+            levels<Kernels, false, false, true, true>(rows, nullptr, left_terms, nullptr, left_terms, gx, fx,
                                                                out);
         }
     } else if (left != nullptr) {
         if (right != nullptr && !keep) {
-            Kernels::template levels<true, true, false, false>(rows, left, left_terms, right, right_terms, gx, fx, out);
+            levels<Kernels, true, true, false, false>(rows, left, left_terms, right, right_terms, gx, fx, out);
         } else if (right != nullptr) {
-            Kernels::template levels<true, true, false, true>(rows, left, left_terms, right, right_terms, gx, fx, out);
+            levels<Kernels, true, true, false, true>(rows, left, left_terms, right, right_terms, gx, fx, out);
         } else {
-            Kernels::template levels<true, false, false, true>(rows, left, left_terms, nullptr, right_terms, gx, fx,
+            levels<Kernels, true, false, false, true>(rows, left, left_terms, nullptr, right_terms, gx, fx,
                                                                out);
         }
     } else if (right != nullptr) {
-        Kernels::template levels<false, true, false, true>(rows, nullptr, left_terms, right, right_terms, gx, fx, out);
+        levels<Kernels, false, true, false, true>(rows, nullptr, left_terms, right, right_terms, gx, fx, out);
     } else {
-        Kernels::template levels<false, false, false, true>(rows, nullptr, left_terms, nullptr, right_terms, gx, fx,
+        levels<Kernels, false, false, false, true>(rows, nullptr, left_terms, nullptr, right_terms, gx, fx,
                                                             out);
     }
 }
