@@ -23,16 +23,6 @@ std::vector<uint8_t> resample(Resampler resampler, const std::vector<uint8_t>& X
     return Y;
 }
 
-// Exact comparison without memcmp: libFuzzer's comparison hooks make memcmp
-// over long outputs cost seconds.
-bool same(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b)
-{
-    if (a.size() != b.size()) return false;
-    uint8_t difference = 0;
-    for (size_t k = 0; k < a.size(); ++k) difference |= static_cast<uint8_t>(a[k] ^ b[k]);
-    return difference == 0;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)

@@ -1,10 +1,12 @@
-// Reads a fuzzer's bytes as the numbers a target needs: whatever is missing
-// at the end reads as zeros, so every input, even an empty one, is usable.
+// Shared by the fuzz targets. FuzzInput reads a fuzzer's bytes as the
+// numbers a target needs: whatever is missing at the end reads as zeros, so
+// every input, even an empty one, is usable.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 class FuzzInput {
 public:
@@ -36,3 +38,13 @@ private:
     size_t size_;
     size_t position_ = 0;
 };
+
+// Exact comparison without memcmp: libFuzzer's comparison hooks make memcmp
+// over long outputs cost seconds.
+inline bool same(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b)
+{
+    if (a.size() != b.size()) return false;
+    uint8_t difference = 0;
+    for (size_t k = 0; k < a.size(); ++k) difference |= static_cast<uint8_t>(a[k] ^ b[k]);
+    return difference == 0;
+}

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "common/cpu_features.h"
+#include "fuzz/fuzz_input.h"
 #include "image/gray/weighted_luma.h"
 
 namespace {
@@ -17,16 +18,6 @@ std::vector<uint8_t> convert(Converter converter, const std::vector<uint8_t>& rg
     std::vector<uint8_t> gray(static_cast<size_t>(P), canary);
     converter(rgb.data(), P, gray.data());
     return gray;
-}
-
-// Exact comparison without memcmp: libFuzzer's comparison hooks make memcmp
-// over long outputs cost seconds.
-bool same(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b)
-{
-    if (a.size() != b.size()) return false;
-    uint8_t difference = 0;
-    for (size_t k = 0; k < a.size(); ++k) difference |= static_cast<uint8_t>(a[k] ^ b[k]);
-    return difference == 0;
 }
 
 }  // namespace
