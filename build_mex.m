@@ -172,11 +172,7 @@ function object = compile_object(in_octave, flags, isa_flags, root, source, objd
     args = [{'-c'}, split_flags([flags.common ' ' isa_flags]), {['-I' root], source, '-o', object}];
     mex(args{:});
   else
-    if flags.msvc
-      variable = 'COMPFLAGS=$COMPFLAGS ';
-    else
-      variable = 'CXXFLAGS=$CXXFLAGS ';
-    end
+    variable = compiler_flags_variable(flags);
     mex('-c', '-outdir', objdir, ['-I' root], [variable flags.common ' ' isa_flags], source);
     found = dir(fullfile(objdir, [base '.o*']));
     if isempty(found)
@@ -186,16 +182,22 @@ function object = compile_object(in_octave, flags, isa_flags, root, source, objd
   end
 end
 
+% MATLAB's mex takes extra compiler flags by appending to the variable of
+% the compiler in use.
+function variable = compiler_flags_variable(flags)
+  if flags.msvc
+    variable = 'COMPFLAGS=$COMPFLAGS ';
+  else
+    variable = 'CXXFLAGS=$CXXFLAGS ';
+  end
+end
+
 function link_module(in_octave, flags, root, name, inputs, outdir)
   if in_octave
     args = [split_flags(flags.common), {['-I' root]}, inputs, {'-o', fullfile(outdir, [name '.mex'])}];
     mex(args{:});
   else
-    if flags.msvc
-      variable = 'COMPFLAGS=$COMPFLAGS ';
-    else
-      variable = 'CXXFLAGS=$CXXFLAGS ';
-    end
+    variable = compiler_flags_variable(flags);
     mex('-outdir', outdir, '-output', name, ['-I' root], [variable flags.common], inputs{:});
   end
 end
