@@ -4,15 +4,6 @@
 
 #include "common/cpu_features.h"
 
-namespace {
-
-// They sum to exactly 1.0 in double, so white stays 255.
-const double red_weight = 0.298936021293776;
-const double green_weight = 0.587043074451121;
-const double blue_weight = 0.114020904255103;
-
-}  // namespace
-
 void weighted_luma(const uint8_t* rgb, int64_t P, uint8_t* gray)
 {
     if (cpu_has_avx2()) {
@@ -32,10 +23,5 @@ void weighted_luma_plain(const uint8_t* rgb, int64_t P, uint8_t* gray)
     const uint8_t* green = rgb + plane;
     const uint8_t* blue = rgb + 2 * plane;
 
-    for (size_t k = 0; k < plane; ++k) {
-        // Summed in this order, without fused multiply-add: it decides the truncation.
-        const double v = (static_cast<double>(red[k]) * red_weight + static_cast<double>(green[k]) * green_weight) +
-                         static_cast<double>(blue[k]) * blue_weight;
-        gray[k] = static_cast<uint8_t>(static_cast<int32_t>(v));  // v lies in [0, 256)
-    }
+    for (size_t k = 0; k < plane; ++k) gray[k] = luma_level(red[k], green[k], blue[k]);
 }

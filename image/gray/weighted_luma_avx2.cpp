@@ -15,17 +15,11 @@
 
 namespace {
 
-const double red_weight = 0.298936021293776;
-const double green_weight = 0.587043074451121;
-const double blue_weight = 0.114020904255103;
+// The weights rounded to float.
+const float red_weight = static_cast<float>(0.298936021293776);
+const float green_weight = static_cast<float>(0.587043074451121);
+const float blue_weight = static_cast<float>(0.114020904255103);
 const float margin = 1.0f / 4096.0f;
-
-inline uint8_t exact(uint8_t red, uint8_t green, uint8_t blue)
-{
-    const double v = (static_cast<double>(red) * red_weight + static_cast<double>(green) * green_weight) +
-                     static_cast<double>(blue) * blue_weight;
-    return static_cast<uint8_t>(static_cast<int32_t>(v));
-}
 
 // The neutral grays k whose double sum truncates below k (a handful).
 struct NeutralExceptions {
@@ -35,7 +29,7 @@ struct NeutralExceptions {
     {
         for (int k = 0; k < 256; ++k) {
             const uint8_t level = static_cast<uint8_t>(k);
-            if (exact(level, level, level) != level && count < 16) values[count++] = k;
+            if (luma_level(level, level, level) != level && count < 16) values[count++] = k;
         }
     }
 };
@@ -53,9 +47,9 @@ inline __m256i eight_levels(const uint8_t* red, const uint8_t* green, const uint
     const __m256 G = bytes_to_float(green);
     const __m256 B = bytes_to_float(blue);
     const __m256 v = _mm256_add_ps(
-        _mm256_add_ps(_mm256_mul_ps(R, _mm256_set1_ps(static_cast<float>(red_weight))),
-                      _mm256_mul_ps(G, _mm256_set1_ps(static_cast<float>(green_weight)))),
-        _mm256_mul_ps(B, _mm256_set1_ps(static_cast<float>(blue_weight))));
+        _mm256_add_ps(_mm256_mul_ps(R, _mm256_set1_ps(red_weight)),
+                      _mm256_mul_ps(G, _mm256_set1_ps(green_weight))),
+        _mm256_mul_ps(B, _mm256_set1_ps(blue_weight)));
     const __m256i level = _mm256_cvttps_epi32(v);
     const __m256 fraction = _mm256_sub_ps(v, _mm256_cvtepi32_ps(level));
     const __m256 near_integer = _mm256_or_ps(_mm256_cmp_ps(fraction, _mm256_set1_ps(margin), _CMP_LT_OQ),
@@ -75,7 +69,7 @@ inline __m256i eight_levels(const uint8_t* red, const uint8_t* green, const uint
     alignas(32) int32_t lanes[8];
     _mm256_store_si256(reinterpret_cast<__m256i*>(lanes), level);
     for (int k = 0; k < 8; ++k) {
-        if (unsure & (1 << k)) lanes[k] = exact(red[k], green[k], blue[k]);
+        if (unsure & (1 << k)) lanes[k] = luma_level(red[k], green[k], blue[k]);
     }
     return _mm256_load_si256(reinterpret_cast<const __m256i*>(lanes));
 }
@@ -101,5 +95,5 @@ void weighted_luma_avx2(const uint8_t* rgb, int64_t P, uint8_t* gray)
         const __m256i bytes = _mm256_permute4x64_epi64(_mm256_packus_epi16(words, _mm256_setzero_si256()), 0xD8);
         _mm_storeu_si128(reinterpret_cast<__m128i*>(gray + k), _mm256_castsi256_si128(bytes));
     }
-    for (; k < plane; ++k) gray[k] = exact(red[k], green[k], blue[k]);
+    for (; k < plane; ++k) gray[k] = luma_level(red[k], green[k], blue[k]);
 }
