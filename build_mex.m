@@ -21,11 +21,18 @@ function outdir = build_mex(outdir, names)
 %   -ffp-contract=off and -fno-fast-math for GCC and Clang (MinGW included),
 %   /fp:precise for Microsoft Visual C++; never -ffast-math, never
 %   -march=native. GCC also gets -fno-gnu-unique, so that the host can
-%   unload a module ("clear NAME"). A source file named *_avx2.cpp is compiled on its own
-%   with -mavx2 -mno-fma (/arch:AVX2) added, one named *_avx512.cpp with
-%   -mavx512f -mavx512bw -mavx512vl -mavx512vbmi (/arch:AVX512);
-%   the module chooses that code at run time only on processors that have
-%   the instructions.
+%   unload a module ("clear NAME"), and GCC and Clang get -pthread: the
+%   kernels split large images across threads inside a call.
+%
+%   Instruction-set variants are compiled only for the architecture of the
+%   host (computer('arch') in MATLAB: glnxa64, maci64 and win64 are x86-64,
+%   maca64 is arm64; the host type of computer() in Octave). On x86-64, a
+%   *_sse2.cpp file is compiled as it is, a *_avx2.cpp file on its own with
+%   -mavx2 -mno-fma (/arch:AVX2) added and a *_avx512.cpp file with
+%   -mavx512f -mavx512bw -mavx512vl -mavx512vbmi (/arch:AVX512); the module
+%   chooses those at run time only on processors that have the instructions.
+%   On arm64, *_neon.cpp files are compiled (Advanced SIMD is part of every
+%   arm64 processor). On any other architecture only the plain loops are.
 %
 %   The sources of a module are all .cpp files of its folder (see the table
 %   at the top of the code), so a file added to a module folder is built
@@ -70,13 +77,14 @@ function outdir = build_mex(outdir, names)
   cleanup = onCleanup(@() remove_folder(objdir, in_octave));
 
   flags = compiler_flags(in_octave);
+  architecture = host_architecture(in_octave);
   for k = 1:size(modules, 1)
     name = modules{k, 1};
     if ~any(strcmp(names, name))
       continue;
     end
     folder = fullfile(root, strrep(modules{k, 2}, '/', filesep));
-    [plain, avx2, avx512] = module_sources(folder);
+    [plain, avx2, avx512] = module_sources(folder, architecture);
     if isempty(plain)
       error('build_mex:noSources', 'no sources for %s in %s', name, folder);
     end
@@ -116,7 +124,7 @@ function flags = compiler_flags(in_octave)
     flags.avx2 = '/arch:AVX2';
     flags.avx512 = '/arch:AVX512';
   else
-    flags.common = '-std=c++17 -ffp-contract=off -fno-fast-math';
+    flags.common = '-std=c++17 -ffp-contract=off -fno-fast-math -pthread';
     flags.avx2 = '-mavx2 -mno-fma';
     % AVX-512F implies FMA in Clang, so -mno-fma would switch it off again;
     % -ffp-contract=off alone keeps fused operations out of these files.
@@ -127,6 +135,27 @@ function flags = compiler_flags(in_octave)
     if is_gcc(in_octave)
       flags.common = [flags.common ' -fno-gnu-unique'];
     end
+  end
+end
+
+% 'x86_64', 'arm64' or 'other': the processor the host runs on, which its
+% modules are built for.
+function architecture = host_architecture(in_octave)
+  if in_octave
+    host = computer();
+    x86 = strncmp(host, 'x86_64', 6) || strncmp(host, 'amd64', 5);
+    arm = strncmp(host, 'aarch64', 7) || strncmp(host, 'arm64', 5);
+  else
+    host = computer('arch');
+    x86 = any(strcmp(host, {'glnxa64', 'maci64', 'win64'}));
+    arm = strcmp(host, 'maca64');
+  end
+  if x86
+    architecture = 'x86_64';
+  elseif arm
+    architecture = 'arm64';
+  else
+    architecture = 'other';
   end
 end
 
@@ -142,9 +171,10 @@ function result = is_gcc(in_octave)
            && isempty(strfind(lower(output), 'clang'));
 end
 
-function [plain, avx2, avx512] = module_sources(folder)
-% All .cpp files of a module folder; tests and benchmarks live elsewhere,
-% but files named like them are skipped all the same.
+function [plain, avx2, avx512] = module_sources(folder, architecture)
+% The .cpp files of a module folder that this architecture builds: plain
+% holds those compiled with the common flags alone. Tests and benchmarks
+% live elsewhere, but files named like them are skipped all the same.
   listing = dir(fullfile(folder, '*.cpp'));
   plain = {};
   avx2 = {};
@@ -155,6 +185,11 @@ function [plain, avx2, avx512] = module_sources(folder)
       continue;
     end
     path = fullfile(folder, file);
+    x86_variant = ends_with(file, '_sse2.cpp') || ends_with(file, '_avx2.cpp') || ends_with(file, '_avx512.cpp');
+    if (x86_variant && ~strcmp(architecture, 'x86_64')) ...
+       || (ends_with(file, '_neon.cpp') && ~strcmp(architecture, 'arm64'))
+      continue;
+    end
     if ends_with(file, '_avx2.cpp')
       avx2{end + 1} = path; %#ok<AGROW>
     elseif ends_with(file, '_avx512.cpp')

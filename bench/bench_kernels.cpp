@@ -156,19 +156,20 @@ void register_scale(double factor)
         const std::vector<uint8_t> X = photo_like_plane(scale_rows, scale_cols, 21, 0);
         std::vector<uint8_t> Y(static_cast<size_t>(ny) * nx);
         for (auto _ : state) {
-            bilinear_resample(X.data(), scale_rows, scale_cols, Y.data(), ny, nx);
+            bilinear_resample(X.data(), scale_rows, scale_cols, 1, Y.data(), ny, nx);
             benchmark::DoNotOptimize(Y.data());
             benchmark::ClobberMemory();
         }
     });
     // The variant that processors without AVX-512 run (the dispatcher picks
     // the widest one), shown beside the dispatched figures.
-    if (cpu_has_avx2() && bilinear_resample_avx512_usable()) {
+    if (cpu_has_avx2() && cpu_has_avx512()) {
         benchmark::RegisterBenchmark(("scale/avx2/" + tag).c_str(), [=](benchmark::State& state) {
             const std::vector<uint8_t> X = photo_like_plane(scale_rows, scale_cols, 21, 0);
             std::vector<uint8_t> Y(static_cast<size_t>(ny) * nx);
             for (auto _ : state) {
-                bilinear_resample_avx2(X.data(), scale_rows, scale_cols, Y.data(), ny, nx);
+                bilinear_resample_split(bilinear_resample_columns_avx2, X.data(), scale_rows, scale_cols, 1, Y.data(),
+                                        ny, nx, 1, 1);
                 benchmark::DoNotOptimize(Y.data());
                 benchmark::ClobberMemory();
             }

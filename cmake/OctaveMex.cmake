@@ -15,6 +15,19 @@ if(NOT EXISTS "${OCTAVE_INCLUDE_DIR}/mex.h")
   message(FATAL_ERROR "mex.h not found in '${OCTAVE_INCLUDE_DIR}' (is liboctave-dev installed?)")
 endif()
 
+# A module must resolve every symbol at link time, and its own calls must
+# stay inside it; these options exist only where the linker is GNU ld or
+# compatible (not Apple's ld), so each is passed where the linker takes it.
+include(CheckLinkerFlag)
+set(MEX_LINK_OPTIONS)
+foreach(option -Wl,--no-undefined -Wl,-Bsymbolic)
+  string(MAKE_C_IDENTIFIER "LINKER_HAS${option}" result)
+  check_linker_flag(CXX "${option}" ${result})
+  if(${result})
+    list(APPEND MEX_LINK_OPTIONS ${option})
+  endif()
+endforeach()
+
 # add_mex_module(name HELP help.m SOURCES ... LIBRARIES ...)
 # Produces ${MEX_OUTPUT_DIR}/name.mex with the help file copied beside it.
 function(add_mex_module name)
@@ -23,7 +36,7 @@ function(add_mex_module name)
   target_include_directories(${name} SYSTEM PRIVATE ${OCTAVE_INCLUDE_DIR})
   target_link_directories(${name} PRIVATE ${OCTAVE_LIBRARY_DIR})
   target_link_libraries(${name} PRIVATE ${ARG_LIBRARIES} octinterp octave)
-  target_link_options(${name} PRIVATE -Wl,-Bsymbolic -Wl,--no-undefined)
+  target_link_options(${name} PRIVATE ${MEX_LINK_OPTIONS})
   set_target_properties(${name} PROPERTIES
     PREFIX "" SUFFIX ".mex"
     LIBRARY_OUTPUT_DIRECTORY ${MEX_OUTPUT_DIR})

@@ -1,25 +1,28 @@
 // bilinear_resample on any image of up to 64 x 64 bytes, to any output of up
 // to 2^14 samples, or to very long outputs of one or two rows or columns
 // (where the summed position reaches the last input row or column): every
-// variant equals the plain loop bit for bit, writes every output byte and
-// reads only inside the image (AddressSanitizer guards the exact-size buffers).
+// variant equals the plain loop bit for bit, on one thread and split across
+// three, writes every output byte and reads only inside the image
+// (AddressSanitizer guards the exact-size buffers).
 #include <cstdint>
 #include <cstdlib>
 #include <vector>
 
-#include "common/cpu_features.h"
 #include "fuzz/fuzz_input.h"
 #include "image/scale/bilinear_resample.h"
 
 namespace {
 
-using Resampler = void (*)(const uint8_t*, int64_t, int64_t, uint8_t*, int64_t, int64_t);
-
-std::vector<uint8_t> resample(Resampler resampler, const std::vector<uint8_t>& X, int64_t Ny, int64_t Nx,
-                              int64_t ny, int64_t nx, uint8_t canary)
+// variant on `threads` threads; null: the plain reference.
+std::vector<uint8_t> resample(ResampleColumns variant, int threads, const std::vector<uint8_t>& X, int64_t Ny,
+                              int64_t Nx, int64_t ny, int64_t nx, uint8_t canary)
 {
     std::vector<uint8_t> Y(static_cast<size_t>(ny * nx), canary);
-    resampler(X.data(), Ny, Nx, Y.data(), ny, nx);
+    if (variant == nullptr) {
+        bilinear_resample_plain(X.data(), Ny, Nx, Y.data(), ny, nx);
+    } else {
+        bilinear_resample_split(variant, X.data(), Ny, Nx, 1, Y.data(), ny, nx, threads, 1);
+    }
     return Y;
 }
 
@@ -46,13 +49,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::vector<uint8_t> X(static_cast<size_t>(Ny * Nx));
     for (size_t k = 0; k < X.size(); ++k) X[k] = input.remaining() > 0 ? input.rest()[k % input.remaining()] : 0;
 
-    const std::vector<uint8_t> plain = resample(bilinear_resample_plain, X, Ny, Nx, ny, nx, 0x00);
-    if (!same(resample(bilinear_resample_plain, X, Ny, Nx, ny, nx, 0xff), plain)) std::abort();
+    const std::vector<uint8_t> plain = resample(nullptr, 1, X, Ny, Nx, ny, nx, 0x00);
+    if (!same(resample(nullptr, 1, X, Ny, Nx, ny, nx, 0xff), plain)) std::abort();
 
-    if (!same(resample(bilinear_resample, X, Ny, Nx, ny, nx, 0xa5), plain)) std::abort();
-    if (cpu_has_avx2() && !same(resample(bilinear_resample_avx2, X, Ny, Nx, ny, nx, 0x5a), plain)) std::abort();
-    if (bilinear_resample_avx512_usable() && !same(resample(bilinear_resample_avx512, X, Ny, Nx, ny, nx, 0x3c), plain)) {
-        std::abort();
+    std::vector<uint8_t> dispatched(static_cast<size_t>(ny * nx), 0xa5);
+    bilinear_resample(X.data(), Ny, Nx, 1, dispatched.data(), ny, nx);
+    if (!same(dispatched, plain)) std::abort();
+    if (!same(resample(bilinear_resample_columns_plain, 3, X, Ny, Nx, ny, nx, 0x3c), plain)) std::abort();
+    for (const ResampleVariant& v : bilinear_resample_variants()) {
+        if (!same(resample(v.resample, 1, X, Ny, Nx, ny, nx, 0x5a), plain)) std::abort();
+        if (!same(resample(v.resample, 3, X, Ny, Nx, ny, nx, 0xc3), plain)) std::abort();
     }
     return 0;
 }

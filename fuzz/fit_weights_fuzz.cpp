@@ -9,7 +9,6 @@
 #include <cstdlib>
 #include <vector>
 
-#include "common/cpu_features.h"
 #include "fuzz/fuzz_input.h"
 #include "svm/fit_weights.h"
 #include "svm/sampler.h"
@@ -88,8 +87,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
 
     const Trained plain = train(fit_weights_plain, X, y, d, N, options, steps);
-    std::vector<Solver> fast{fit_weights, fit_weights_sse2};
-    if (cpu_has_avx2()) fast.push_back(fit_weights_avx2);
+    std::vector<Solver> fast{fit_weights};
+    for (const FitVariant& v : fit_weights_variants()) fast.push_back(v.fit_double);
     for (Solver solver : fast) {
         const Trained run = train(solver, X, y, d, N, options, steps);
         if (run.stored_state != plain.stored_state) std::abort();

@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 
 #include "mex.h"
 
@@ -29,6 +30,13 @@ inline void print(const char* text)
     mexPrintf("%s", text);
 }
 
+// Raises a host warning with an identifier, so that warning('off', id)
+// silences it; returns (unless the caller made that warning an error).
+inline void warn(const char* id, const char* text)
+{
+    mexWarnMsgIdAndTxt(id, "%s", text);
+}
+
 inline bool is_real_dense(const mxArray* array)
 {
     return !mxIsComplex(array) && !mxIsSparse(array);
@@ -37,6 +45,24 @@ inline bool is_real_dense(const mxArray* array)
 inline bool is_real_dense_double(const mxArray* array)
 {
     return mxIsDouble(array) && is_real_dense(array);
+}
+
+inline bool is_real_dense_single(const mxArray* array)
+{
+    return mxIsSingle(array) && is_real_dense(array);
+}
+
+inline bool is_text(const mxArray* array)
+{
+    return mxIsChar(array);
+}
+
+// Copies text into buffer (of size bytes, at least 1), cut short to fit and
+// always terminated.
+inline void copy_text(const mxArray* array, char* buffer, size_t size)
+{
+    buffer[0] = '\0';
+    if (mxGetString(array, buffer, static_cast<mwSize>(size)) != 0) buffer[size - 1] = '\0';
 }
 
 inline bool is_real_dense_uint8(const mxArray* array)
@@ -86,6 +112,11 @@ inline double* double_data(mxArray* array)
     return static_cast<double*>(mxGetData(array));
 }
 
+inline const float* single_data(const mxArray* array)
+{
+    return static_cast<const float*>(mxGetData(array));
+}
+
 inline const uint8_t* uint8_data(const mxArray* array)
 {
     return static_cast<const uint8_t*>(mxGetData(array));
@@ -127,6 +158,21 @@ inline mxArray* create_double_column(int64_t length)
 inline mxArray* create_uint8_matrix(int64_t rows, int64_t columns)
 {
     return mxCreateNumericMatrix(static_cast<mwSize>(rows), static_cast<mwSize>(columns), mxUINT8_CLASS, mxREAL);
+}
+
+// A zero-filled real uint8 array of rows x columns x (the dimensions of
+// `shape` after its second). The dimension list is taken with mxMalloc, which
+// the host releases itself should the creation raise an error.
+inline mxArray* create_uint8_resized(const mxArray* shape, int64_t rows, int64_t columns)
+{
+    const mwSize count = mxGetNumberOfDimensions(shape);
+    mwSize* dims = static_cast<mwSize*>(mxMalloc(static_cast<size_t>(count) * sizeof(mwSize)));
+    std::memcpy(dims, mxGetDimensions(shape), static_cast<size_t>(count) * sizeof(mwSize));
+    dims[0] = static_cast<mwSize>(rows);
+    dims[1] = static_cast<mwSize>(columns);
+    mxArray* result = mxCreateNumericArray(count, dims, mxUINT8_CLASS, mxREAL);
+    mxFree(dims);
+    return result;
 }
 
 }  // namespace host

@@ -7,18 +7,13 @@
 #include "common/truncation.h"
 #include "svm/sampler.h"
 
-void fit_weights(const double* X, const double* y, int32_t d, int32_t N, double lambda,
-                 double biasmult, int32_t T, double* W)
-{
-    if (cpu_has_avx2()) {
-        fit_weights_avx2(X, y, d, N, lambda, biasmult, T, W);
-    } else {
-        fit_weights_sse2(X, y, d, N, lambda, biasmult, T, W);
-    }
-}
+namespace {
 
-void fit_weights_plain(const double* X, const double* y, int32_t d, int32_t N, double lambda,
-                       double biasmult, int32_t T, double* W)
+// The same steps as written, for double or float examples (a float is
+// widened exactly when it meets a double).
+template <class Element>
+void plain_loop(const Element* X, const double* y, int32_t d, int32_t N, double lambda, double biasmult, int32_t T,
+                double* W)
 {
     const bool has_bias = biasmult > 0.0;
     const size_t features = d > 0 ? static_cast<size_t>(d) : 0;
@@ -32,7 +27,7 @@ void fit_weights_plain(const double* X, const double* y, int32_t d, int32_t N, d
     for (int32_t t = 1; t <= T; ++t) {
         const int32_t j = sampler_draw(N);
         const double label = static_cast<double>(truncate_to_int32(y[j]));
-        const double* example = X + static_cast<size_t>(j) * features;
+        const Element* example = X + static_cast<size_t>(j) * features;
 
         double s = 0.0;
         for (size_t k = 0; k < features; ++k) s += W[k] * example[k];
@@ -68,4 +63,56 @@ void fit_weights_plain(const double* X, const double* y, int32_t d, int32_t N, d
 
     const size_t length = features + (has_bias ? 1 : 0);
     for (size_t k = 0; k < length; ++k) W[k] *= a;
+}
+
+}  // namespace
+
+void fit_weights(const double* X, const double* y, int32_t d, int32_t N, double lambda, double biasmult, int32_t T,
+                 double* W)
+{
+#if defined(KERNELS_HAVE_X86_64)
+    if (cpu_has_avx2()) return fit_weights_avx2(X, y, d, N, lambda, biasmult, T, W);
+    fit_weights_sse2(X, y, d, N, lambda, biasmult, T, W);
+#elif defined(KERNELS_HAVE_NEON)
+    fit_weights_neon(X, y, d, N, lambda, biasmult, T, W);
+#else
+    plain_loop(X, y, d, N, lambda, biasmult, T, W);
+#endif
+}
+
+void fit_weights(const float* X, const double* y, int32_t d, int32_t N, double lambda, double biasmult, int32_t T,
+                 double* W)
+{
+#if defined(KERNELS_HAVE_X86_64)
+    if (cpu_has_avx2()) return fit_weights_avx2(X, y, d, N, lambda, biasmult, T, W);
+    fit_weights_sse2(X, y, d, N, lambda, biasmult, T, W);
+#elif defined(KERNELS_HAVE_NEON)
+    fit_weights_neon(X, y, d, N, lambda, biasmult, T, W);
+#else
+    plain_loop(X, y, d, N, lambda, biasmult, T, W);
+#endif
+}
+
+void fit_weights_plain(const double* X, const double* y, int32_t d, int32_t N, double lambda, double biasmult,
+                       int32_t T, double* W)
+{
+    plain_loop(X, y, d, N, lambda, biasmult, T, W);
+}
+
+void fit_weights_plain(const float* X, const double* y, int32_t d, int32_t N, double lambda, double biasmult,
+                       int32_t T, double* W)
+{
+    plain_loop(X, y, d, N, lambda, biasmult, T, W);
+}
+
+std::vector<FitVariant> fit_weights_variants()
+{
+    std::vector<FitVariant> variants;
+#if defined(KERNELS_HAVE_X86_64)
+    if (cpu_has_avx2()) variants.push_back({"avx2", fit_weights_avx2, fit_weights_avx2});
+    variants.push_back({"sse2", fit_weights_sse2, fit_weights_sse2});
+#elif defined(KERNELS_HAVE_NEON)
+    variants.push_back({"neon", fit_weights_neon, fit_weights_neon});
+#endif
+    return variants;
 }

@@ -11,6 +11,7 @@ struct Isa {
     static V zero() { return _mm256_setzero_pd(); }
     static V set1(double value) { return _mm256_set1_pd(value); }
     static V load(const double* p) { return _mm256_loadu_pd(p); }
+    static V load(const float* p) { return _mm256_cvtps_pd(_mm_loadu_ps(p)); }
     static void store(double* p, V v) { _mm256_storeu_pd(p, v); }
     static V add(V a, V b) { return _mm256_add_pd(a, b); }
     static V mul(V a, V b) { return _mm256_mul_pd(a, b); }
@@ -26,8 +27,14 @@ struct Isa {
 
 #include "svm/fit_weights_vector.h"
 
-void fit_weights_avx2(const double* X, const double* y, int32_t d, int32_t N, double lambda,
-                      double biasmult, int32_t T, double* W)
+void fit_weights_avx2(const double* X, const double* y, int32_t d, int32_t N, double lambda, double biasmult,
+                      int32_t T, double* W)
+{
+    fit_weights_vector<Isa>(X, y, d, N, lambda, biasmult, T, W);
+}
+
+void fit_weights_avx2(const float* X, const double* y, int32_t d, int32_t N, double lambda, double biasmult,
+                      int32_t T, double* W)
 {
     fit_weights_vector<Isa>(X, y, d, N, lambda, biasmult, T, W);
 }

@@ -10,6 +10,10 @@ struct Isa {
     static V zero() { return _mm_setzero_pd(); }
     static V set1(double value) { return _mm_set1_pd(value); }
     static V load(const double* p) { return _mm_loadu_pd(p); }
+    static V load(const float* p)
+    {
+        return _mm_cvtps_pd(_mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p))));
+    }
     static void store(double* p, V v) { _mm_storeu_pd(p, v); }
     static V add(V a, V b) { return _mm_add_pd(a, b); }
     static V mul(V a, V b) { return _mm_mul_pd(a, b); }
@@ -19,8 +23,14 @@ struct Isa {
 
 #include "svm/fit_weights_vector.h"
 
-void fit_weights_sse2(const double* X, const double* y, int32_t d, int32_t N, double lambda,
-                      double biasmult, int32_t T, double* W)
+void fit_weights_sse2(const double* X, const double* y, int32_t d, int32_t N, double lambda, double biasmult,
+                      int32_t T, double* W)
+{
+    fit_weights_vector<Isa>(X, y, d, N, lambda, biasmult, T, W);
+}
+
+void fit_weights_sse2(const float* X, const double* y, int32_t d, int32_t N, double lambda, double biasmult,
+                      int32_t T, double* W)
 {
     fit_weights_vector<Isa>(X, y, d, N, lambda, biasmult, T, W);
 }

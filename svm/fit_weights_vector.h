@@ -1,5 +1,5 @@
 // The solver's steps over vector registers, shared by the per-instruction-set
-// files (fit_weights_sse2.cpp, fit_weights_avx2.cpp). Each includes this
+// files (fit_weights_sse2.cpp, _avx2.cpp, _neon.cpp). Each includes this
 // header once, after defining its Isa type:
 //
 //   struct Isa {
@@ -7,15 +7,21 @@
 //       static constexpr size_t lanes;
 //       static V zero(); static V set1(double);
 //       static V load(const double*); static void store(double*, V);
+//       static V load(const float*);        // `lanes` floats, each widened to double
 //       static V add(V, V); static V mul(V, V);
 //       static double sum(V);               // lane 0 + lane 1 + ..., in lane order
 //   };
 //
-// Everything here has internal linkage, so the two copies, compiled with
+// Examples are doubles or floats (Element); a float is widened exactly, so
+// both give the same doubles in the same operations.
+//
+// Everything here has internal linkage, so the copies, compiled with
 // different instruction sets, never meet at link time.
 #pragma once
 
+#if !defined(__GNUC__)
 #include <xmmintrin.h>
+#endif
 
 #include <cmath>
 #include <cstddef>
@@ -33,8 +39,16 @@ constexpr int32_t max_lookahead = 24;
 
 inline void prefetch(const void* address)
 {
+#if defined(__GNUC__)
+    __builtin_prefetch(address, 0, 3);
+#else
     _mm_prefetch(static_cast<const char*>(address), _MM_HINT_T0);
+#endif
 }
+
+// Elements of one 64-byte cache line.
+template <class Element>
+constexpr size_t line_elements = 64 / sizeof(Element);
 
 // Example indices drawn ahead of the steps that use them. The draws do not
 // depend on the weights, so taking them early changes nothing: over the call
@@ -88,15 +102,15 @@ private:
 // are combined once at the end, and the elements past the last full vector are
 // added one by one in index order. For d below the vector width that is the
 // plain loop's order exactly.
-template <class Isa>
-double dot_pass(const double* w, const double* x, size_t n, const double* ahead)
+template <class Isa, class Element>
+double dot_pass(const double* w, const Element* x, size_t n, const Element* ahead)
 {
     using V = typename Isa::V;
     constexpr size_t L = Isa::lanes;
     V s0 = Isa::zero(), s1 = Isa::zero(), s2 = Isa::zero(), s3 = Isa::zero();
     size_t k = 0;
     for (; k + 4 * L <= n; k += 4 * L) {
-        for (size_t b = 0; b < 4 * L; b += 8) prefetch(ahead + k + b);
+        for (size_t b = 0; b < 4 * L; b += line_elements<Element>) prefetch(ahead + k + b);
         s0 = Isa::add(s0, Isa::mul(Isa::load(w + k), Isa::load(x + k)));
         s1 = Isa::add(s1, Isa::mul(Isa::load(w + k + L), Isa::load(x + k + L)));
         s2 = Isa::add(s2, Isa::mul(Isa::load(w + k + 2 * L), Isa::load(x + k + 2 * L)));
@@ -112,8 +126,8 @@ double dot_pass(const double* w, const double* x, size_t n, const double* ahead)
 // new w. When next is not null the same pass also returns the dot product of
 // the new w with next, the following step's example: every step then costs one
 // pass over w.
-template <class Isa, bool with_next>
-double update_pass(double* w, const double* x, const double* next, size_t n, const double* ahead, double a_dec,
+template <class Isa, bool with_next, class Element>
+double update_pass(double* w, const Element* x, const Element* next, size_t n, const Element* ahead, double a_dec,
                    double c, double* q_out)
 {
     using V = typename Isa::V;
@@ -124,7 +138,7 @@ double update_pass(double* w, const double* x, const double* next, size_t n, con
     V s0 = Isa::zero(), s1 = Isa::zero();
     size_t k = 0;
     for (; k + 2 * L <= n; k += 2 * L) {
-        for (size_t b = 0; b < 2 * L; b += 8) prefetch(ahead + k + b);
+        for (size_t b = 0; b < 2 * L; b += line_elements<Element>) prefetch(ahead + k + b);
         const V w0 = Isa::add(Isa::mul(Isa::load(w + k), va), Isa::mul(Isa::load(x + k), vc));
         const V w1 = Isa::add(Isa::mul(Isa::load(w + k + L), va), Isa::mul(Isa::load(x + k + L), vc));
         Isa::store(w + k, w0);
@@ -156,8 +170,8 @@ double update_pass(double* w, const double* x, const double* next, size_t n, con
 
 // Same steps, draws and result as fit_weights_plain, with the two inner sums
 // reordered (see dot_pass).
-template <class Isa>
-void fit_weights_vector(const double* X, const double* y, int32_t d, int32_t N, double lambda, double biasmult,
+template <class Isa, class Element>
+void fit_weights_vector(const Element* X, const double* y, int32_t d, int32_t N, double lambda, double biasmult,
                         int32_t T, double* W)
 {
     const bool has_bias = biasmult > 0.0;
@@ -168,7 +182,7 @@ void fit_weights_vector(const double* X, const double* y, int32_t d, int32_t N, 
     double a = 1.0;
 
     if (T >= 1) {
-        const size_t example_bytes = features * sizeof(double);
+        const size_t example_bytes = features * sizeof(Element);
         int32_t lookahead = max_lookahead;
         if (example_bytes > 0 && prefetch_bytes / example_bytes < static_cast<size_t>(max_lookahead)) {
             lookahead = static_cast<int32_t>(prefetch_bytes / example_bytes);
@@ -178,10 +192,10 @@ void fit_weights_vector(const double* X, const double* y, int32_t d, int32_t N, 
 
         DrawAhead draws(N, T);
         int32_t j = draws.take();
-        const double* x = example(j);
+        const Element* x = example(j);
         // The example lookahead steps after the current pass's last one; the
         // current example when the call ends sooner.
-        auto ahead_of = [&](const double* fallback) {
+        auto ahead_of = [&](const Element* fallback) {
             const int32_t ja = draws.peek(lookahead);
             if (ja < 0) return fallback;
             prefetch(y + ja);
@@ -198,14 +212,14 @@ void fit_weights_vector(const double* X, const double* y, int32_t d, int32_t N, 
 
             const bool last = t == T;
             const int32_t j_next = last ? j : draws.take();
-            const double* x_next = example(j_next);
+            const Element* x_next = example(j_next);
             double s_next = 0.0;
 
             if (m < 1.0) {
                 const double c = eta * label;
                 double q = 0.0;
                 if (last) {
-                    update_pass<Isa, false>(W, x, nullptr, features, x, a_dec, c, &q);
+                    update_pass<Isa, false, Element>(W, x, nullptr, features, x, a_dec, c, &q);
                 } else {
                     s_next = update_pass<Isa, true>(W, x, x_next, features, ahead_of(x_next), a_dec, c, &q);
                 }

@@ -4,31 +4,95 @@
 #include <cstddef>
 
 #include "common/cpu_features.h"
+#include "common/parallel.h"
 
-bool bilinear_resample_avx512_usable()
+namespace {
+
+// Below this many output samples per thread, starting a thread costs more
+// than it saves (measured with make bench).
+constexpr int64_t min_samples_per_thread = int64_t{1} << 16;
+
+ResampleColumns fastest_variant()
 {
-    if (!cpu_has_avx2()) return false;  // also false when the baseline is forced
-#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
-    // These also check that the operating system saves the AVX-512 registers.
-    return __builtin_cpu_supports("avx512f") != 0 && __builtin_cpu_supports("avx512bw") != 0 &&
-           __builtin_cpu_supports("avx512vl") != 0 && __builtin_cpu_supports("avx512vbmi") != 0;
-#else
-    return false;
+#if defined(KERNELS_HAVE_X86_64)
+    if (cpu_has_avx512()) return bilinear_resample_columns_avx512;
+    if (cpu_has_avx2()) return bilinear_resample_columns_avx2;
+#elif defined(KERNELS_HAVE_NEON)
+    return bilinear_resample_columns_neon;
 #endif
+    return bilinear_resample_columns_plain;
 }
 
-void bilinear_resample(const uint8_t* X, int64_t Ny, int64_t Nx, uint8_t* Y, int64_t ny, int64_t nx)
+}  // namespace
+
+void bilinear_resample(const uint8_t* X, int64_t Ny, int64_t Nx, int64_t planes, uint8_t* Y, int64_t ny, int64_t nx)
 {
-    if (bilinear_resample_avx512_usable()) {
-        bilinear_resample_avx512(X, Ny, Nx, Y, ny, nx);
-    } else if (cpu_has_avx2()) {
-        bilinear_resample_avx2(X, Ny, Nx, Y, ny, nx);
-    } else {
-        bilinear_resample_plain(X, Ny, Nx, Y, ny, nx);
+    if (ny <= 0 || nx <= 0 || planes <= 0) return;
+    bilinear_resample_split(fastest_variant(), X, Ny, Nx, planes, Y, ny, nx, kernel_threads(),
+                            min_samples_per_thread);
+}
+
+void bilinear_resample_split(ResampleColumns variant, const uint8_t* X, int64_t Ny, int64_t Nx, int64_t planes,
+                             uint8_t* Y, int64_t ny, int64_t nx, int threads, int64_t min_samples)
+{
+    if (ny <= 0 || nx <= 0 || planes <= 0) return;
+    const int64_t columns = planes * nx;  // the output columns of all planes, plane after plane
+    const int parts = split_parts(columns, ny, min_samples, threads);
+
+    // Each part starts at some column of some plane; its position is the sum
+    // of the steps before it, formed here by the same repeated addition as in
+    // the loops (never as index times step), in one pass up the columns.
+    double start_px[max_threads];
+    start_px[0] = 0.0;
+    if (parts > 1) {
+        int64_t start_column[max_threads];
+        int by_column[max_threads];
+        for (int k = 0; k < parts; ++k) {
+            start_column[k] = part_begin(columns, parts, k) % nx;
+            by_column[k] = k;
+        }
+        std::sort(by_column, by_column + parts, [&](int a, int b) { return start_column[a] < start_column[b]; });
+        const double sx = static_cast<double>(Nx - 1) / (static_cast<double>(nx - 1) + 1e-7);
+        double px = 0.0;
+        int64_t at = 0;
+        for (int k = 0; k < parts; ++k) {
+            for (; at < start_column[by_column[k]]; ++at) px += sx;
+            start_px[by_column[k]] = px;
+        }
     }
+
+    const size_t in_plane = static_cast<size_t>(Ny) * static_cast<size_t>(Nx);
+    const size_t out_plane = static_cast<size_t>(ny) * static_cast<size_t>(nx);
+    run_parts(columns, parts, [&](int part, int64_t begin, int64_t end) {
+        for (int64_t plane = begin / nx; plane * nx < end; ++plane) {
+            const int64_t first = std::max(begin - plane * nx, int64_t{0});
+            const int64_t last = std::min(end - plane * nx, nx);
+            const double first_px = first == 0 ? 0.0 : start_px[part];
+            variant(X + static_cast<size_t>(plane) * in_plane, Ny, Nx, Y + static_cast<size_t>(plane) * out_plane, ny,
+                    nx, ColumnSpan{first, last, first_px});
+        }
+    });
+}
+
+std::vector<ResampleVariant> bilinear_resample_variants()
+{
+    std::vector<ResampleVariant> variants;
+#if defined(KERNELS_HAVE_X86_64)
+    if (cpu_has_avx512()) variants.push_back({"avx512", bilinear_resample_columns_avx512});
+    if (cpu_has_avx2()) variants.push_back({"avx2", bilinear_resample_columns_avx2});
+#elif defined(KERNELS_HAVE_NEON)
+    variants.push_back({"neon", bilinear_resample_columns_neon});
+#endif
+    return variants;
 }
 
 void bilinear_resample_plain(const uint8_t* X, int64_t Ny, int64_t Nx, uint8_t* Y, int64_t ny, int64_t nx)
+{
+    bilinear_resample_columns_plain(X, Ny, Nx, Y, ny, nx, ColumnSpan{0, nx, 0.0});
+}
+
+void bilinear_resample_columns_plain(const uint8_t* X, int64_t Ny, int64_t Nx, uint8_t* Y, int64_t ny, int64_t nx,
+                                     ColumnSpan span)
 {
     if (ny <= 0 || nx <= 0) return;
 
@@ -42,12 +106,11 @@ void bilinear_resample_plain(const uint8_t* X, int64_t Ny, int64_t Nx, uint8_t* 
     const size_t last_row = static_cast<size_t>(Ny - 1);
     const size_t last_column = static_cast<size_t>(Nx - 1);
     const size_t out_rows = static_cast<size_t>(ny);
-    const size_t out_columns = static_cast<size_t>(nx);
 
     // Positions are summed step by step, never formed as index times step:
     // the sum's rounding decides where truncation lands.
-    double px = 0.0;
-    for (size_t i = 0; i < out_columns; ++i) {
+    double px = span.px;
+    for (size_t i = static_cast<size_t>(span.first); i < static_cast<size_t>(span.end); ++i) {
         // Positions are never negative, so truncation is floor.
         const size_t c = static_cast<size_t>(px);
         const double fx = px - static_cast<double>(c);

@@ -2,34 +2,72 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
-// Fills Y (ny x nx bytes, column-major: Y[j + i*ny]) from X (Ny x Nx bytes,
-// column-major: X[r + c*Ny]). Every output byte is written; nothing is read
-// or written when ny <= 0 or nx <= 0. Otherwise Ny and Nx must be at least 1.
+// Fills Y (ny x nx bytes per plane, column-major: Y[j + i*ny]) from X (Ny x Nx
+// bytes per plane, column-major: X[r + c*Ny]), for `planes` planes laid one
+// after another in X and in Y, each resampled on its own. Every output byte
+// is written; nothing is read or written when ny, nx or planes is 0 or less.
+// Otherwise Ny and Nx must be at least 1.
 //
 // Sample positions step by (N - 1) / ((n - 1) + 1e-7) from 0, so the first
 // output sample is the first input sample and the last lands just short of
 // the last input sample. Each value is the interpolated double truncated
 // toward zero.
 //
-// Reads stay inside X for every size: the neighbour below (resp. to the
-// right) is taken no further than the last row (resp. column). It only
+// Reads stay inside each plane for every size: the neighbour below (resp. to
+// the right) is taken no further than the last row (resp. column). It only
 // differs from the unclamped neighbour where its weight is 0 (images of one
 // row or one column) or where a very long output's summed position reaches
 // the last row or column.
-void bilinear_resample(const uint8_t* X, int64_t Ny, int64_t Nx, uint8_t* Y, int64_t ny, int64_t nx);
+//
+// Runs the fastest variant the processor supports, on as many threads as
+// MEX_KERNELS_THREADS allows for outputs large enough to gain from them; the
+// bytes are the same on every variant and at every thread count.
+void bilinear_resample(const uint8_t* X, int64_t Ny, int64_t Nx, int64_t planes, uint8_t* Y, int64_t ny,
+                       int64_t nx);
 
-// The same, output sample by output sample as described above: the reference
-// that the faster variants equal bit for bit.
+// One plane, output sample by output sample as described above, on the
+// calling thread: the reference that the faster variants equal bit for bit.
 void bilinear_resample_plain(const uint8_t* X, int64_t Ny, int64_t Nx, uint8_t* Y, int64_t ny, int64_t nx);
 
-// The AVX2 variant (call only when cpu_has_avx2() is true).
-void bilinear_resample_avx2(const uint8_t* X, int64_t Ny, int64_t Nx, uint8_t* Y, int64_t ny, int64_t nx);
+// Output columns first .. end - 1 of one plane; px is the column position of
+// the first, summed step by step from 0 as the whole plane's loop would.
+struct ColumnSpan {
+    int64_t first;
+    int64_t end;
+    double px;
+};
 
-// The AVX-512 variant (call only when bilinear_resample_avx512_usable() is
-// true). bilinear_resample picks the widest usable variant at run time.
-void bilinear_resample_avx512(const uint8_t* X, int64_t Ny, int64_t Nx, uint8_t* Y, int64_t ny, int64_t nx);
+// A variant resamples the given columns of one plane; the plain loop is one,
+// each instruction-set file adds one.
+using ResampleColumns = void (*)(const uint8_t* X, int64_t Ny, int64_t Nx, uint8_t* Y, int64_t ny, int64_t nx,
+                                 ColumnSpan span);
 
-// True when the processor and the operating system run AVX-512 F, BW, VL and
-// VBMI, and MEX_KERNELS_BASELINE does not force the baseline paths.
-bool bilinear_resample_avx512_usable();
+void bilinear_resample_columns_plain(const uint8_t* X, int64_t Ny, int64_t Nx, uint8_t* Y, int64_t ny, int64_t nx,
+                                     ColumnSpan span);
+// x86-64 only: call only when cpu_has_avx2() (cpu_has_avx512()) is true.
+void bilinear_resample_columns_avx2(const uint8_t* X, int64_t Ny, int64_t Nx, uint8_t* Y, int64_t ny, int64_t nx,
+                                    ColumnSpan span);
+void bilinear_resample_columns_avx512(const uint8_t* X, int64_t Ny, int64_t Nx, uint8_t* Y, int64_t ny, int64_t nx,
+                                      ColumnSpan span);
+// arm64 only.
+void bilinear_resample_columns_neon(const uint8_t* X, int64_t Ny, int64_t Nx, uint8_t* Y, int64_t ny, int64_t nx,
+                                    ColumnSpan span);
+
+struct ResampleVariant {
+    const char* name;
+    ResampleColumns resample;
+};
+
+// The vector variants this processor runs, widest first (none where the
+// build has only the plain loop). For tests and benchmarks.
+std::vector<ResampleVariant> bilinear_resample_variants();
+
+// bilinear_resample with a given variant, split into ranges of output
+// columns (of all planes together) on up to `threads` threads, none with
+// fewer than min_samples_per_thread output samples. bilinear_resample is this
+// with the fastest variant, MEX_KERNELS_THREADS and the measured threshold;
+// tests lower the threshold to split small images.
+void bilinear_resample_split(ResampleColumns variant, const uint8_t* X, int64_t Ny, int64_t Nx, int64_t planes,
+                             uint8_t* Y, int64_t ny, int64_t nx, int threads, int64_t min_samples_per_thread);

@@ -22,6 +22,11 @@ struct Terms {
 
 struct Avx2 {
     using Vector = __m256d;
+    using Sixteen = __m128i;
+    static void store_sixteen(uint8_t* out, __m128i levels)
+    {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), levels);
+    }
     static Vector broadcast(double value) { return _mm256_set1_pd(value); }
 
     static void store_group_terms(const uint8_t* column, const RowTile& rows, size_t g, double* out)
@@ -101,7 +106,8 @@ struct Avx2 {
 
 }  // namespace
 
-void bilinear_resample_avx2(const uint8_t* X, int64_t Ny, int64_t Nx, uint8_t* Y, int64_t ny, int64_t nx)
+void bilinear_resample_columns_avx2(const uint8_t* X, int64_t Ny, int64_t Nx, uint8_t* Y, int64_t ny, int64_t nx,
+                                    ColumnSpan span)
 {
-    resample_tiled<Avx2>(X, Ny, Nx, Y, ny, nx);
+    resample_tiled<Avx2>(X, Ny, Nx, Y, ny, nx, span);
 }

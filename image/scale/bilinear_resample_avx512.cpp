@@ -26,6 +26,11 @@ constexpr __mmask64 low_bytes = 0x0101010101010101ULL;
 
 struct Avx512 {
     using Vector = __m512d;
+    using Sixteen = __m128i;
+    static void store_sixteen(uint8_t* out, __m128i levels)
+    {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), levels);
+    }
     static Vector broadcast(double value) { return _mm512_set1_pd(value); }
 
     static void store_group_terms(const uint8_t* column, const RowTile& rows, size_t g, double* out)
@@ -97,7 +102,8 @@ struct Avx512 {
 
 }  // namespace
 
-void bilinear_resample_avx512(const uint8_t* X, int64_t Ny, int64_t Nx, uint8_t* Y, int64_t ny, int64_t nx)
+void bilinear_resample_columns_avx512(const uint8_t* X, int64_t Ny, int64_t Nx, uint8_t* Y, int64_t ny, int64_t nx,
+                                      ColumnSpan span)
 {
-    resample_tiled<Avx512>(X, Ny, Nx, Y, ny, nx);
+    resample_tiled<Avx512>(X, Ny, Nx, Y, ny, nx, span);
 }

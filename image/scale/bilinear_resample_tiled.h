@@ -1,6 +1,6 @@
 // The separable loop shared by the vector variants of bilinear_resample,
-// included by each instruction-set file (internal linkage, so every file keeps
-// its own copy built for its own target).
+// included by each instruction-set file (avx2, avx512, neon; internal linkage,
+// so every file keeps its own copy built for its own target).
 //
 // Every output row of a column uses the same two input columns, so the
 // vertical terms tl*(1-fy) + bl*fy of an input column are computed once per
@@ -16,12 +16,12 @@
 // fetch all sixteen values of an input column at once.
 #pragma once
 
-#include <emmintrin.h>
-
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <utility>
+
+#include "image/scale/bilinear_resample.h"
 
 namespace {
 
@@ -117,6 +117,7 @@ inline bool windows_inside(const RowTile& rows, size_t available)
 
 // Kernels, one per instruction set, supplies:
 //   Vector, broadcast(double)                   a vector of doubles, all lanes one value
+//   Sixteen, store_sixteen(out, levels)         sixteen levels as bytes, and their store
 //   store_group_terms(column, rows, g, out)     group g's eight terms from its window
 //   sixteen_levels<new_left, new_right, same, store>(rows, left, left_terms,
 //       right, right_terms, gx, fx, pair)       levels of rows 16*pair .. 16*pair+15,
@@ -148,14 +149,14 @@ void levels(const RowTile& rows, const uint8_t* left, double* left_terms, const 
     const typename Kernels::Vector vfx = Kernels::broadcast(fx);
     const size_t whole = rows.n / row_pair;
     for (size_t pair = 0; pair < whole; ++pair) {
-        const __m128i bytes = Kernels::template sixteen_levels<new_left, new_right, same, store>(
+        const typename Kernels::Sixteen bytes = Kernels::template sixteen_levels<new_left, new_right, same, store>(
             rows, left, left_terms, right, right_terms, vgx, vfx, pair);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + pair * row_pair), bytes);
+        Kernels::store_sixteen(out + pair * row_pair, bytes);
     }
     const size_t rest = rows.n - whole * row_pair;
     if (rest != 0) {
         // The tile's rows are padded to whole pairs; only the column's rows are written.
-        const __m128i bytes = Kernels::template sixteen_levels<new_left, new_right, same, store>(
+        const typename Kernels::Sixteen bytes = Kernels::template sixteen_levels<new_left, new_right, same, store>(
             rows, left, left_terms, right, right_terms, vgx, vfx, whole);
         Kernels::store_first(out + whole * row_pair, bytes, rest);
     }
@@ -206,10 +207,11 @@ void resample_column(const RowTile& rows, const uint8_t* left, size_t left_avail
     }
 }
 
+// Output columns span.first .. span.end - 1 of one plane.
 template <class Kernels>
-void resample_tiled(const uint8_t* X, int64_t Ny, int64_t Nx, uint8_t* Y, int64_t ny, int64_t nx)
+void resample_tiled(const uint8_t* X, int64_t Ny, int64_t Nx, uint8_t* Y, int64_t ny, int64_t nx, ColumnSpan span)
 {
-    if (ny <= 0 || nx <= 0) return;
+    if (ny <= 0 || nx <= 0 || span.first >= span.end) return;
 
     const double sy = static_cast<double>(Ny - 1) / (static_cast<double>(ny - 1) + 1e-7);
     const double sx = static_cast<double>(Nx - 1) / (static_cast<double>(nx - 1) + 1e-7);
@@ -218,7 +220,8 @@ void resample_tiled(const uint8_t* X, int64_t Ny, int64_t Nx, uint8_t* Y, int64_
     const size_t last_row = static_cast<size_t>(Ny - 1);
     const size_t last_column = static_cast<size_t>(Nx - 1);
     const size_t out_rows = static_cast<size_t>(ny);
-    const size_t out_columns = static_cast<size_t>(nx);
+    const size_t first_column = static_cast<size_t>(span.first);
+    const size_t end_column = static_cast<size_t>(span.end);
     const size_t none = static_cast<size_t>(-1);
 
     RowTile rows;
@@ -238,8 +241,8 @@ void resample_tiled(const uint8_t* X, int64_t Ny, int64_t Nx, uint8_t* Y, int64_
         double* right_terms = terms[1];
         size_t left_column = none;
         size_t right_column = none;
-        double px = 0.0;
-        for (size_t i = 0; i < out_columns; ++i) {
+        double px = span.px;
+        for (size_t i = first_column; i < end_column; ++i) {
             const size_t c = static_cast<size_t>(px);
             const double fx = px - static_cast<double>(c);
             const double gx = 1.0 - fx;
@@ -265,7 +268,7 @@ void resample_tiled(const uint8_t* X, int64_t Ny, int64_t Nx, uint8_t* Y, int64_
             const size_t next = static_cast<size_t>(px + sx);
             const size_t next_left = std::min(next, last_column);
             const size_t next_right = std::min(next + 1, last_column);
-            const bool more = i + 1 < out_columns;
+            const bool more = i + 1 < end_column;
             const bool keep_left = more && (next_left == cl || next_right == cl);
             const bool keep_right = more && (next_left == cr || next_right == cr);
             const bool keep = (new_left != nullptr && keep_left) || (new_right != nullptr && keep_right);

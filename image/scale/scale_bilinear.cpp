@@ -19,8 +19,12 @@ void mexFunction(int /*nlhs*/, mxArray* plhs[], int nrhs, const mxArray* prhs[])
         host::fail("scale_bilinear:invalidImage", image_message);
     }
     const mxArray* X = prhs[0];
-    const int64_t Ny = host::rows(X);
-    const int64_t Nx = host::columns(X);  // further dimensions count as columns
+    // Every dimension after the second counts planes (three for RGB), each
+    // resampled on its own; the result keeps those dimensions.
+    const int64_t Ny = host::dimension(X, 0);
+    const int64_t Nx = host::dimension(X, 1);
+    int64_t planes = 1;
+    for (int64_t k = 2; k < host::dimension_count(X); ++k) planes *= host::dimension(X, k);
 
     if (nrhs < 2 || !host::is_real_dense_double(prhs[1]) || host::element_count(prhs[1]) < 2) {
         host::fail("scale_bilinear:invalidSize", size_message);
@@ -32,6 +36,6 @@ void mexFunction(int /*nlhs*/, mxArray* plhs[], int nrhs, const mxArray* prhs[])
     const int32_t nx = truncate_to_int32(size[1]);
     if (ny < 0 || nx < 0) host::fail("scale_bilinear:invalidSize", size_message);
 
-    plhs[0] = host::create_uint8_matrix(ny, nx);
-    bilinear_resample(host::uint8_data(X), Ny, Nx, host::uint8_data(plhs[0]), ny, nx);
+    plhs[0] = host::create_uint8_resized(X, ny, nx);
+    bilinear_resample(host::uint8_data(X), Ny, Nx, planes, host::uint8_data(plhs[0]), ny, nx);
 }

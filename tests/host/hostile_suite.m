@@ -127,7 +127,7 @@ endfunction
 % the size of that result, by which the host may refuse to allocate it.
 function outcome = expect_linsvm_fit (args)
   outcome = struct ("error", "", "size", [], "class", "double", "bytes", 0);
-  if (numel (args) < 1 || ! real_dense (args{1}, "double") ...
+  if (numel (args) < 1 || ! (real_dense (args{1}, "double") || real_dense (args{1}, "single")) ...
       || rows (args{1}) > 2147483647 || host_columns (args{1}) > 2147483647)
     outcome.error = "linsvm_fit:invalidX";
     return;
@@ -140,13 +140,30 @@ function outcome = expect_linsvm_fit (args)
     return;
   end
   biasmult = 1;
-  if (numel (args) >= 3 && ! isempty (args{3}) && isstruct (args{3}))
-    options = args{3};
-    for name = {"lambda", "biasmult", "nbite", "seed"}
+  options = struct ();
+  if (numel (args) >= 3 && ! isempty (args{3}) && isstruct (args{3}) && numel (args{3}) > 0)
+    options = args{3}(1);
+  elseif (numel (args) >= 3 && ! isempty (args{3}) && ischar (args{3}))
+    % Name/value pairs from the third argument on: text names (read in
+    % storage order, case-insensitive), each followed by a value.
+    for i = 3:2:numel (args)
+      if (! ischar (args{i}))
+        outcome.error = "linsvm_fit:invalidOption";
+        return;
+      end
+      name = lower (args{i}(:)');
+      if (! any (strcmp (name, {"lambda", "biasmult", "nbite", "seed"})) || i + 1 > numel (args))
+        outcome.error = "linsvm_fit:invalidOption";
+        return;
+      end
+      options.(name) = args{i + 1};
+    end
+  end
+  for name = {"lambda", "biasmult", "nbite", "seed"}
       if (! isfield (options, name{1}))
         continue;
       end
-      value = options(1).(name{1});
+      value = options.(name{1});
       if (isempty (value))
         continue;
       end
@@ -157,7 +174,6 @@ function outcome = expect_linsvm_fit (args)
       if (strcmp (name{1}, "biasmult"))
         biasmult = double (value(1));
       end
-    end
   end
   outcome.size = [d + (biasmult > 0), 1];
   outcome.bytes = 8 * prod (outcome.size);
@@ -179,8 +195,10 @@ function outcome = expect_scale_bilinear (args)
     outcome.error = "scale_bilinear:invalidSize";
     return;
   end
-  outcome.size = [ny nx];
-  outcome.bytes = ny * nx;
+  % Dimensions after the second are planes, each resampled; the result keeps them.
+  shape = size (args{1});
+  outcome.size = [ny nx shape(3:end)];
+  outcome.bytes = prod (outcome.size);
 endfunction
 
 function outcome = expect_luma_u8 (args)
@@ -376,6 +394,14 @@ function tally = linsvm_fit_suite (tally, values, memory_limited)
       options.(field{1}) = v;
       calls = add_call (calls, [field{1} " = " label], X0, y0, options);
     end
+    % The same as name/value pairs, and every kind in the place of a name.
+    calls = add_call (calls, ["'biasmult', " label], X0, y0, "nbite", 20, "seed", 3, "biasmult", v);
+    calls = add_call (calls, ["name " label], X0, y0, "nbite", 20, v, 3);
+  end
+  pairs = {{"Seed", 3}, {"NBITE", 20, "seed", 4}, {"seed"}, {"seed", 3, "nbite"}, {"lambda", 0.1, "Lambda", -1}, ...
+           {"seeds", 3}, {"", 3}, {["se"; "ed"], 3}, {"sede", 3}, {"seed", []}, {repmat("seed", 1, 40), 3}};
+  for k = 1:numel (pairs)
+    calls = add_call (calls, sprintf ("name/value pairs, case %d", k), X0, y0, pairs{k}{:});
   end
 
   % Labels of every shape with N = 5 columns, and odd label values.

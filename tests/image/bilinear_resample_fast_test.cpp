@@ -1,25 +1,46 @@
 // The fast scaler against the plain one: bit-identical over random sizes and
-// scale factors, one-row and one-column images, and very long outputs.
+// scale factors, one-row and one-column images, and very long outputs, on one
+// thread and with the columns split across several (the threshold lowered so
+// that even small images are split).
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <random>
+#include <string>
 #include <vector>
 
-#include "common/cpu_features.h"
 #include "image/scale/bilinear_resample.h"
 #include "tests/image/guarded_bytes.h"
 
 namespace {
 
-using Resample = void (*)(const uint8_t*, int64_t, int64_t, uint8_t*, int64_t, int64_t);
+// One way of resampling a plane: a variant on some number of threads.
+struct Path {
+    std::string name;
+    ResampleColumns variant;
+    int threads;
+};
 
-std::vector<std::pair<const char*, Resample>> fast_paths()
+// Every vector variant on one thread and on three; the plain loop on three;
+// and the dispatching entry, which picks its own variant and threads.
+std::vector<Path> fast_paths()
 {
-    std::vector<std::pair<const char*, Resample>> paths{{"dispatch", bilinear_resample}};
-    if (cpu_has_avx2()) paths.emplace_back("avx2", bilinear_resample_avx2);
-    if (bilinear_resample_avx512_usable()) paths.emplace_back("avx512", bilinear_resample_avx512);
+    std::vector<Path> paths{{"plain split", bilinear_resample_columns_plain, 3}, {"dispatch", nullptr, 0}};
+    for (const ResampleVariant& v : bilinear_resample_variants()) {
+        paths.push_back({v.name, v.resample, 1});
+        paths.push_back({std::string(v.name) + " split", v.resample, 3});
+    }
     return paths;
+}
+
+void run(const Path& path, const uint8_t* X, int64_t Ny, int64_t Nx, int64_t planes, uint8_t* Y, int64_t ny,
+         int64_t nx)
+{
+    if (path.variant == nullptr) {
+        bilinear_resample(X, Ny, Nx, planes, Y, ny, nx);
+    } else {
+        bilinear_resample_split(path.variant, X, Ny, Nx, planes, Y, ny, nx, path.threads, 1);
+    }
 }
 
 // Compares every path with the plain one on one random image. The image ends
@@ -33,10 +54,10 @@ void expect_same(int64_t Ny, int64_t Nx, int64_t ny, int64_t nx, uint32_t seed)
     const size_t out = static_cast<size_t>(ny > 0 && nx > 0 ? ny * nx : 0);
     std::vector<uint8_t> plain(out + 2, 0x5A);
     bilinear_resample_plain(X.data(), Ny, Nx, plain.data() + 1, ny, nx);
-    for (const auto& [name, resample] : fast_paths()) {
+    for (const Path& path : fast_paths()) {
         std::vector<uint8_t> fast(out + 2, 0x5A);
-        resample(X.data(), Ny, Nx, fast.data() + 1, ny, nx);
-        EXPECT_EQ(fast, plain) << name << " " << Ny << "x" << Nx << " to " << ny << "x" << nx;
+        run(path, X.data(), Ny, Nx, 1, fast.data() + 1, ny, nx);
+        EXPECT_EQ(fast, plain) << path.name << " " << Ny << "x" << Nx << " to " << ny << "x" << nx;
     }
 }
 
@@ -127,4 +148,29 @@ TEST(BilinearResampleFast, OneRowOrColumnAndVeryLongOutputs)
     expect_same(10, 3, 100000, 2, 6);
     expect_same(3, 10, 2, 100000, 7);
     expect_same(7, 2, 250007, 1, 8);
+}
+
+TEST(BilinearResampleFast, PlanesEachAsTheirOwnImage)
+{
+    // Parts of a split may start and end inside any plane; each plane must
+    // come out as the one-plane reference gives it.
+    std::mt19937 generator(23);
+    const int64_t Ny = 13, Nx = 7, ny = 9, nx = 5;
+    for (int64_t planes : {1, 2, 3, 12}) {
+        std::vector<uint8_t> X(static_cast<size_t>(Ny * Nx * planes));
+        for (uint8_t& b : X) b = static_cast<uint8_t>(generator() >> 24);
+        std::vector<uint8_t> expected(static_cast<size_t>(ny * nx * planes));
+        for (int64_t p = 0; p < planes; ++p) {
+            bilinear_resample_plain(X.data() + p * Ny * Nx, Ny, Nx, expected.data() + p * ny * nx, ny, nx);
+        }
+        for (const Path& path : fast_paths()) {
+            for (int threads : {1, 2, 3, 4, 7, 64}) {
+                Path with = path;
+                if (with.variant != nullptr) with.threads = threads;
+                std::vector<uint8_t> out(expected.size(), 0x5A);
+                run(with, X.data(), Ny, Nx, planes, out.data(), ny, nx);
+                EXPECT_EQ(out, expected) << path.name << " planes=" << planes << " threads=" << threads;
+            }
+        }
+    }
 }

@@ -61,7 +61,7 @@ Image resample(const Image& X, int64_t ny, int64_t nx)
         GuardedBytes out(out_bytes, tight);
         for (size_t i = 0; i < X.pixels.size(); ++i) in[i] = X.pixels[i];
         for (size_t i = 0; i < out_bytes; ++i) out[i] = 0xA5;
-        bilinear_resample(in.data(), X.rows, X.columns, out.data(), ny, nx);
+        bilinear_resample(in.data(), X.rows, X.columns, 1, out.data(), ny, nx);
         results[k++] = {ny, nx, Bytes(out.data(), out.data() + out_bytes)};
     }
     EXPECT_EQ(results[0].pixels, results[1].pixels);
@@ -160,9 +160,9 @@ TEST(BilinearResample, OneSampleInADirectionUsesPositionZero)
 TEST(BilinearResample, ZeroSizedOutputsReadAndWriteNothing)
 {
     // Null arrays would crash on any access.
-    bilinear_resample(nullptr, 2, 2, nullptr, 0, 5);
-    bilinear_resample(nullptr, 2, 2, nullptr, 5, 0);
-    bilinear_resample(nullptr, 2, 2, nullptr, 0, 0);
+    bilinear_resample(nullptr, 2, 2, 1, nullptr, 0, 5);
+    bilinear_resample(nullptr, 2, 2, 1, nullptr, 5, 0);
+    bilinear_resample(nullptr, 2, 2, 1, nullptr, 0, 0);
     EXPECT_TRUE(resample(two_by_two, 0, 3).pixels.empty());
 }
 
@@ -244,7 +244,7 @@ TEST(BilinearResample, ImagesOfTwoToTheThirtyOneBytesAndMore)
     pixel(Ny - 1, Nx - 1) = 200;
 
     uint8_t Y[4] = {0, 0, 0, 0};
-    bilinear_resample(X.data(), Ny, Nx, Y, 2, 2);
+    bilinear_resample(X.data(), Ny, Nx, 1, Y, 2, 2);
 
     // Second positions: one step each, lower corners Ny - 2 and Nx - 2.
     const double fy = 65535.0 / (1.0 + 1e-7) - 65534.0;

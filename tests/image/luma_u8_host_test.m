@@ -43,6 +43,25 @@
 %! assert (luma_u8 (RGB), documented_luma (RGB(:, :, :, 1)));
 %! assert (size (luma_u8 (zeros (4, 5, 3, 2, 2, "uint8"))), [4 5]);
 %!test
+%! ## Threads: every setting of MEX_KERNELS_THREADS gives the same bytes, on
+%! ## an image large enough to be split.
+%! old = getenv ("MEX_KERNELS_THREADS");
+%! unwind_protect
+%!   RGB = uint8 (reshape (mod ((1:1000*1100*3) * 7919, 256), 1000, 1100, 3));
+%!   unsetenv ("MEX_KERNELS_THREADS");
+%!   expected = luma_u8 (RGB);
+%!   assert (expected, documented_luma (RGB));
+%!   for setting = {"1", "2", "3", "0", "-3", "text", ""}
+%!     setenv ("MEX_KERNELS_THREADS", setting{1});
+%!     assert (luma_u8 (RGB), expected);
+%!   endfor
+%! unwind_protect_cleanup
+%!   setenv ("MEX_KERNELS_THREADS", old);
+%!   if (isempty (old))
+%!     unsetenv ("MEX_KERNELS_THREADS");
+%!   endif
+%! end_unwind_protect
+%!test
 %! RGB = uint8 (randi ([0 255], 6, 6, 3));
 %! copy = RGB;
 %! luma_u8 (RGB);

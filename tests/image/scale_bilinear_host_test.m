@@ -38,9 +38,45 @@
 
 ## Images of other shapes
 %!test
-%! ## Dimensions after the first count as columns: 2 x 2 x 2 is 2 x 4.
-%! A = uint8 (reshape (10:10:80, 2, 2, 2));
-%! assert (scale_bilinear (A, [3 5]), scale_bilinear (reshape (A, 2, 4), [3 5]));
+%! ## Planes (colour images and beyond) are resampled one by one, the result
+%! ## keeping the dimensions after the second.
+%! RGB = uint8 (cat (3, repmat (10, 4, 4), repmat (100, 4, 4), repmat (200, 4, 4)));
+%! assert (scale_bilinear (RGB, [2 4]), uint8 (cat (3, repmat (10, 2, 4), repmat (100, 2, 4), repmat (200, 2, 4))));
+%! A = uint8 (reshape (mod ((1:7*6*3*2) * 37, 256), 7, 6, 3, 2));
+%! for shape = {[5 9], [1 1], [13 4]}
+%!   Y = scale_bilinear (A, shape{1});
+%!   assert (size (Y), [shape{1} 3 2]);
+%!   for p = 1:3
+%!     for q = 1:2
+%!       assert (Y(:, :, p, q), scale_bilinear (A(:, :, p, q), shape{1}));
+%!     endfor
+%!   endfor
+%! endfor
+%! assert (size (scale_bilinear (A, [0 4])), [0 4 3 2]);
+%! assert (size (scale_bilinear (uint8 (ones (3, 4, 1, 5)), [2 2])), [2 2 1 5]);
+
+## Threads: every setting of MEX_KERNELS_THREADS gives the same bytes, on an
+## image large enough to be split.
+%!test
+%! old = getenv ("MEX_KERNELS_THREADS");
+%! unwind_protect
+%!   A = uint8 (reshape (mod ((1:300*400*3) * 7919, 256), 300, 400, 3));
+%!   unsetenv ("MEX_KERNELS_THREADS");
+%!   expected = scale_bilinear (A, [600 1000]);
+%!   for setting = {"1", "2", "3", "0", "-3", "text", ""}
+%!     setenv ("MEX_KERNELS_THREADS", setting{1});
+%!     assert (scale_bilinear (A, [600 1000]), expected);
+%!   endfor
+%!   setenv ("MEX_KERNELS_THREADS", "1");
+%!   for p = 1:3
+%!     assert (expected(:, :, p), scale_bilinear (A(:, :, p), [600 1000]));
+%!   endfor
+%! unwind_protect_cleanup
+%!   setenv ("MEX_KERNELS_THREADS", old);
+%!   if (isempty (old))
+%!     unsetenv ("MEX_KERNELS_THREADS");
+%!   endif
+%! end_unwind_protect
 %!assert (scale_bilinear (uint8 ([10 20 30]), [3 5]), repmat (uint8 ([10 14 19 24 29]), 3, 1))
 %!assert (scale_bilinear (uint8 ([10; 20; 30]), [5 3]), repmat (uint8 ([10; 14; 19; 24; 29]), 1, 3))
 %!assert (scale_bilinear (uint8 (77), [3 4]), repmat (uint8 (77), 3, 4))

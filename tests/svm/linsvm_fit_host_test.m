@@ -35,8 +35,8 @@
 %! assert (size (fit_quiet (Xd, yd, [])), [4 1]);
 %! assert (size (fit_quiet (Xd, yd, struct ())), [4 1]);
 %! assert (size (fit_quiet (Xd, yd, struct ("other", 3))), [4 1]);
-%! assert (size (fit_quiet (Xd, yd, "not a structure")), [4 1]);
 %! assert (size (fit_quiet (Xd, yd, 42)), [4 1]);
+%! assert (size (fit_quiet (Xd, yd, {1, 2})), [4 1]);
 %!test
 %! % Empty field values keep the defaults.
 %! expected = linsvm_fit (Xd, yd, struct ("seed", 8));
@@ -100,14 +100,80 @@
 %!   end
 %! end
 
+## Name/value options: the same options as the structure gives, to the bit.
+%!test
+%! expected = linsvm_fit (Xd, yd, struct ("lambda", 0.05, "biasmult", 2, "nbite", 300, "seed", 9));
+%! assert (fit_quiet (Xd, yd, "lambda", 0.05, "biasmult", 2, "nbite", 300, "seed", 9), expected, 0);
+%! assert (fit_quiet (Xd, yd, "SEED", 9, "NBite", 300, "Lambda", 0.05, "biasMult", 2), expected, 0);
+%! % A later pair overrides an earlier one; an empty value keeps the default.
+%! assert (fit_quiet (Xd, yd, "seed", 1, "lambda", 0.05, "seed", 9, "biasmult", 2, "nbite", 300), expected, 0);
+%! assert (fit_quiet (Xd, yd, "seed", 4, "lambda", []), linsvm_fit (Xd, yd, struct ("seed", 4)), 0);
+%! assert (fit_quiet (Xd, yd, "seed", int8 (4), "nbite", single (100)), linsvm_fit (Xd, yd, struct ("seed", 4)), 0);
+%!test
+%! % Corrections and their messages as with the structure, in the order lambda, nbite, seed.
+%! printed = evalc ("w = linsvm_fit (Xd, yd, 'seed', 0, 'nbite', -1, 'lambda', -1);");
+%! assert (printed, ["lambda >= 0, force to 1/N\n", "nbite > 0 , force to 20*N\n", ...
+%!                   "seed >= 1 , force to NULL (random seed)\n"]);
+%! printed = evalc ("w = linsvm_fit (Xd, yd, 'nbite', 2.9, 'seed', 3.7);");
+%! assert (printed, "");
+%! assert (w, linsvm_fit (Xd, yd, struct ("nbite", 2, "seed", 3)), 0);
+%!test
+%! id = "linsvm_fit:invalidOption";
+%! expect_error (@() linsvm_fit (Xd, yd, "lamda", 0.1), id, "unknown option 'lamda' (lambda, biasmult, nbite or seed)\n");
+%! expect_error (@() linsvm_fit (Xd, yd, "seed", 1, "nbite"), id, "option 'nbite' has no value\n");
+%! expect_error (@() linsvm_fit (Xd, yd, "seed", 1, 5, 2), id, "option name at argument 5 must be text\n");
+%! expect_error (@() linsvm_fit (Xd, yd, "seed", "one"), id, "seed must be a real number\n");
+%! % Nothing is printed by a call that fails, even with corrections pending.
+%! printed = evalc ("try, linsvm_fit (Xd, yd, 'lambda', -1, 'nbit', 5); catch, end");
+%! assert (printed, "");
+
+## Labels other than -1 and +1: a warning that can be silenced, training unchanged.
+%!test
+%! lastwarn ("");
+%! fit_quiet (Xd, yd, struct ("seed", 1));
+%! fit_quiet (Xd, 1.5 * yd, struct ("seed", 1));
+%! [text, id] = lastwarn ();
+%! assert (id, "");
+%! y01 = (yd + 1) / 2;
+%! y01(1) = NaN;
+%! warning ("off", "linsvm_fit:unusualLabels", "local");
+%! expected = linsvm_fit (Xd, y01, struct ("seed", 1));
+%! warning ("on", "linsvm_fit:unusualLabels", "local");
+%! lastwarn ("");
+%! w = linsvm_fit (Xd, y01, struct ("seed", 1));
+%! [text, id] = lastwarn ();
+%! assert (id, "linsvm_fit:unusualLabels");
+%! unusual = nnz (fix (y01) != 1 & fix (y01) != -1);
+%! assert (! isempty (strfind (text, sprintf ("%d of the 40 labels are not -1 or +1", unusual))));
+%! assert (w, expected, 0);
+%! warning ("off", "linsvm_fit:unusualLabels", "local");
+%! lastwarn ("");
+%! linsvm_fit (Xd, y01, struct ("seed", 1));
+%! assert (lastwarn (), "");
+
+## Single-precision X: exactly what its double copy gives (the draws and
+## the stored sampler state are compared in the C++ tests).
+%!test
+%! shapes = {single(Xd), single(X10), single(zeros (3, 0)), single(rand (1, 7)), single(1e30 * randn (5, 9))};
+%! for k = 1:numel (shapes)
+%!   Xs = shapes{k};
+%!   y = ones (1, columns (Xs));
+%!   y(1:2:end) = -1;
+%!   ws = linsvm_fit (Xs, y, struct ("seed", 11, "nbite", 400));
+%!   wd = linsvm_fit (double (Xs), y, struct ("seed", 11, "nbite", 400));
+%!   assert (class (ws), "double");
+%!   assert (ws, wd, 0);
+%! end
+
 ## Bad X and y.
 %!test
 %! xmsg = "X must be (d x N) in double format\n";
 %! ymsg = "y must be (1 x N) in double format\n";
 %! expect_error (@() linsvm_fit (), "linsvm_fit:invalidX", xmsg);
 %! expect_error (@() linsvm_fit (Xd), "linsvm_fit:invalidY", ymsg);
-%! expect_error (@() linsvm_fit (single (Xd), yd), "linsvm_fit:invalidX", xmsg);
 %! expect_error (@() linsvm_fit (int8 (Xd), yd), "linsvm_fit:invalidX", xmsg);
+%! expect_error (@() linsvm_fit (logical (Xd), yd), "linsvm_fit:invalidX", xmsg);
+%! expect_error (@() linsvm_fit (complex (single (Xd)), yd), "linsvm_fit:invalidX", xmsg);
 %! expect_error (@() linsvm_fit (sparse (Xd), yd), "linsvm_fit:invalidX", xmsg);
 %! expect_error (@() linsvm_fit (complex (Xd), yd), "linsvm_fit:invalidX", xmsg);
 %! expect_error (@() linsvm_fit ({Xd}, yd), "linsvm_fit:invalidX", xmsg);
