@@ -8,17 +8,13 @@ namespace {
 
 struct Isa {
     static constexpr size_t lanes = 8;
-    static constexpr size_t block = 32;
     using Floats = __m256;
     using Ints = __m256i;
     using Mask = __m256i;
 
-    static void load_block(const uint8_t* bytes, Floats out[4])
+    static Floats load(const uint8_t* bytes)
     {
-        for (size_t p = 0; p < 4; ++p) {
-            const __m128i eight = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(bytes + 8 * p));
-            out[p] = _mm256_cvtepi32_ps(_mm256_cvtepu8_epi32(eight));
-        }
+        return _mm256_cvtepi32_ps(_mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(bytes))));
     }
     static Floats scaled_sum(Floats R, Floats G, Floats B)
     {
@@ -51,12 +47,12 @@ struct Isa {
     static Ints select(Mask m, Ints if_set, Ints if_clear) { return _mm256_blendv_epi8(if_clear, if_set, m); }
     static void store(Ints v, int32_t* out) { _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), v); }
     static Ints load(const int32_t* in) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in)); }
-    static void store_block(uint8_t* out, const Ints levels[4])
+    static void store_quad(uint8_t* out, Ints a, Ints b, Ints c, Ints d)
     {
         // Levels lie in 0 .. 255, so the saturating packs are plain narrowing;
         // the packs work within 128-bit halves, one permute restores the order.
-        const __m256i low = _mm256_packs_epi32(levels[0], levels[1]);
-        const __m256i high = _mm256_packs_epi32(levels[2], levels[3]);
+        const __m256i low = _mm256_packs_epi32(a, b);
+        const __m256i high = _mm256_packs_epi32(c, d);
         const __m256i bytes = _mm256_packus_epi16(low, high);
         const __m256i order = _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7);
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), _mm256_permutevar8x32_epi32(bytes, order));

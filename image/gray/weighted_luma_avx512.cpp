@@ -15,17 +15,13 @@ namespace {
 
 struct Isa {
     static constexpr size_t lanes = 16;
-    static constexpr size_t block = 32;
     using Floats = __m512;
     using Ints = __m512i;
     using Mask = __mmask16;
 
-    static void load_block(const uint8_t* bytes, Floats out[2])
+    static Floats load(const uint8_t* bytes)
     {
-        for (size_t p = 0; p < 2; ++p) {
-            const __m128i sixteen = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + 16 * p));
-            out[p] = _mm512_cvtepi32_ps(_mm512_cvtepu8_epi32(sixteen));
-        }
+        return _mm512_cvtepi32_ps(_mm512_cvtepu8_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes))));
     }
     static Floats scaled_sum(Floats R, Floats G, Floats B)
     {
@@ -57,11 +53,13 @@ struct Isa {
     static Ints select(Mask m, Ints if_set, Ints if_clear) { return _mm512_mask_blend_epi32(m, if_clear, if_set); }
     static void store(Ints v, int32_t* out) { _mm512_storeu_si512(out, v); }
     static Ints load(const int32_t* in) { return _mm512_loadu_si512(in); }
-    static void store_block(uint8_t* out, const Ints levels[2])
+    static void store_quad(uint8_t* out, Ints a, Ints b, Ints c, Ints d)
     {
         // Levels lie in 0 .. 255: narrowing keeps them whole.
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm512_cvtepi32_epi8(levels[0]));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16), _mm512_cvtepi32_epi8(levels[1]));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm512_cvtepi32_epi8(a));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16), _mm512_cvtepi32_epi8(b));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 32), _mm512_cvtepi32_epi8(c));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 48), _mm512_cvtepi32_epi8(d));
     }
 };
 

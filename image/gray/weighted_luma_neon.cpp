@@ -4,26 +4,24 @@
 // multiplies and adds below into fmla.
 #include <arm_neon.h>
 
+#include <cstring>
+
 #include "image/gray/weighted_luma_vector.h"
 
 namespace {
 
 struct Isa {
     static constexpr size_t lanes = 4;
-    static constexpr size_t block = 16;
     using Floats = float32x4_t;
     using Ints = int32x4_t;
     using Mask = uint32x4_t;
 
-    static void load_block(const uint8_t* bytes, Floats out[4])
+    static Floats load(const uint8_t* bytes)
     {
-        const uint8x16_t sixteen = vld1q_u8(bytes);
-        const uint16x8_t low = vmovl_u8(vget_low_u8(sixteen));
-        const uint16x8_t high = vmovl_u8(vget_high_u8(sixteen));
-        out[0] = vcvtq_f32_u32(vmovl_u16(vget_low_u16(low)));
-        out[1] = vcvtq_f32_u32(vmovl_u16(vget_high_u16(low)));
-        out[2] = vcvtq_f32_u32(vmovl_u16(vget_low_u16(high)));
-        out[3] = vcvtq_f32_u32(vmovl_u16(vget_high_u16(high)));
+        uint32_t four;
+        std::memcpy(&four, bytes, sizeof four);
+        const uint8x8_t eight = vreinterpret_u8_u32(vdup_n_u32(four));
+        return vcvtq_f32_u32(vmovl_u16(vget_low_u16(vmovl_u8(eight))));
     }
     static Floats scaled_sum(Floats R, Floats G, Floats B)
     {
@@ -56,13 +54,13 @@ struct Isa {
     static Ints select(Mask m, Ints if_set, Ints if_clear) { return vbslq_s32(m, if_set, if_clear); }
     static void store(Ints v, int32_t* out) { vst1q_s32(out, v); }
     static Ints load(const int32_t* in) { return vld1q_s32(in); }
-    static void store_block(uint8_t* out, const Ints levels[4])
+    static void store_quad(uint8_t* out, Ints a, Ints b, Ints c, Ints d)
     {
         // Levels lie in 0 .. 255: narrowing keeps them whole.
-        const uint16x8_t low = vcombine_u16(vmovn_u32(vreinterpretq_u32_s32(levels[0])),
-                                            vmovn_u32(vreinterpretq_u32_s32(levels[1])));
-        const uint16x8_t high = vcombine_u16(vmovn_u32(vreinterpretq_u32_s32(levels[2])),
-                                             vmovn_u32(vreinterpretq_u32_s32(levels[3])));
+        const uint16x8_t low =
+            vcombine_u16(vmovn_u32(vreinterpretq_u32_s32(a)), vmovn_u32(vreinterpretq_u32_s32(b)));
+        const uint16x8_t high =
+            vcombine_u16(vmovn_u32(vreinterpretq_u32_s32(c)), vmovn_u32(vreinterpretq_u32_s32(d)));
         vst1q_u8(out, vcombine_u8(vmovn_u16(low), vmovn_u16(high)));
     }
 };

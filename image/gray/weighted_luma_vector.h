@@ -16,9 +16,8 @@
 //
 //   struct Isa {
 //       static constexpr size_t lanes;           // pixels per vector
-//       static constexpr size_t block;           // pixels per step, a multiple of lanes
 //       using Floats, Ints, Mask;                // lanes floats; lanes 32-bit ints; a lane mask
-//       static void load_block(const uint8_t*, Floats out[block / lanes]);
+//       static Floats load(const uint8_t*);                       // `lanes` bytes as floats
 //       static Floats scaled_sum(Floats R, Floats G, Floats B);   // (R*wr + G*wg) + B*wb, scaled
 //       static Ints truncate(Floats);
 //       static Ints level(Ints x);                                // x >> 12
@@ -28,9 +27,12 @@
 //       static Ints neutral_levels(Floats R);                     // k, or k - 1 for the six grays
 //       static Ints select(Mask, Ints if_set, Ints if_clear);
 //       static void store(Ints, int32_t out[lanes]);
-//       static Ints load(const int32_t in[lanes]);
-//       static void store_block(uint8_t*, const Ints levels[block / lanes]);
+//       static Ints load(const int32_t in[lanes]);                // (an overload of load)
+//       static void store_quad(uint8_t*, Ints, Ints, Ints, Ints); // 4 * lanes levels as bytes
 //   };
+//
+// Four vectors a step keep several sums in flight; each is loaded where it is
+// used, so that the compiler keeps everything in registers.
 #pragma once
 
 #include <cstddef>
@@ -50,10 +52,13 @@ const float blue_weight = static_cast<float>(0.114020904255103) * scale;
 // test checks them against the double formula).
 constexpr int32_t neutral_exceptions[] = {63, 85, 126, 170, 239, 252};
 
+// The levels of the `lanes` pixels at red, green and blue.
 template <class Isa>
-typename Isa::Ints lane_levels(typename Isa::Floats R, typename Isa::Floats G, typename Isa::Floats B,
-                               const uint8_t* red, const uint8_t* green, const uint8_t* blue)
+inline typename Isa::Ints lane_levels(const uint8_t* red, const uint8_t* green, const uint8_t* blue)
 {
+    const typename Isa::Floats R = Isa::load(red);
+    const typename Isa::Floats G = Isa::load(green);
+    const typename Isa::Floats B = Isa::load(blue);
     const typename Isa::Ints x = Isa::truncate(Isa::scaled_sum(R, G, B));
     const typename Isa::Ints level = Isa::level(x);
     const typename Isa::Mask unsure_lanes = Isa::unsure(x);
@@ -74,20 +79,16 @@ template <class Isa>
 void weighted_luma_vector(const uint8_t* red, const uint8_t* green, const uint8_t* blue, uint8_t* gray,
                           int64_t count)
 {
-    constexpr size_t parts = Isa::block / Isa::lanes;
+    constexpr size_t L = Isa::lanes;
     const size_t n = count > 0 ? static_cast<size_t>(count) : 0;
     size_t k = 0;
-    for (; k + Isa::block <= n; k += Isa::block) {
-        typename Isa::Floats R[parts], G[parts], B[parts];
-        Isa::load_block(red + k, R);
-        Isa::load_block(green + k, G);
-        Isa::load_block(blue + k, B);
-        typename Isa::Ints levels[parts];
-        for (size_t p = 0; p < parts; ++p) {
-            const size_t at = k + p * Isa::lanes;
-            levels[p] = lane_levels<Isa>(R[p], G[p], B[p], red + at, green + at, blue + at);
-        }
-        Isa::store_block(gray + k, levels);
+    for (; k + 4 * L <= n; k += 4 * L) {
+        const uint8_t* r = red + k;
+        const uint8_t* g = green + k;
+        const uint8_t* b = blue + k;
+        Isa::store_quad(gray + k, lane_levels<Isa>(r, g, b), lane_levels<Isa>(r + L, g + L, b + L),
+                        lane_levels<Isa>(r + 2 * L, g + 2 * L, b + 2 * L),
+                        lane_levels<Isa>(r + 3 * L, g + 3 * L, b + 3 * L));
     }
     for (; k < n; ++k) gray[k] = luma_level(red[k], green[k], blue[k]);
 }
