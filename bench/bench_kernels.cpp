@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "common/cpu_features.h"
+#include "common/parallel.h"
 #include "image/gray/weighted_luma.h"
 #include "image/scale/bilinear_resample.h"
 #include "svm/fit_weights.h"
@@ -93,17 +94,40 @@ struct GrayCase {
     int cols;
 };
 
+std::string gray_tag(const GrayCase& size) { return std::to_string(size.cols) + "x" + std::to_string(size.rows); }
+
+// Three photograph-like planes one after another, as luma_u8 receives them.
+std::vector<uint8_t> photo_like_rgb(int rows, int cols)
+{
+    std::vector<uint8_t> rgb;
+    for (int p = 0; p < 3; ++p) {
+        const std::vector<uint8_t> plane = photo_like_plane(rows, cols, 11u + static_cast<uint32_t>(p), p);
+        rgb.insert(rgb.end(), plane.begin(), plane.end());
+    }
+    return rgb;
+}
+
+// OpenCV on one thread, or on its default number of threads.
+void set_opencv_threads(bool one) { cv::setNumThreads(one ? 1 : -1); }
+
 void register_gray(const GrayCase& size)
 {
-    const std::string tag = std::to_string(size.cols) + "x" + std::to_string(size.rows);
+    const std::string tag = gray_tag(size);
     const size_t P = static_cast<size_t>(size.rows) * size.cols;
 
-    benchmark::RegisterBenchmark(("luma/ours/" + tag).c_str(), [=](benchmark::State& state) {
-        std::vector<uint8_t> rgb;
-        for (int p = 0; p < 3; ++p) {
-            const std::vector<uint8_t> plane = photo_like_plane(size.rows, size.cols, 11u + p, p);
-            rgb.insert(rgb.end(), plane.begin(), plane.end());
-        }
+    for (const LumaVariant& v : weighted_luma_variants()) {
+        benchmark::RegisterBenchmark(("luma/" + std::string(v.name) + "/" + tag).c_str(), [=](benchmark::State& state) {
+            const std::vector<uint8_t> rgb = photo_like_rgb(size.rows, size.cols);
+            std::vector<uint8_t> gray(P);
+            for (auto _ : state) {
+                weighted_luma_split(v.convert, rgb.data(), static_cast<int64_t>(P), gray.data(), 1, 1);
+                benchmark::DoNotOptimize(gray.data());
+                benchmark::ClobberMemory();
+            }
+        });
+    }
+    benchmark::RegisterBenchmark(("luma/threads/" + tag).c_str(), [=](benchmark::State& state) {
+        const std::vector<uint8_t> rgb = photo_like_rgb(size.rows, size.cols);
         std::vector<uint8_t> gray(P);
         for (auto _ : state) {
             weighted_luma(rgb.data(), static_cast<int64_t>(P), gray.data());
@@ -111,17 +135,24 @@ void register_gray(const GrayCase& size)
             benchmark::ClobberMemory();
         }
     });
-    benchmark::RegisterBenchmark(("luma/opencv/" + tag).c_str(), [=](benchmark::State& state) {
-        cv::Mat rgb(size.rows, size.cols, CV_8UC3);
-        const std::vector<uint8_t> bytes = random_bytes(3 * P, 12);
-        std::memcpy(rgb.data, bytes.data(), bytes.size());
-        cv::Mat gray(size.rows, size.cols, CV_8UC1);
-        for (auto _ : state) {
-            cv::cvtColor(rgb, gray, cv::COLOR_RGB2GRAY);
-            benchmark::DoNotOptimize(gray.data);
-            benchmark::ClobberMemory();
-        }
-    });
+    for (bool one : {true, false}) {
+        const std::string name = std::string("luma/opencv/") + (one ? "1t/" : "threads/") + tag;
+        benchmark::RegisterBenchmark(name.c_str(), [=](benchmark::State& state) {
+            // The same pixels, interleaved as OpenCV stores them.
+            const std::vector<uint8_t> planes = photo_like_rgb(size.rows, size.cols);
+            cv::Mat rgb(size.rows, size.cols, CV_8UC3);
+            for (size_t k = 0; k < P; ++k) {
+                for (size_t c = 0; c < 3; ++c) rgb.data[3 * k + c] = planes[c * P + k];
+            }
+            cv::Mat gray(size.rows, size.cols, CV_8UC1);
+            set_opencv_threads(one);
+            for (auto _ : state) {
+                cv::cvtColor(rgb, gray, cv::COLOR_RGB2GRAY);
+                benchmark::DoNotOptimize(gray.data);
+                benchmark::ClobberMemory();
+            }
+        });
+    }
     benchmark::RegisterBenchmark(("luma/copy/" + tag).c_str(), [=](benchmark::State& state) {
         const std::vector<uint8_t> source = random_bytes(3 * P, 13);
         std::vector<uint8_t> target(3 * P);
@@ -152,7 +183,20 @@ void register_scale(double factor)
     const int nx = static_cast<int>(std::lround(scale_cols * factor));
     const std::string tag = factor_tag(factor);
 
-    benchmark::RegisterBenchmark(("scale/ours/" + tag).c_str(), [=](benchmark::State& state) {
+    for (const ResampleVariant& v : bilinear_resample_variants()) {
+        benchmark::RegisterBenchmark(("scale/" + std::string(v.name) + "/" + tag).c_str(),
+                                     [=](benchmark::State& state) {
+                                         const std::vector<uint8_t> X = photo_like_plane(scale_rows, scale_cols, 21, 0);
+                                         std::vector<uint8_t> Y(static_cast<size_t>(ny) * nx);
+                                         for (auto _ : state) {
+                                             bilinear_resample_split(v.resample, X.data(), scale_rows, scale_cols, 1,
+                                                                     Y.data(), ny, nx, 1, 1);
+                                             benchmark::DoNotOptimize(Y.data());
+                                             benchmark::ClobberMemory();
+                                         }
+                                     });
+    }
+    benchmark::RegisterBenchmark(("scale/threads/" + tag).c_str(), [=](benchmark::State& state) {
         const std::vector<uint8_t> X = photo_like_plane(scale_rows, scale_cols, 21, 0);
         std::vector<uint8_t> Y(static_cast<size_t>(ny) * nx);
         for (auto _ : state) {
@@ -161,31 +205,63 @@ void register_scale(double factor)
             benchmark::ClobberMemory();
         }
     });
-    // The variant that processors without AVX-512 run (the dispatcher picks
-    // the widest one), shown beside the dispatched figures.
-    if (cpu_has_avx2() && cpu_has_avx512()) {
-        benchmark::RegisterBenchmark(("scale/avx2/" + tag).c_str(), [=](benchmark::State& state) {
-            const std::vector<uint8_t> X = photo_like_plane(scale_rows, scale_cols, 21, 0);
-            std::vector<uint8_t> Y(static_cast<size_t>(ny) * nx);
+    for (bool one : {true, false}) {
+        const std::string name = std::string("scale/opencv/") + (one ? "1t/" : "threads/") + tag;
+        benchmark::RegisterBenchmark(name.c_str(), [=](benchmark::State& state) {
+            // OpenCV is row-major: the same image, transposed into its layout.
+            const std::vector<uint8_t> bytes = photo_like_plane(scale_rows, scale_cols, 21, 0);
+            cv::Mat X(scale_rows, scale_cols, CV_8UC1);
+            for (int r = 0; r < scale_rows; ++r) {
+                for (int c = 0; c < scale_cols; ++c) X.at<uint8_t>(r, c) = bytes[static_cast<size_t>(r + c * scale_rows)];
+            }
+            cv::Mat Y(ny, nx, CV_8UC1);
+            set_opencv_threads(one);
             for (auto _ : state) {
-                bilinear_resample_split(bilinear_resample_columns_avx2, X.data(), scale_rows, scale_cols, 1, Y.data(),
-                                        ny, nx, 1, 1);
-                benchmark::DoNotOptimize(Y.data());
+                cv::resize(X, Y, cv::Size(nx, ny), 0, 0, cv::INTER_LINEAR);
+                benchmark::DoNotOptimize(Y.data);
                 benchmark::ClobberMemory();
             }
         });
     }
-    benchmark::RegisterBenchmark(("scale/opencv/" + tag).c_str(), [=](benchmark::State& state) {
-        const std::vector<uint8_t> bytes = photo_like_plane(scale_rows, scale_cols, 21, 0);
-        cv::Mat X(scale_rows, scale_cols, CV_8UC1);
-        std::memcpy(X.data, bytes.data(), bytes.size());
-        cv::Mat Y(ny, nx, CV_8UC1);
-        for (auto _ : state) {
-            cv::resize(X, Y, cv::Size(nx, ny), 0, 0, cv::INTER_LINEAR);
-            benchmark::DoNotOptimize(Y.data);
-            benchmark::ClobberMemory();
+}
+
+// ------------------------------------------------------- thread crossover
+
+// One thread against two on growing inputs, the work forced apart (minimum 1),
+// to find the size below which starting a thread does not pay.
+const int64_t crossover_sizes[] = {int64_t{1} << 13, int64_t{1} << 14, int64_t{1} << 15, int64_t{1} << 16,
+                                   int64_t{1} << 17, int64_t{1} << 18, int64_t{1} << 19, int64_t{1} << 20};
+
+void register_crossover()
+{
+    const LumaPixels luma = weighted_luma_variants().empty() ? weighted_luma_pixels_plain
+                                                              : weighted_luma_variants().front().convert;
+    const ResampleColumns scale = bilinear_resample_variants().empty() ? bilinear_resample_columns_plain
+                                                                        : bilinear_resample_variants().front().resample;
+    for (int64_t size : crossover_sizes) {
+        for (int threads : {1, 2}) {
+            const std::string suffix = "/" + std::to_string(threads) + "/" + std::to_string(size);
+            benchmark::RegisterBenchmark(("crossover/luma" + suffix).c_str(), [=](benchmark::State& state) {
+                const std::vector<uint8_t> rgb = random_bytes(3 * static_cast<size_t>(size), 5);
+                std::vector<uint8_t> gray(static_cast<size_t>(size));
+                for (auto _ : state) {
+                    weighted_luma_split(luma, rgb.data(), size, gray.data(), threads, 1);
+                    benchmark::DoNotOptimize(gray.data());
+                }
+            });
+            // An output of `size` samples, 4:3, from an image of about the same size.
+            const int64_t ny = std::max<int64_t>(1, static_cast<int64_t>(std::sqrt(static_cast<double>(size) * 0.75)));
+            const int64_t nx = size / ny;
+            benchmark::RegisterBenchmark(("crossover/scale" + suffix).c_str(), [=](benchmark::State& state) {
+                const std::vector<uint8_t> X = photo_like_plane(static_cast<int>(ny), static_cast<int>(nx), 3, 0);
+                std::vector<uint8_t> Y(static_cast<size_t>(ny * nx));
+                for (auto _ : state) {
+                    bilinear_resample_split(scale, X.data(), ny, nx, 1, Y.data(), ny * 5 / 4, nx * 4 / 5, threads, 1);
+                    benchmark::DoNotOptimize(Y.data());
+                }
+            });
         }
-    });
+    }
 }
 
 // ---------------------------------------------------------------- trainer
@@ -196,6 +272,7 @@ struct Dataset {
     int32_t d = 0;
     int32_t N = 0;
     std::vector<double> X;
+    std::vector<float> X_single;  // X rounded to single precision
     std::vector<double> y;
 };
 
@@ -224,6 +301,7 @@ Dataset make_dataset(int32_t d, int32_t N, uint32_t seed)
         if (uniform(generator) < 0.05) label = -label;
         data.y[static_cast<size_t>(j)] = label;
     }
+    data.X_single.assign(data.X.begin(), data.X.end());
     return data;
 }
 
@@ -248,7 +326,8 @@ std::string trainer_tag(const TrainerCase& c)
 void register_trainer(const TrainerCase& c, const std::vector<const Dataset*>& data)
 {
     const Dataset* set = data[c.d == 1024 ? 0 : 1];
-    const std::pair<const char*, Solver> solvers[] = {{"ours", fit_weights}, {"plain", fit_weights_plain}};
+    // Examples as doubles (the dispatched variant and the plain loop) and as singles.
+    const std::pair<const char*, Solver> solvers[] = {{"double", fit_weights}, {"plain", fit_weights_plain}};
     for (const auto& [who, solver] : solvers) {
         benchmark::RegisterBenchmark((std::string("fit/") + who + "/" + trainer_tag(c)).c_str(),
                                      [=](benchmark::State& state) {
@@ -263,6 +342,16 @@ void register_trainer(const TrainerCase& c, const std::vector<const Dataset*>& d
                                          }
                                      });
     }
+    benchmark::RegisterBenchmark(("fit/single/" + trainer_tag(c)).c_str(), [=](benchmark::State& state) {
+        std::vector<double> W(static_cast<size_t>(set->d) + 1);
+        for (auto _ : state) {
+            std::fill(W.begin(), W.end(), 0.0);
+            sampler_seed(12345);
+            fit_weights(set->X_single.data(), set->y.data(), set->d, set->N, trainer_lambda, 1.0, c.T, W.data());
+            sampler_store();
+            benchmark::DoNotOptimize(W.data());
+        }
+    });
 }
 
 // Copy bandwidth of memory: bytes read per second by memcpy of a buffer far
@@ -392,6 +481,43 @@ std::string rate(double units_per_second, const char* unit)
     return text;
 }
 
+std::string cpu_model()
+{
+    std::FILE* info = std::fopen("/proc/cpuinfo", "r");
+    if (info == nullptr) return "unknown";
+    char line[512];
+    std::string model = "unknown";
+    while (std::fgets(line, sizeof line, info) != nullptr) {
+        if (std::strncmp(line, "model name", 10) == 0) {
+            const char* value = std::strchr(line, ':');
+            if (value != nullptr) model = std::string(value + 2, std::strcspn(value + 2, "\n"));
+            break;
+        }
+    }
+    std::fclose(info);
+    return model;
+}
+
+template <class Variants>
+std::string variant_names(const Variants& variants)
+{
+    std::string names;
+    for (const auto& v : variants) names += (names.empty() ? "" : ", ") + std::string(v.name);
+    return names.empty() ? "plain loops only" : names;
+}
+
+void print_machine()
+{
+    cv::setNumThreads(-1);
+    std::printf("Machine: %s; %d processors this process may run on; kernels' default threads %d "
+                "(MEX_KERNELS_THREADS); OpenCV %s, %d threads by default\n",
+                cpu_model().c_str(), available_processors(), kernel_threads(), CV_VERSION, cv::getNumThreads());
+    std::printf("Variants run (widest first): weighted_luma %s; bilinear_resample %s; fit_weights %s\n",
+                variant_names(weighted_luma_variants()).c_str(), variant_names(bilinear_resample_variants()).c_str(),
+                variant_names(fit_weights_variants()).c_str());
+    std::printf("Compiler: %s; flags: %s\n\n", __VERSION__, BENCH_COMPILE_FLAGS);
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -427,6 +553,7 @@ int main(int argc, char** argv)
     for (double factor : scale_factors) register_scale(factor);
     for (const TrainerCase& c : trainer_cases) register_trainer(c, data);
     register_copy_bandwidth();
+    register_crossover();
 
     std::fprintf(stderr, "running benchmarks");
     CollectingReporter reporter;
@@ -435,59 +562,100 @@ int main(int argc, char** argv)
     const Dataset test_set = make_dataset(128, 20000, 3);
     const LiblinearResult liblinear = compare_with_liblinear(small_d, test_set, quick ? 1 : 3);
 
+    print_machine();
     std::printf("| Kernel | Case | Ours | Peer | Ratio (ours faster when > 1) |\n");
     std::printf("|---|---|---|---|---|\n");
 
+    const std::vector<LumaVariant> luma_variants = weighted_luma_variants();
+    const std::string luma_fastest = luma_variants.empty() ? "plain" : luma_variants.front().name;
+    const std::string threads = std::to_string(kernel_threads()) + " threads";
+    cv::setNumThreads(-1);
+    const std::string opencv_threads = std::to_string(cv::getNumThreads()) + " threads";
     for (const char* tag : {"1920x1080", "3840x2160"}) {
-        const double ours = best_seconds(std::string("luma/ours/") + tag);
-        const double opencv = best_seconds(std::string("luma/opencv/") + tag);
-        const double copy = best_seconds(std::string("luma/copy/") + tag);
         const double pixels = std::strcmp(tag, "1920x1080") == 0 ? 1920.0 * 1080 : 3840.0 * 2160;
-        print_row("weighted_luma", std::string("vs cv::cvtColor RGB2GRAY, ") + tag, rate(pixels / ours / 1e9, "Gpx/s"),
-                  rate(pixels / opencv / 1e9, "Gpx/s"), opencv / ours);
-        print_row("weighted_luma", std::string("vs memcpy of the 3 planes, ") + tag, rate(pixels / ours / 1e9, "Gpx/s"),
-                  rate(3 * pixels / copy / 1e9, "GB/s copied"), copy / ours);
+        const double opencv1 = best_seconds(std::string("luma/opencv/1t/") + tag);
+        for (const LumaVariant& v : luma_variants) {
+            const double ours = best_seconds("luma/" + std::string(v.name) + "/" + tag);
+            print_row("weighted_luma", std::string("1 thread, ") + v.name + " vs cv::cvtColor RGB2GRAY 1 thread, " + tag,
+                      rate(pixels / ours / 1e9, "Gpx/s"), rate(pixels / opencv1 / 1e9, "Gpx/s"), opencv1 / ours);
+        }
+        const double one = best_seconds("luma/" + luma_fastest + "/" + tag);
+        const double many = best_seconds(std::string("luma/threads/") + tag);
+        const double opencv_many = best_seconds(std::string("luma/opencv/threads/") + tag);
+        const double copy = best_seconds(std::string("luma/copy/") + tag);
+        print_row("weighted_luma", threads + " vs itself on 1 thread, " + tag, rate(pixels / many / 1e9, "Gpx/s"),
+                  rate(pixels / one / 1e9, "Gpx/s"), one / many);
+        print_row("weighted_luma", threads + " vs cv::cvtColor RGB2GRAY " + opencv_threads + ", " + tag,
+                  rate(pixels / many / 1e9, "Gpx/s"), rate(pixels / opencv_many / 1e9, "Gpx/s"), opencv_many / many);
+        print_row("weighted_luma", std::string("1 thread vs memcpy of the 3 planes, ") + tag,
+                  rate(pixels / one / 1e9, "Gpx/s"), rate(3 * pixels / copy / 1e9, "GB/s copied"), copy / one);
     }
 
+    const std::vector<ResampleVariant> scale_variants = bilinear_resample_variants();
+    const std::string scale_fastest = scale_variants.empty() ? "plain" : scale_variants.front().name;
     double log_sum = 0.0;
     double worst = INFINITY;
     for (double factor : scale_factors) {
         const std::string tag = factor_tag(factor);
-        const double ours = best_seconds("scale/ours/" + tag);
-        const double opencv = best_seconds("scale/opencv/" + tag);
+        const double one = best_seconds("scale/" + scale_fastest + "/" + tag);
+        const double opencv1 = best_seconds("scale/opencv/1t/" + tag);
         const double pixels = static_cast<double>(std::lround(scale_rows * factor)) *
                               static_cast<double>(std::lround(scale_cols * factor));
-        print_row("bilinear_resample", "vs cv::resize INTER_LINEAR, 1920x1080 x " + tag,
-                  rate(pixels / ours / 1e9, "Gpx/s out"), rate(pixels / opencv / 1e9, "Gpx/s out"), opencv / ours);
-        log_sum += std::log(opencv / ours);
-        worst = std::min(worst, opencv / ours);
+        print_row("bilinear_resample", "1 thread, " + scale_fastest + " vs cv::resize INTER_LINEAR 1 thread, 1920x1080 x " + tag,
+                  rate(pixels / one / 1e9, "Gpx/s out"), rate(pixels / opencv1 / 1e9, "Gpx/s out"), opencv1 / one);
+        log_sum += std::log(opencv1 / one);
+        worst = std::min(worst, opencv1 / one);
     }
-    print_row("bilinear_resample", "geometric mean over the 5 factors (worst " + factor_tag(worst) + ")", "", "",
-              std::exp(log_sum / 5));
-    if (timings.count("scale/avx2/" + factor_tag(scale_factors[0])) != 0) {
+    print_row("bilinear_resample", "1 thread, geometric mean over the 5 factors (worst " + factor_tag(worst) + ")", "",
+              "", std::exp(log_sum / 5));
+    for (double factor : scale_factors) {
+        const std::string tag = factor_tag(factor);
+        const double one = best_seconds("scale/" + scale_fastest + "/" + tag);
+        const double many = best_seconds("scale/threads/" + tag);
+        const double opencv_many = best_seconds("scale/opencv/threads/" + tag);
+        const double pixels = static_cast<double>(std::lround(scale_rows * factor)) *
+                              static_cast<double>(std::lround(scale_cols * factor));
+        print_row("bilinear_resample", threads + " vs itself on 1 thread, 1920x1080 x " + tag,
+                  rate(pixels / many / 1e9, "Gpx/s out"), rate(pixels / one / 1e9, "Gpx/s out"), one / many);
+        print_row("bilinear_resample", threads + " vs cv::resize INTER_LINEAR " + opencv_threads + ", 1920x1080 x " + tag,
+                  rate(pixels / many / 1e9, "Gpx/s out"), rate(pixels / opencv_many / 1e9, "Gpx/s out"),
+                  opencv_many / many);
+    }
+    // The variant that processors without AVX-512 run, beside the dispatched one.
+    if (scale_variants.size() > 1) {
         for (double factor : scale_factors) {
             const std::string tag = factor_tag(factor);
-            const double avx2 = best_seconds("scale/avx2/" + tag);
-            const double opencv = best_seconds("scale/opencv/" + tag);
+            const std::string name = scale_variants[1].name;
+            const double ours = best_seconds("scale/" + name + "/" + tag);
+            const double opencv1 = best_seconds("scale/opencv/1t/" + tag);
             const double pixels = static_cast<double>(std::lround(scale_rows * factor)) *
                                   static_cast<double>(std::lround(scale_cols * factor));
-            print_row("bilinear_resample (AVX2 variant)", "vs cv::resize INTER_LINEAR, 1920x1080 x " + tag,
-                      rate(pixels / avx2 / 1e9, "Gpx/s out"), rate(pixels / opencv / 1e9, "Gpx/s out"), opencv / avx2);
+            print_row("bilinear_resample", "1 thread, " + name + " vs cv::resize INTER_LINEAR 1 thread, 1920x1080 x " + tag,
+                      rate(pixels / ours / 1e9, "Gpx/s out"), rate(pixels / opencv1 / 1e9, "Gpx/s out"),
+                      opencv1 / ours);
         }
     }
 
     const double copy_bandwidth = static_cast<double>(size_t(256) << 20) / best_seconds("memory/copy/256MiB");
     for (const TrainerCase& c : trainer_cases) {
-        const double ours = best_seconds("fit/ours/" + trainer_tag(c));
+        const double ours = best_seconds("fit/double/" + trainer_tag(c));
+        const double single = best_seconds("fit/single/" + trainer_tag(c));
         const double plain = best_seconds("fit/plain/" + trainer_tag(c));
-        char step[64];
-        std::snprintf(step, sizeof step, "%.3f us/step", ours / c.T * 1e6);
-        char plain_step[64];
-        std::snprintf(plain_step, sizeof plain_step, "%.3f us/step", plain / c.T * 1e6);
-        print_row("fit_weights", "vs plain scalar loop, " + trainer_tag(c), step, plain_step, plain / ours);
+        auto per_step = [&](double seconds) {
+            char text[64];
+            std::snprintf(text, sizeof text, "%.3f us/step", seconds / c.T * 1e6);
+            return std::string(text);
+        };
+        print_row("fit_weights", "double X vs plain scalar loop, " + trainer_tag(c), per_step(ours), per_step(plain),
+                  plain / ours);
         const double read = static_cast<double>(c.T) * c.d * sizeof(double) / ours;
-        print_row("fit_weights", "example bytes read vs memcpy read bandwidth, " + trainer_tag(c),
+        print_row("fit_weights", "double X, example bytes read vs memcpy read bandwidth, " + trainer_tag(c),
                   rate(read / 1e9, "GB/s"), rate(copy_bandwidth / 1e9, "GB/s"), read / copy_bandwidth);
+        print_row("fit_weights", "single X vs double X, " + trainer_tag(c), per_step(single), per_step(ours),
+                  ours / single);
+        const double read_single = static_cast<double>(c.T) * c.d * sizeof(float) / single;
+        print_row("fit_weights", "single X, example bytes read vs memcpy read bandwidth, " + trainer_tag(c),
+                  rate(read_single / 1e9, "GB/s"), rate(copy_bandwidth / 1e9, "GB/s"), read_single / copy_bandwidth);
     }
     {
         char ours[96];
@@ -501,6 +669,22 @@ int main(int argc, char** argv)
                       "time to %.2f%% test accuracy vs LIBLINEAR dual L1-loss SVC, d=128 N=100000", 100 *
                       liblinear.target_accuracy);
         print_row("fit_weights", case_, ours, peer, liblinear.liblinear_seconds / liblinear.ours_seconds);
+    }
+    for (const char* kernel : {"luma", "scale"}) {
+        for (int64_t size : crossover_sizes) {
+            const std::string suffix = "/" + std::to_string(size);
+            const double one = best_seconds(std::string("crossover/") + kernel + "/1" + suffix);
+            const double two = best_seconds(std::string("crossover/") + kernel + "/2" + suffix);
+            char case_[96];
+            std::snprintf(case_, sizeof case_, "thread crossover: 2 threads vs 1, %lld %s", static_cast<long long>(size),
+                          std::strcmp(kernel, "luma") == 0 ? "pixels" : "output samples");
+            char ours[32];
+            std::snprintf(ours, sizeof ours, "%.1f us", two * 1e6);
+            char peer[32];
+            std::snprintf(peer, sizeof peer, "%.1f us", one * 1e6);
+            print_row(std::strcmp(kernel, "luma") == 0 ? "weighted_luma" : "bilinear_resample", case_, ours, peer,
+                      one / two);
+        }
     }
     std::fflush(stdout);
     benchmark::Shutdown();
