@@ -1,7 +1,7 @@
 #!/bin/sh
 # Assembles the Octave package tarball NAME-VERSION.tar.gz in OUTPUT_DIR from
-# package/ (DESCRIPTION, INDEX, COPYING, post_install.m, src/Makefile) and the
-# module sources, and prints its path. Building needs only mkoctfile, on the
+# package/ (DESCRIPTION, INDEX, post_install.m, src/Makefile), the licence
+# (LICENSE, as COPYING), NEWS and the module sources, and prints its path. Building needs only mkoctfile, on the
 # user's machine, when pkg install runs src/Makefile.
 # Usage: package/make_package.sh OUTPUT_DIR
 set -eu
@@ -24,8 +24,8 @@ trap 'rm -rf "$stage"' EXIT
 package_dir="$stage/$name-$version"
 mkdir -p "$package_dir/src"
 
-cp "$root/package/DESCRIPTION" "$root/package/INDEX" "$root/package/COPYING" \
-   "$root/package/post_install.m" "$package_dir/"
+cp "$root/package/DESCRIPTION" "$root/package/INDEX" "$root/package/post_install.m" "$root/NEWS" "$package_dir/"
+cp "$root/LICENSE" "$package_dir/COPYING"
 cp "$root/package/src/Makefile" "$package_dir/src/"
 
 # Sources keep their folders (the includes name them from the root); help

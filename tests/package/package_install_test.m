@@ -4,6 +4,14 @@
 % reads its help, then uninstalls it and checks that nothing is left.
 % Usage: octave-cli package_install_test.m REPOSITORY_ROOT [NAME ...]
 1;
+
+function text = fileread_or_empty (file)
+  text = "";
+  if (exist (file, "file"))
+    text = fileread (file);
+  endif
+endfunction
+
 args = argv ();
 root = args{1};
 names = args(2:end);
@@ -39,6 +47,34 @@ if (numel (installed) != 1 || ! strcmp (installed{1}.name, "linsvm_image"))
   failed += 1;
 else
   printf ("  ok    pkg list shows linsvm_image %s\n", installed{1}.version);
+endif
+
+% The licence and the news travel with the package.
+if (numel (installed) == 1)
+  info = fullfile (installed{1}.dir, "packinfo");
+  copying = fileread_or_empty (fullfile (info, "COPYING"));
+  news_text = fileread_or_empty (fullfile (info, "NEWS"));
+  description = fileread_or_empty (fullfile (info, "DESCRIPTION"));
+  is_bsd = ! isempty (strfind (copying, "BSD 2-Clause License")) ...
+           && ! isempty (strfind (copying, "Copyright (c) 2026, the linsvm_image authors"));
+  names_licence = ! isempty (regexp (description, "License: BSD-2-Clause", "once"));
+  lists_news = ! isempty (strfind (news_text, ["linsvm_image " installed{1}.version ":"]));
+  shows_news = ! isempty (strfind (evalc ("news ('linsvm_image')"), "name/value options"));
+  checks = {
+    "COPYING is the BSD 2-Clause licence", is_bsd
+    "DESCRIPTION names the licence", names_licence
+    "NEWS lists this version's changes", lists_news
+    "news () shows them", shows_news
+  };
+  total += rows (checks);
+  for k = 1:rows (checks)
+    if (checks{k, 2})
+      printf ("  ok    %s\n", checks{k, 1});
+    else
+      printf ("  FAIL  %s\n", checks{k, 1});
+      failed += 1;
+    endif
+  endfor
 endif
 
 pkg ("load", "linsvm_image");
