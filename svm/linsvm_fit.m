@@ -2,12 +2,20 @@
 %
 %   w = linsvm_fit(X, y)
 %   w = linsvm_fit(X, y, options)
+%   w = linsvm_fit(X, y, 'name', value, ...)
 %
-%   X is a d x N real double matrix, one example per column. y is a 1 x N
-%   real double row of labels, +1 or -1 (each label is truncated toward zero,
-%   so 0.7 counts as 0 and -1.9 as -1). w is a column of d weights, followed
-%   by the bias weight when options.biasmult > 0; classify an example x by
-%   the sign of w(1:d)' * x + w(d+1) * biasmult.
+%   X is a d x N real double or single matrix, one example per column (a
+%   single X is widened to double exactly, so it gives what double(X) gives,
+%   bit for bit, with half the memory). y is a 1 x N real double row of
+%   labels, +1 or -1 (each label is truncated toward zero, so 0.7 counts as
+%   0 and -1.9 as -1). w is a column of d doubles, followed by the bias
+%   weight when biasmult > 0; classify an example x by the sign of
+%   w(1:d)' * x + w(d+1) * biasmult.
+%
+%   Labels other than -1 and +1 after truncation (0/1 labels, say) train a
+%   worse model; they raise the warning linsvm_fit:unusualLabels, saying how
+%   many there are, and are used as they are. warning('off',
+%   'linsvm_fit:unusualLabels') silences it.
 %
 %   Training minimises lambda/2 * |w|^2 + mean(max(0, 1 - y .* (w' * X)))
 %   by nbite stochastic sub-gradient steps of size 1/(t*lambda), each on one
@@ -15,8 +23,11 @@
 %   of radius 1/sqrt(lambda). The same seed, data and options always give
 %   the same w.
 %
-%   options is a structure with any of these fields (a missing field, an
-%   empty field value or an empty options argument keeps the default):
+%   options is a structure with any of these fields, or the same options as
+%   name/value pairs (names case-insensitive; a later pair overrides an
+%   earlier one). A missing field or name, an empty value or an empty
+%   options argument keeps the default; a third argument that is neither a
+%   structure nor text is ignored.
 %
 %     lambda    regularisation weight. Default 0.01. A negative value prints
 %               "lambda >= 0, force to 1/N" and becomes 1/N. lambda = 0
@@ -35,7 +46,9 @@
 %               clock is used.
 %
 %   Option values may be of any real numeric or logical class; a text,
-%   cell, structure, complex or sparse value is an error.
+%   cell, structure, complex or sparse value is an error. Corrections are
+%   printed in the order lambda, nbite, seed, after every option has been
+%   checked.
 %
 %   The sampler keeps its state between calls while the module stays
 %   loaded, so unseeded calls within the same second still differ;
@@ -43,21 +56,30 @@
 %
 %   Errors (identifier: message):
 %     linsvm_fit:invalidX       X must be (d x N) in double format
-%         X missing, not double, sparse, complex, or more than 2^31-1 rows
-%         or columns.
+%         X missing, not double or single, sparse, complex, or more than
+%         2^31-1 rows or columns.
 %     linsvm_fit:invalidY       y must be (1 x N) in double format
 %         y missing, not double, sparse, complex, its column count is not
 %         N, or it holds fewer than N elements.
 %     linsvm_fit:invalidOption  <name> must be a real number
 %         an option value that is text, a cell, a structure, complex or
 %         sparse.
+%     linsvm_fit:invalidOption  unknown option '<name>' (lambda, biasmult, nbite or seed)
+%     linsvm_fit:invalidOption  option '<name>' has no value
+%     linsvm_fit:invalidOption  option name at argument <k> must be text
+%         name/value pairs with an unknown name, a name without a value,
+%         or a name that is not text.
+%
+%   Warning (identifier: message):
+%     linsvm_fit:unusualLabels  <n> of the <N> labels are not -1 or +1 after truncation toward zero
 %
 %   An X without columns (N = 0) makes no step and returns the zero vector.
 %
 %   Example:
 %     X = [randn(2, 50) + 2, randn(2, 50) - 2];
 %     y = [ones(1, 50), -ones(1, 50)];
-%     w = linsvm_fit(X, y, struct('lambda', 0.01, 'nbite', 5000, 'seed', 1));
+%     w = linsvm_fit(X, y, 'lambda', 0.01, 'nbite', 5000, 'seed', 1);
 %     accuracy = mean(sign(w(1:2)' * X + w(3)) == y)
+%     % the same as linsvm_fit(X, y, struct('lambda', 0.01, 'nbite', 5000, 'seed', 1))
 %
 %   See also SCALE_BILINEAR, LUMA_U8.

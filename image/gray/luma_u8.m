@@ -19,6 +19,12 @@
 %   accepted: only its first red, green and blue planes (RGB(:, :, 1:3, 1))
 %   are read, and G is Ny x Nx.
 %
+%   Large images are split across the processor's cores; the result is the
+%   same at every thread count. The environment variable MEX_KERNELS_THREADS
+%   sets the number of threads (a positive integer; 1 for one thread, as
+%   inside parfor or parcellfun workers, which run side by side already);
+%   unset or any other value means every processor the process may use.
+%
 %   Errors (identifier: message):
 %     luma_u8:invalidImage  rgb must be (Ny x Nx x 3) in UINT8 format
 %         RGB missing, empty, not uint8, complex or sparse, with fewer than
