@@ -2,7 +2,9 @@
 
 #include <cmath>
 #include <limits>
+#include <vector>
 
+#include "svm/labels.h"
 #include "svm/trainer_options.h"
 
 namespace {
@@ -64,4 +66,20 @@ TEST(TrainerOptions, SeedKeepsTheLowThirtyTwoBits)
         EXPECT_TRUE(set_seed(options, bad)) << bad;
         EXPECT_EQ(options.seed, 0u) << bad;
     }
+}
+
+TEST(UnusualLabels, CountsLabelsThatDoNotTruncateToPlusOrMinusOne)
+{
+    const double largest_below_two = std::nextafter(2.0, 0.0);
+    const std::vector<double> usual{1.0, -1.0, 1.5, -1.5, largest_below_two, -largest_below_two};
+    const std::vector<double> unusual{0.0,    -0.0,   0.5,       -0.999, std::nextafter(1.0, 0.0), 2.0, -2.0, 3.0,
+                                      1e300,  -1e300, 4.9e-324, infinity, -infinity,               not_a_number};
+    EXPECT_EQ(count_unusual_labels(usual.data(), static_cast<int32_t>(usual.size())), 0);
+    EXPECT_EQ(count_unusual_labels(unusual.data(), static_cast<int32_t>(unusual.size())),
+              static_cast<int64_t>(unusual.size()));
+    // Across the scan's blocks: every 7th of 5000 labels is 0.
+    std::vector<double> mixed(5000, -1.0);
+    for (size_t j = 0; j < mixed.size(); j += 7) mixed[j] = 0.0;
+    EXPECT_EQ(count_unusual_labels(mixed.data(), 5000), 715);
+    EXPECT_EQ(count_unusual_labels(nullptr, 0), 0);
 }
