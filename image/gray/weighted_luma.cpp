@@ -28,7 +28,10 @@ LumaPixels fastest_variant()
 void weighted_luma(const uint8_t* rgb, int64_t P, uint8_t* gray)
 {
     if (P <= 0) return;
-    weighted_luma_split(fastest_variant(), rgb, P, gray, kernel_threads(), min_pixels_per_thread);
+    // Small images never split: they skip reading the environment and the
+    // processor count too.
+    const int threads = P >= 2 * min_pixels_per_thread ? kernel_threads() : 1;
+    weighted_luma_split(fastest_variant(), rgb, P, gray, threads, min_pixels_per_thread);
 }
 
 void weighted_luma_split(LumaPixels variant, const uint8_t* rgb, int64_t P, uint8_t* gray, int threads,

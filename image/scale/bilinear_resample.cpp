@@ -28,8 +28,10 @@ ResampleColumns fastest_variant()
 void bilinear_resample(const uint8_t* X, int64_t Ny, int64_t Nx, int64_t planes, uint8_t* Y, int64_t ny, int64_t nx)
 {
     if (ny <= 0 || nx <= 0 || planes <= 0) return;
-    bilinear_resample_split(fastest_variant(), X, Ny, Nx, planes, Y, ny, nx, kernel_threads(),
-                            min_samples_per_thread);
+    // Small outputs never split: they skip reading the environment and the
+    // processor count too.
+    const int threads = ny * nx * planes >= 2 * min_samples_per_thread ? kernel_threads() : 1;
+    bilinear_resample_split(fastest_variant(), X, Ny, Nx, planes, Y, ny, nx, threads, min_samples_per_thread);
 }
 
 void bilinear_resample_split(ResampleColumns variant, const uint8_t* X, int64_t Ny, int64_t Nx, int64_t planes,
