@@ -30,6 +30,7 @@ struct Isa {
         const __m256i bits = _mm256_and_si256(_mm256_add_epi32(x, _mm256_set1_epi32(1)), _mm256_set1_epi32(4094));
         return _mm256_cmpeq_epi32(bits, _mm256_setzero_si256());
     }
+    static Mask either(Mask a, Mask b) { return _mm256_or_si256(a, b); }
     static Mask neutral(Floats R, Floats G, Floats B)
     {
         return _mm256_castps_si256(_mm256_and_ps(_mm256_cmp_ps(R, G, _CMP_EQ_OQ), _mm256_cmp_ps(G, B, _CMP_EQ_OQ)));

@@ -7,6 +7,7 @@
 // deliberately undefined vectors.
 #if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#pragma GCC diagnostic ignored "-Wuninitialized"
 #endif
 
 #include "image/gray/weighted_luma_vector.h"
@@ -36,6 +37,7 @@ struct Isa {
         // x + 1 has none of the bits 1..11 set exactly when x's fraction bits are all 0 or all 1.
         return _mm512_testn_epi32_mask(_mm512_add_epi32(x, _mm512_set1_epi32(1)), _mm512_set1_epi32(4094));
     }
+    static Mask either(Mask a, Mask b) { return static_cast<Mask>(a | b); }
     static Mask neutral(Floats R, Floats G, Floats B)
     {
         return static_cast<Mask>(_mm512_cmp_ps_mask(R, G, _CMP_EQ_OQ) & _mm512_cmp_ps_mask(G, B, _CMP_EQ_OQ));

@@ -36,6 +36,7 @@ struct Isa {
         const int32x4_t bits = vandq_s32(vaddq_s32(x, vdupq_n_s32(1)), vdupq_n_s32(4094));
         return vceqq_s32(bits, vdupq_n_s32(0));
     }
+    static Mask either(Mask a, Mask b) { return vorrq_u32(a, b); }
     static Mask neutral(Floats R, Floats G, Floats B) { return vandq_u32(vceqq_f32(R, G), vceqq_f32(G, B)); }
     static unsigned bits(Mask m)
     {

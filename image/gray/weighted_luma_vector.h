@@ -22,6 +22,7 @@
 //       static Ints truncate(Floats);
 //       static Ints level(Ints x);                                // x >> 12
 //       static Mask unsure(Ints x);                               // fraction bits all 0 or all 1
+//       static Mask either(Mask, Mask);                           // lanes in one or the other
 //       static Mask neutral(Floats R, Floats G, Floats B);        // R == G == B
 //       static unsigned bits(Mask);                               // bit k: lane k in the mask
 //       static Ints neutral_levels(Floats R);                     // k, or k - 1 for the six grays
@@ -31,7 +32,8 @@
 //       static void store_quad(uint8_t*, Ints, Ints, Ints, Ints); // 4 * lanes levels as bytes
 //   };
 //
-// Four vectors a step keep several sums in flight; each is loaded where it is
+// Four vectors a step keep several sums in flight, and one branch per step
+// tells whether any lane needs settling; each vector is loaded where it is
 // used, so that the compiler keeps everything in registers.
 #pragma once
 
@@ -52,19 +54,24 @@ const float blue_weight = static_cast<float>(0.114020904255103) * scale;
 // test checks them against the double formula).
 constexpr int32_t neutral_exceptions[] = {63, 85, 126, 170, 239, 252};
 
-// The levels of the `lanes` pixels at red, green and blue.
+// The scaled, truncated sums of the `lanes` pixels at red, green and blue.
 template <class Isa>
-inline typename Isa::Ints lane_levels(const uint8_t* red, const uint8_t* green, const uint8_t* blue)
+inline typename Isa::Ints scaled_sums(const uint8_t* red, const uint8_t* green, const uint8_t* blue)
 {
-    const typename Isa::Floats R = Isa::load(red);
-    const typename Isa::Floats G = Isa::load(green);
-    const typename Isa::Floats B = Isa::load(blue);
-    const typename Isa::Ints x = Isa::truncate(Isa::scaled_sum(R, G, B));
+    return Isa::truncate(Isa::scaled_sum(Isa::load(red), Isa::load(green), Isa::load(blue)));
+}
+
+// The levels of the `lanes` pixels at red, green and blue, whose scaled sums
+// are x, with the unsure lanes settled exactly.
+template <class Isa>
+typename Isa::Ints settled_levels(typename Isa::Ints x, const uint8_t* red, const uint8_t* green, const uint8_t* blue)
+{
     const typename Isa::Ints level = Isa::level(x);
     const typename Isa::Mask unsure_lanes = Isa::unsure(x);
     const unsigned unsure = Isa::bits(unsure_lanes);
     if (unsure == 0) return level;
-    if ((unsure & ~Isa::bits(Isa::neutral(R, G, B))) == 0) {
+    const typename Isa::Floats R = Isa::load(red);
+    if ((unsure & ~Isa::bits(Isa::neutral(R, Isa::load(green), Isa::load(blue)))) == 0) {
         return Isa::select(unsure_lanes, Isa::neutral_levels(R), level);
     }
     int32_t lanes[Isa::lanes];
@@ -86,9 +93,20 @@ void weighted_luma_vector(const uint8_t* red, const uint8_t* green, const uint8_
         const uint8_t* r = red + k;
         const uint8_t* g = green + k;
         const uint8_t* b = blue + k;
-        Isa::store_quad(gray + k, lane_levels<Isa>(r, g, b), lane_levels<Isa>(r + L, g + L, b + L),
-                        lane_levels<Isa>(r + 2 * L, g + 2 * L, b + 2 * L),
-                        lane_levels<Isa>(r + 3 * L, g + 3 * L, b + 3 * L));
+        const typename Isa::Ints x0 = scaled_sums<Isa>(r, g, b);
+        const typename Isa::Ints x1 = scaled_sums<Isa>(r + L, g + L, b + L);
+        const typename Isa::Ints x2 = scaled_sums<Isa>(r + 2 * L, g + 2 * L, b + 2 * L);
+        const typename Isa::Ints x3 = scaled_sums<Isa>(r + 3 * L, g + 3 * L, b + 3 * L);
+        // One test for the whole step: unsure lanes are rare outside neutral grays.
+        const typename Isa::Mask unsure =
+            Isa::either(Isa::either(Isa::unsure(x0), Isa::unsure(x1)), Isa::either(Isa::unsure(x2), Isa::unsure(x3)));
+        if (Isa::bits(unsure) == 0) {
+            Isa::store_quad(gray + k, Isa::level(x0), Isa::level(x1), Isa::level(x2), Isa::level(x3));
+        } else {
+            Isa::store_quad(gray + k, settled_levels<Isa>(x0, r, g, b), settled_levels<Isa>(x1, r + L, g + L, b + L),
+                            settled_levels<Isa>(x2, r + 2 * L, g + 2 * L, b + 2 * L),
+                            settled_levels<Isa>(x3, r + 3 * L, g + 3 * L, b + 3 * L));
+        }
     }
     for (; k < n; ++k) gray[k] = luma_level(red[k], green[k], blue[k]);
 }
