@@ -19,6 +19,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <utility>
 
 #include "image/scale/bilinear_resample.h"
@@ -32,7 +33,7 @@ constexpr size_t row_pair = 2 * row_group;
 // Output rows per tile, a multiple of row_pair: the longer the tile, the
 // rarer the per-column costs (the loops' ends, the branch mispredictions
 // there); the tables that the loops touch (about 48 bytes per row) should
-// stay in L1. The whole state is about 57 KiB of stack.
+// stay in L1. The whole state is about 73 KiB (Scratch below).
 constexpr size_t row_tile = 1024;
 constexpr size_t row_groups = row_tile / row_group;
 // window_end of a group whose rows do not fit one 16-byte load.
@@ -55,6 +56,13 @@ struct RowTile {
     // the other bytes select nothing. One 64-bit lane per row: the lane that
     // becomes that row's double.
     alignas(64) uint8_t select[row_groups][128];
+};
+
+// What one call works in besides its arrays: the row plan of a tile and the
+// vertical terms of two input columns.
+struct Scratch {
+    RowTile rows;
+    alignas(64) double terms[2][row_tile];
 };
 
 // The next n (1 to row_tile) output rows, py continuing from the previous tile.
@@ -224,8 +232,13 @@ void resample_tiled(const uint8_t* X, int64_t Ny, int64_t Nx, uint8_t* Y, int64_
     const size_t end_column = static_cast<size_t>(span.end);
     const size_t none = static_cast<size_t>(-1);
 
-    RowTile rows;
-    alignas(64) double terms[2][row_tile];
+    // On the heap, not the stack: a thread started for one part of a call
+    // gets stack pages the system hands out afresh, and faulting in some
+    // 70 KiB of them can cost more than a small part's work; heap memory
+    // stays in place from call to call.
+    const std::unique_ptr<Scratch> scratch(new Scratch);
+    RowTile& rows = scratch->rows;
+    double(&terms)[2][row_tile] = scratch->terms;
 
     // Tiles of nearly equal height (multiples of 16), so no short last tile
     // pays the per-column costs for a few rows.
