@@ -47,7 +47,7 @@
 %! ## an image large enough to be split.
 %! old = getenv ("MEX_KERNELS_THREADS");
 %! unwind_protect
-%!   RGB = uint8 (reshape (mod ((1:1000*1100*3) * 7919, 256), 1000, 1100, 3));
+%!   RGB = uint8 (reshape (mod ((1:1300*1300*3) * 7919, 256), 1300, 1300, 3));
 %!   unsetenv ("MEX_KERNELS_THREADS");
 %!   expected = luma_u8 (RGB);
 %!   assert (expected, documented_luma (RGB));
