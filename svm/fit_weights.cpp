@@ -65,10 +65,10 @@ void plain_loop(const Element* X, const double* y, int32_t d, int32_t N, double 
     for (size_t k = 0; k < length; ++k) W[k] *= a;
 }
 
-}  // namespace
-
-void fit_weights(const double* X, const double* y, int32_t d, int32_t N, double lambda, double biasmult, int32_t T,
-                 double* W)
+// The fastest variant this processor runs, for double or float examples.
+template <class Element>
+void fastest(const Element* X, const double* y, int32_t d, int32_t N, double lambda, double biasmult, int32_t T,
+             double* W)
 {
 #if defined(KERNELS_HAVE_X86_64)
     if (cpu_has_avx2()) return fit_weights_avx2(X, y, d, N, lambda, biasmult, T, W);
@@ -80,17 +80,18 @@ void fit_weights(const double* X, const double* y, int32_t d, int32_t N, double 
 #endif
 }
 
+}  // namespace
+
+void fit_weights(const double* X, const double* y, int32_t d, int32_t N, double lambda, double biasmult, int32_t T,
+                 double* W)
+{
+    fastest(X, y, d, N, lambda, biasmult, T, W);
+}
+
 void fit_weights(const float* X, const double* y, int32_t d, int32_t N, double lambda, double biasmult, int32_t T,
                  double* W)
 {
-#if defined(KERNELS_HAVE_X86_64)
-    if (cpu_has_avx2()) return fit_weights_avx2(X, y, d, N, lambda, biasmult, T, W);
-    fit_weights_sse2(X, y, d, N, lambda, biasmult, T, W);
-#elif defined(KERNELS_HAVE_NEON)
-    fit_weights_neon(X, y, d, N, lambda, biasmult, T, W);
-#else
-    plain_loop(X, y, d, N, lambda, biasmult, T, W);
-#endif
+    fastest(X, y, d, N, lambda, biasmult, T, W);
 }
 
 void fit_weights_plain(const double* X, const double* y, int32_t d, int32_t N, double lambda, double biasmult,
