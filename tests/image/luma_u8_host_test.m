@@ -45,22 +45,9 @@
 %!test
 %! ## Threads: every setting of MEX_KERNELS_THREADS gives the same bytes, on
 %! ## an image large enough to be split.
-%! old = getenv ("MEX_KERNELS_THREADS");
-%! unwind_protect
-%!   RGB = uint8 (reshape (mod ((1:1300*1300*3) * 7919, 256), 1300, 1300, 3));
-%!   unsetenv ("MEX_KERNELS_THREADS");
-%!   expected = luma_u8 (RGB);
-%!   assert (expected, documented_luma (RGB));
-%!   for setting = {"1", "2", "3", "0", "-3", "text", ""}
-%!     setenv ("MEX_KERNELS_THREADS", setting{1});
-%!     assert (luma_u8 (RGB), expected);
-%!   endfor
-%! unwind_protect_cleanup
-%!   setenv ("MEX_KERNELS_THREADS", old);
-%!   if (isempty (old))
-%!     unsetenv ("MEX_KERNELS_THREADS");
-%!   endif
-%! end_unwind_protect
+%! RGB = uint8 (reshape (mod ((1:1300*1300*3) * 7919, 256), 1300, 1300, 3));
+%! assert (luma_u8 (RGB), documented_luma (RGB));
+%! same_at_every_thread_setting (@() luma_u8 (RGB));
 %!test
 %! RGB = uint8 (randi ([0 255], 6, 6, 3));
 %! copy = RGB;

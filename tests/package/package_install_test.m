@@ -5,6 +5,19 @@
 % Usage: octave-cli package_install_test.m REPOSITORY_ROOT [NAME ...]
 1;
 
+% Prints each (description, passed) row of checks; returns how many failed.
+function failed = report_checks (checks)
+  failed = 0;
+  for k = 1:rows (checks)
+    if (checks{k, 2})
+      printf ("  ok    %s\n", checks{k, 1});
+    else
+      printf ("  FAIL  %s\n", checks{k, 1});
+      failed += 1;
+    endif
+  endfor
+endfunction
+
 function text = fileread_or_empty (file)
   text = "";
   if (exist (file, "file"))
@@ -66,15 +79,8 @@ if (numel (installed) == 1)
     "NEWS lists this version's changes", lists_news
     "news () shows them", shows_news
   };
+  failed += report_checks (checks);
   total += rows (checks);
-  for k = 1:rows (checks)
-    if (checks{k, 2})
-      printf ("  ok    %s\n", checks{k, 1});
-    else
-      printf ("  FAIL  %s\n", checks{k, 1});
-      failed += 1;
-    endif
-  endfor
 endif
 
 pkg ("load", "linsvm_image");
@@ -93,15 +99,8 @@ checks = {
   "no module is found after uninstall", all(gone)
   "uninstall leaves no installed files", isempty(leftovers)
 };
+failed += report_checks (checks);
 total += rows (checks);
-for k = 1:rows (checks)
-  if (checks{k, 2})
-    printf ("  ok    %s\n", checks{k, 1});
-  else
-    printf ("  FAIL  %s\n", checks{k, 1});
-    failed += 1;
-  endif
-endfor
 
 printf ("%d passed, %d failed\n", total - failed, failed);
 exit (double (failed > 0));
