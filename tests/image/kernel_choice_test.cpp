@@ -1,14 +1,17 @@
 // The run-time choice of kernels: MEX_KERNELS_BASELINE forces the x86-64
 // baseline paths for any non-empty value other than "0", and every
-// dispatching kernel then gives the plain kernel's result.
+// dispatching kernel then gives the plain kernel's result; MEX_KERNELS_THREADS
+// sets the threads, and small jobs stay on one.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "common/cpu_features.h"
+#include "common/parallel.h"
 #include "image/gray/weighted_luma.h"
 #include "image/scale/bilinear_resample.h"
 #include "svm/fit_weights.h"
@@ -26,6 +29,22 @@ bool processor_has_avx2()
 #endif
 }
 
+// Sets or removes (nullptr) an environment variable of this process. The
+// C runtime of Windows cannot hold an empty value: _putenv_s with "" removes
+// the variable, so there the empty value is tested as an unset one.
+void set_variable(const char* name, const char* value)
+{
+#if defined(_WIN32)
+    _putenv_s(name, value == nullptr ? "" : value);
+#else
+    if (value == nullptr) {
+        unsetenv(name);
+    } else {
+        setenv(name, value, 1);
+    }
+#endif
+}
+
 // Sets MEX_KERNELS_BASELINE (or unsets it for nullptr) for one scope.
 class BaselineSetting {
 public:
@@ -34,20 +53,9 @@ public:
         const char* old = std::getenv("MEX_KERNELS_BASELINE");
         had_value_ = old != nullptr;
         if (had_value_) old_ = old;
-        if (value == nullptr) {
-            unsetenv("MEX_KERNELS_BASELINE");
-        } else {
-            setenv("MEX_KERNELS_BASELINE", value, 1);
-        }
+        set_variable("MEX_KERNELS_BASELINE", value);
     }
-    ~BaselineSetting()
-    {
-        if (had_value_) {
-            setenv("MEX_KERNELS_BASELINE", old_.c_str(), 1);
-        } else {
-            unsetenv("MEX_KERNELS_BASELINE");
-        }
-    }
+    ~BaselineSetting() { set_variable("MEX_KERNELS_BASELINE", had_value_ ? old_.c_str() : nullptr); }
 
 private:
     bool had_value_ = false;
@@ -104,4 +112,39 @@ TEST(KernelChoice, ForcedBaselineGivesThePlainResults)
     sampler_store();
     EXPECT_EQ(state, sampler_stored_state());
     for (size_t k = 0; k < W.size(); ++k) EXPECT_NEAR(W[k], plain_W[k], 1e-12) << "weight " << k;
+}
+
+TEST(KernelChoice, ThreadCountFromTheEnvironment)
+{
+    const char* old = std::getenv("MEX_KERNELS_THREADS");
+    const std::string kept = old != nullptr ? old : "";
+    const int processors = std::min(available_processors(), max_threads);
+    ASSERT_GE(processors, 1);
+    const std::pair<const char*, int> settings[] = {
+        {"1", 1}, {"3", 3}, {"+4", 4}, {"256", 256}, {"100000", max_threads}, {"0", processors}, {"-3", processors},
+        {"text", processors}, {"2x", processors}, {"", processors}, {"99999999999999999999", processors}};
+    for (const auto& [text, threads] : settings) {
+        set_variable("MEX_KERNELS_THREADS", text);
+        EXPECT_EQ(kernel_threads(), threads) << "MEX_KERNELS_THREADS='" << text << "'";
+    }
+    set_variable("MEX_KERNELS_THREADS", nullptr);
+    EXPECT_EQ(kernel_threads(), processors);
+    set_variable("MEX_KERNELS_THREADS", old != nullptr ? kept.c_str() : nullptr);
+}
+
+TEST(KernelChoice, SmallJobsStayOnOneThread)
+{
+    // Parts never fall below the minimum cost, never exceed the items or the
+    // threads, and cover the items in order.
+    EXPECT_EQ(split_parts(1000, 1, 1 << 20, 8), 1);
+    EXPECT_EQ(split_parts(1 << 22, 1, 1 << 20, 8), 4);
+    EXPECT_EQ(split_parts(1 << 22, 1, 1 << 20, 2), 2);
+    EXPECT_EQ(split_parts(3, 1 << 20, 1, 8), 3);
+    EXPECT_EQ(split_parts(1 << 22, 1, 1 << 20, 1), 1);
+    EXPECT_EQ(split_parts(0, 1, 1, 4), 1);
+    for (int parts : {1, 2, 3, 7}) {
+        EXPECT_EQ(part_begin(10, parts, 0), 0);
+        EXPECT_EQ(part_begin(10, parts, parts), 10);
+        for (int k = 0; k < parts; ++k) EXPECT_LE(part_begin(10, parts, k + 1) - part_begin(10, parts, k), 10 / parts + 1);
+    }
 }
