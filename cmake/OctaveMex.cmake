@@ -1,7 +1,11 @@
 # Builds MEX modules against GNU Octave's mex.h, with the flags mkoctfile reports.
 
+# In a cross build (Windows) the build machine's Octave supplies mex.h only;
+# its octave-cli cannot load the modules, so it is not needed.
 find_program(MKOCTFILE_EXECUTABLE mkoctfile REQUIRED)
-find_program(OCTAVE_CLI_EXECUTABLE octave-cli REQUIRED)
+if(NOT CMAKE_CROSSCOMPILING)
+  find_program(OCTAVE_CLI_EXECUTABLE octave-cli REQUIRED)
+endif()
 
 function(mkoctfile_query variable name)
   execute_process(COMMAND ${MKOCTFILE_EXECUTABLE} -p ${name}
@@ -13,6 +17,11 @@ mkoctfile_query(OCTAVE_INCLUDE_DIR OCTINCLUDEDIR)
 mkoctfile_query(OCTAVE_LIBRARY_DIR OCTLIBDIR)
 if(NOT EXISTS "${OCTAVE_INCLUDE_DIR}/mex.h")
   message(FATAL_ERROR "mex.h not found in '${OCTAVE_INCLUDE_DIR}' (is liboctave-dev installed?)")
+endif()
+
+if(CMAKE_SYSTEM_NAME STREQUAL "Windows")
+  include(${CMAKE_CURRENT_LIST_DIR}/toolchains/WindowsMex.cmake)
+  return()
 endif()
 
 # A module must resolve every symbol at link time, and its own calls must
@@ -28,6 +37,8 @@ foreach(option -Wl,--no-undefined -Wl,-Bsymbolic)
   endif()
 endforeach()
 
+set(MEX_MODULE_SUFFIX ".mex")
+
 # add_mex_module(name HELP help.m SOURCES ... LIBRARIES ...)
 # Produces ${MEX_OUTPUT_DIR}/name.mex with the help file copied beside it.
 function(add_mex_module name)
@@ -38,7 +49,7 @@ function(add_mex_module name)
   target_link_libraries(${name} PRIVATE ${ARG_LIBRARIES} octinterp octave)
   target_link_options(${name} PRIVATE ${MEX_LINK_OPTIONS})
   set_target_properties(${name} PROPERTIES
-    PREFIX "" SUFFIX ".mex"
+    PREFIX "" SUFFIX ${MEX_MODULE_SUFFIX}
     LIBRARY_OUTPUT_DIRECTORY ${MEX_OUTPUT_DIR})
   if(ARG_HELP)
     add_custom_command(TARGET ${name} POST_BUILD
