@@ -21,8 +21,10 @@ IMAGE ?=
 # suite with the modules under valgrind memcheck.
 HOSTILE_PACKAGES := valgrind
 # make sanitize: the C++ unit tests built with AddressSanitizer and
-# UndefinedBehaviorSanitizer in their own folder.
+# UndefinedBehaviorSanitizer in their own folder, then with ThreadSanitizer in
+# another (the image kernels' split tests start threads).
 SANITIZE_BUILD_DIR ?= $(BUILD_DIR)-asan
+TSAN_BUILD_DIR ?= $(BUILD_DIR)-tsan
 # make fuzz: the libFuzzer targets of fuzz/, FUZZ_SECONDS each from the
 # committed corpora.
 FUZZ_PACKAGES := clang libclang-rt-14-dev
@@ -35,9 +37,35 @@ COVERAGE_PACKAGES := gcovr
 COVERAGE_BUILD_DIR ?= $(BUILD_DIR)-coverage
 GCOVR := gcovr --root . --object-directory $(COVERAGE_BUILD_DIR) \
 	--filter 'svm/' --filter 'image/' --filter 'host/' --filter 'common/' \
-	--exclude-throw-branches --exclude-unreachable-branches
+	--exclude-throw-branches --exclude-unreachable-branches --gcov-ignore-parse-errors
 
-.PHONY: setup build test demo bench package clean hostile sanitize fuzz coverage
+# Other platforms. Roots (Debian made by debootstrap) and the wine prefix live
+# outside the clone and are reused while complete.
+ROOTS_DIR ?= /var/cache/linsvm_image/roots
+# make test-arm64: the C++ unit tests cross-built for arm64 and run under
+# qemu-aarch64, then the package built and tested inside an arm64 Debian 12
+# root (Octave and g++ of arm64, under qemu-user-static) and its results
+# compared with this machine's.
+ARM64_PACKAGES := g++-aarch64-linux-gnu binutils-aarch64-linux-gnu googletest \
+	qemu-user qemu-user-static binfmt-support debootstrap
+ARM64_BUILD_DIR ?= $(BUILD_DIR)-arm64
+ARM64_ROOT ?= $(ROOTS_DIR)/bookworm-arm64
+# make test-windows: the C++ unit tests cross-built with MinGW-w64 (posix
+# threads) and run under wine, with the fastest and the baseline kernels; the
+# modules cross-built as .mexw64 DLLs and their imports and exports checked.
+WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64 googletest
+WINDOWS_BUILD_DIR ?= $(BUILD_DIR)-windows
+# make test-octave-newest: the package in the newest Octave Debian ships
+# (Debian 13, amd64 root), tested as on arm64.
+NEWEST_PACKAGES := debootstrap
+NEWEST_BUILD_DIR ?= $(BUILD_DIR)-trixie
+NEWEST_ROOT ?= $(ROOTS_DIR)/trixie-amd64
+# make test-clang: everything make test runs, built with clang++.
+CLANG_PACKAGES := clang
+CLANG_BUILD_DIR ?= $(BUILD_DIR)-clang
+
+.PHONY: setup build test demo bench package clean hostile sanitize fuzz coverage \
+	test-arm64 test-windows test-octave-newest test-clang
 
 setup:
 	@tools/ensure_packages.sh $(BASE_PACKAGES)
@@ -74,6 +102,9 @@ sanitize: setup
 	cmake -C cmake/Sanitizers.cmake -S . -B $(SANITIZE_BUILD_DIR)
 	cmake --build $(SANITIZE_BUILD_DIR) -j $(JOBS)
 	ctest --test-dir $(SANITIZE_BUILD_DIR) --output-on-failure -j $(JOBS) -LE octave
+	cmake -C cmake/ThreadSanitizer.cmake -S . -B $(TSAN_BUILD_DIR) -DBUILD_MODULES=OFF
+	cmake --build $(TSAN_BUILD_DIR) -j $(JOBS)
+	ctest --test-dir $(TSAN_BUILD_DIR) --output-on-failure -j $(JOBS)
 
 fuzz: setup
 	@tools/ensure_packages.sh $(FUZZ_PACKAGES)
@@ -91,8 +122,38 @@ coverage: setup
 	@$(GCOVR) 2>/dev/null | tee $(COVERAGE_BUILD_DIR)/lines.txt
 	@echo "Branches no test takes (lines in Missing):"
 	@$(GCOVR) --branches 2>/dev/null | tee $(COVERAGE_BUILD_DIR)/branches.txt
-	@$(GCOVR) --print-summary --html-details $(COVERAGE_BUILD_DIR)/coverage.html -o /dev/null 2>/dev/null \
+	@$(GCOVR) --print-summary --html-details $(COVERAGE_BUILD_DIR)/coverage.html -o $(COVERAGE_BUILD_DIR)/coverage.txt 2>/dev/null \
 	  | sed 's/^/coverage: /'
+
+test-arm64: build
+	@tools/ensure_packages.sh $(ARM64_PACKAGES)
+	cmake -S . -B $(ARM64_BUILD_DIR) --toolchain cmake/toolchains/aarch64-linux-gnu.cmake \
+	  -DCMAKE_BUILD_TYPE=Release -DBUILD_MODULES=OFF
+	cmake --build $(ARM64_BUILD_DIR) -j $(JOBS)
+	ctest --test-dir $(ARM64_BUILD_DIR) --output-on-failure -j $(JOBS)
+	tests/platforms/package_on_debian.sh bookworm arm64 $(ARM64_ROOT) $(ARM64_BUILD_DIR)/package \
+	  $(BUILD_DIR)/mex octave liboctave-dev g++ make
+
+test-windows: setup
+	@tools/ensure_packages.sh $(WINDOWS_PACKAGES)
+	cmake -S . -B $(WINDOWS_BUILD_DIR) --toolchain cmake/toolchains/x86_64-w64-mingw32.cmake \
+	  -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(WINDOWS_BUILD_DIR) -j $(JOBS)
+	ctest --test-dir $(WINDOWS_BUILD_DIR) --output-on-failure -j $(JOBS) || { tests/platforms/wine_run.sh --stop; exit 1; }
+	MEX_KERNELS_BASELINE=1 ctest --test-dir $(WINDOWS_BUILD_DIR) --output-on-failure -j $(JOBS) \
+	  || { tests/platforms/wine_run.sh --stop; exit 1; }
+	tests/platforms/wine_run.sh --stop
+
+test-octave-newest: build
+	@tools/ensure_packages.sh $(NEWEST_PACKAGES)
+	tests/platforms/package_on_debian.sh trixie amd64 $(NEWEST_ROOT) $(NEWEST_BUILD_DIR)/package \
+	  $(BUILD_DIR)/mex octave octave-dev g++ make
+
+test-clang: setup
+	@tools/ensure_packages.sh $(CLANG_PACKAGES)
+	cmake -S . -B $(CLANG_BUILD_DIR) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(CLANG_BUILD_DIR) -j $(JOBS)
+	ctest --test-dir $(CLANG_BUILD_DIR) --output-on-failure -j $(JOBS)
 
 clean:
 	rm -rf $(BUILD_DIR) $(BENCH_BUILD_DIR)
