@@ -7,23 +7,11 @@
 // touched) and the guards are PAGE_NOACCESS pages.
 #pragma once
 
-#if defined(_WIN32)
-// Without min and max macros, and without the RPC headers' global `byte`.
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
-#else
-#include <sys/mman.h>
-#include <unistd.h>
-#endif
-
 #include <cstddef>
 #include <cstdint>
 #include <stdexcept>
+
+#include "tests/common/system_memory.h"
 
 class GuardedBytes {
 public:

@@ -5,23 +5,11 @@
 // wrapped offset reads reserved, uncommitted memory and crashes the test.
 #include <gtest/gtest.h>
 
-#if defined(_WIN32)
-// Without min and max macros, and without the RPC headers' global `byte`.
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
-#else
-#include <sys/mman.h>
-#endif
-
 #include <vector>
 
 #include "svm/fit_weights.h"
 #include "svm/sampler.h"
+#include "tests/common/system_memory.h"
 
 TEST(FitWeights, ExamplesBeyondTwoToTheThirtyOneElements)
 {
