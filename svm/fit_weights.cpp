@@ -65,33 +65,24 @@ void plain_loop(const Element* X, const double* y, int32_t d, int32_t N, double 
     for (size_t k = 0; k < length; ++k) W[k] *= a;
 }
 
-// The fastest variant this processor runs, for double or float examples.
-template <class Element>
-void fastest(const Element* X, const double* y, int32_t d, int32_t N, double lambda, double biasmult, int32_t T,
-             double* W)
-{
-#if defined(KERNELS_HAVE_X86_64)
-    if (cpu_has_avx2()) return fit_weights_avx2(X, y, d, N, lambda, biasmult, T, W);
-    fit_weights_sse2(X, y, d, N, lambda, biasmult, T, W);
-#elif defined(KERNELS_HAVE_NEON)
-    fit_weights_neon(X, y, d, N, lambda, biasmult, T, W);
-#else
-    plain_loop(X, y, d, N, lambda, biasmult, T, W);
-#endif
-}
-
 }  // namespace
 
+// The fastest variant is the first the processor runs; the plain loop where
+// the build has no vector variant.
 void fit_weights(const double* X, const double* y, int32_t d, int32_t N, double lambda, double biasmult, int32_t T,
                  double* W)
 {
-    fastest(X, y, d, N, lambda, biasmult, T, W);
+    const std::vector<FitVariant> variants = fit_weights_variants();
+    const FitDouble fit = variants.empty() ? FitDouble{fit_weights_plain} : variants.front().fit_double;
+    fit(X, y, d, N, lambda, biasmult, T, W);
 }
 
 void fit_weights(const float* X, const double* y, int32_t d, int32_t N, double lambda, double biasmult, int32_t T,
                  double* W)
 {
-    fastest(X, y, d, N, lambda, biasmult, T, W);
+    const std::vector<FitVariant> variants = fit_weights_variants();
+    const FitSingle fit = variants.empty() ? FitSingle{fit_weights_plain} : variants.front().fit_single;
+    fit(X, y, d, N, lambda, biasmult, T, W);
 }
 
 void fit_weights_plain(const double* X, const double* y, int32_t d, int32_t N, double lambda, double biasmult,

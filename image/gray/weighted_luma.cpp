@@ -13,15 +13,11 @@ namespace {
 // threads lose at 1 Mpixel (0.85x) and win at 2 Mpixel (1.15x).
 constexpr int64_t min_pixels_per_thread = int64_t{3} << 18;
 
+// The first variant the processor runs; the plain loop where there is none.
 LumaPixels fastest_variant()
 {
-#if defined(KERNELS_HAVE_X86_64)
-    if (cpu_has_avx512()) return weighted_luma_pixels_avx512;
-    if (cpu_has_avx2()) return weighted_luma_pixels_avx2;
-#elif defined(KERNELS_HAVE_NEON)
-    return weighted_luma_pixels_neon;
-#endif
-    return weighted_luma_pixels_plain;
+    const std::vector<LumaVariant> variants = weighted_luma_variants();
+    return variants.empty() ? weighted_luma_pixels_plain : variants.front().convert;
 }
 
 }  // namespace

@@ -14,15 +14,11 @@ namespace {
 // thread): two threads lose at 0.5 M samples (0.92x) and win at 1 M (1.22x).
 constexpr int64_t min_samples_per_thread = int64_t{3} << 17;
 
+// The first variant the processor runs; the plain loop where there is none.
 ResampleColumns fastest_variant()
 {
-#if defined(KERNELS_HAVE_X86_64)
-    if (cpu_has_avx512()) return bilinear_resample_columns_avx512;
-    if (cpu_has_avx2()) return bilinear_resample_columns_avx2;
-#elif defined(KERNELS_HAVE_NEON)
-    return bilinear_resample_columns_neon;
-#endif
-    return bilinear_resample_columns_plain;
+    const std::vector<ResampleVariant> variants = bilinear_resample_variants();
+    return variants.empty() ? bilinear_resample_columns_plain : variants.front().resample;
 }
 
 }  // namespace

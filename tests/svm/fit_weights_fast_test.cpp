@@ -61,12 +61,10 @@ std::vector<std::pair<const char*, Solver>> fast_solvers()
     return solvers;
 }
 
-using SingleSolver = void (*)(const float*, const double*, int32_t, int32_t, double, double, int32_t, double*);
-
 // One path on float examples, and the same path on doubles.
 struct SingleAndDouble {
     const char* name;
-    SingleSolver fit_single;
+    FitSingle fit_single;
     Solver fit_double;
 };
 
