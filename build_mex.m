@@ -28,8 +28,9 @@ function outdir = build_mex(outdir, names)
 %   host (computer('arch') in MATLAB: glnxa64, maci64 and win64 are x86-64,
 %   maca64 is arm64; the host type of computer() in Octave). On x86-64, a
 %   *_sse2.cpp file is compiled as it is, a *_avx2.cpp file on its own with
-%   -mavx2 -mno-fma (/arch:AVX2) added and a *_avx512.cpp file with
-%   -mavx512f -mavx512bw -mavx512vl -mavx512vbmi (/arch:AVX512); the module
+%   -mavx2 -mno-fma (/arch:AVX2) added, a *_avx512.cpp file with
+%   -mavx512f and a *_avx512bw.cpp file with -mavx512f -mavx512bw (both
+%   /arch:AVX512); the module
 %   chooses those at run time only on processors that have the instructions.
 %   On arm64, *_neon.cpp files are compiled (Advanced SIMD is part of every
 %   arm64 processor). On any other architecture only the plain loops are.
@@ -84,18 +85,22 @@ function outdir = build_mex(outdir, names)
       continue;
     end
     folder = fullfile(root, strrep(modules{k, 2}, '/', filesep));
-    [plain, avx2, avx512] = module_sources(folder, architecture);
+    [plain, avx2, avx512, avx512bw] = module_sources(folder, architecture);
     if isempty(plain)
       error('build_mex:noSources', 'no sources for %s in %s', name, folder);
     end
-    fprintf('build_mex: %s from %d source file(s)\n', name, numel(plain) + numel(avx2) + numel(avx512));
+    fprintf('build_mex: %s from %d source file(s)\n', name, numel(plain) + numel(avx2) + numel(avx512) + numel(avx512bw));
 
-    objects = cell(1, numel(avx2) + numel(avx512));
+    objects = cell(1, numel(avx2) + numel(avx512) + numel(avx512bw));
     for j = 1:numel(avx2)
       objects{j} = compile_object(in_octave, flags, flags.avx2, root, avx2{j}, objdir);
     end
     for j = 1:numel(avx512)
       objects{numel(avx2) + j} = compile_object(in_octave, flags, flags.avx512, root, avx512{j}, objdir);
+    end
+    for j = 1:numel(avx512bw)
+      objects{numel(avx2) + numel(avx512) + j} = ...
+        compile_object(in_octave, flags, flags.avx512bw, root, avx512bw{j}, objdir);
     end
     link_module(in_octave, flags, root, name, [plain, objects], outdir);
 
@@ -110,7 +115,7 @@ end
 
 function flags = compiler_flags(in_octave)
 % Extra compiler flags for every source (common), for *_avx2.cpp (avx2) and
-% for *_avx512.cpp (avx512).
+% for *_avx512.cpp (avx512) and for *_avx512bw.cpp (avx512bw).
   flags.msvc = false;
   if ~in_octave
     config = mex.getCompilerConfigurations('C++', 'Selected');
@@ -123,12 +128,14 @@ function flags = compiler_flags(in_octave)
     flags.common = '/std:c++17 /fp:precise';
     flags.avx2 = '/arch:AVX2';
     flags.avx512 = '/arch:AVX512';
+    flags.avx512bw = '/arch:AVX512';
   else
     flags.common = '-std=c++17 -ffp-contract=off -fno-fast-math -pthread';
     flags.avx2 = '-mavx2 -mno-fma';
     % AVX-512F implies FMA in Clang, so -mno-fma would switch it off again;
     % -ffp-contract=off alone keeps fused operations out of these files.
-    flags.avx512 = '-mavx512f -mavx512bw -mavx512vl -mavx512vbmi';
+    flags.avx512 = '-mavx512f';
+    flags.avx512bw = '-mavx512f -mavx512bw';
     % GCC binds some statics as unique symbols, which pins a module in
     % memory: the host could not unload it, and "clear linsvm_fit" could not
     % reset the sampler. Clang rejects the flag.
@@ -171,7 +178,7 @@ function result = is_gcc(in_octave)
            && isempty(strfind(lower(output), 'clang'));
 end
 
-function [plain, avx2, avx512] = module_sources(folder, architecture)
+function [plain, avx2, avx512, avx512bw] = module_sources(folder, architecture)
 % The .cpp files of a module folder that this architecture builds: plain
 % holds those compiled with the common flags alone. Tests and benchmarks
 % live elsewhere, but files named like them are skipped all the same.
@@ -179,13 +186,15 @@ function [plain, avx2, avx512] = module_sources(folder, architecture)
   plain = {};
   avx2 = {};
   avx512 = {};
+  avx512bw = {};
   for k = 1:numel(listing)
     file = listing(k).name;
     if ends_with(file, '_test.cpp') || ends_with(file, '_bench.cpp')
       continue;
     end
     path = fullfile(folder, file);
-    x86_variant = ends_with(file, '_sse2.cpp') || ends_with(file, '_avx2.cpp') || ends_with(file, '_avx512.cpp');
+    x86_variant = ends_with(file, '_sse2.cpp') || ends_with(file, '_avx2.cpp') || ends_with(file, '_avx512.cpp') ...
+                  || ends_with(file, '_avx512bw.cpp');
     if (x86_variant && ~strcmp(architecture, 'x86_64')) ...
        || (ends_with(file, '_neon.cpp') && ~strcmp(architecture, 'arm64'))
       continue;
@@ -194,6 +203,8 @@ function [plain, avx2, avx512] = module_sources(folder, architecture)
       avx2{end + 1} = path; %#ok<AGROW>
     elseif ends_with(file, '_avx512.cpp')
       avx512{end + 1} = path; %#ok<AGROW>
+    elseif ends_with(file, '_avx512bw.cpp')
+      avx512bw{end + 1} = path; %#ok<AGROW>
     else
       plain{end + 1} = path; %#ok<AGROW>
     end

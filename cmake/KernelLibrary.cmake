@@ -2,8 +2,8 @@
 #
 # Instruction-set variants are named by suffix and built only for the target
 # they run on, chosen by the target processor (never by the build machine):
-#   *_sse2.cpp, *_avx2.cpp, *_avx512.cpp   x86-64 only; AVX2 and AVX-512 files
-#                                           get their instruction-set flags and
+#   *_sse2.cpp, *_avx2.cpp, *_avx512.cpp,  x86-64 only; AVX2 and AVX-512 files
+#   *_avx512bw.cpp                          get their instruction-set flags and
 #                                           run only after a run-time check
 #   *_neon.cpp                              arm64 only (Advanced SIMD is always
 #                                           there)
@@ -30,13 +30,14 @@ message(STATUS "Kernel variants for ${CMAKE_SYSTEM_PROCESSOR}: ${KERNEL_ARCHITEC
 find_package(Threads REQUIRED)
 
 set(KERNEL_AVX2_OPTIONS -mavx2 -mno-fma)
-set(KERNEL_AVX512_OPTIONS -mavx512f -mavx512bw -mavx512vl -mavx512vbmi)
+set(KERNEL_AVX512_OPTIONS -mavx512f)
+set(KERNEL_AVX512BW_OPTIONS -mavx512f -mavx512bw)
 
 function(add_kernel_library name)
   cmake_parse_arguments(ARG "" "" "SOURCES" ${ARGN})
   set(sources)
   foreach(source IN LISTS ARG_SOURCES)
-    if(source MATCHES "_(sse2|avx2|avx512)\\.cpp$")
+    if(source MATCHES "_(sse2|avx2|avx512|avx512bw)\\.cpp$")
       if(NOT KERNEL_ARCHITECTURE STREQUAL "x86_64")
         continue()
       endif()
@@ -44,6 +45,8 @@ function(add_kernel_library name)
         set_source_files_properties(${source} PROPERTIES COMPILE_OPTIONS "${KERNEL_AVX2_OPTIONS}")
       elseif(source MATCHES "_avx512\\.cpp$")
         set_source_files_properties(${source} PROPERTIES COMPILE_OPTIONS "${KERNEL_AVX512_OPTIONS}")
+      elseif(source MATCHES "_avx512bw\\.cpp$")
+        set_source_files_properties(${source} PROPERTIES COMPILE_OPTIONS "${KERNEL_AVX512BW_OPTIONS}")
       endif()
     elseif(source MATCHES "_neon\\.cpp$" AND NOT KERNEL_ARCHITECTURE STREQUAL "arm64")
       continue()

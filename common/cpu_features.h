@@ -1,13 +1,10 @@
 // Which instruction-set variants a build holds, and which of them this
-// processor runs. Every build route compiles the x86 variants (*_sse2.cpp,
+// processor runs. Each kernel makes its choice once, when its module is loaded
+// (at the first call), from these tests. Every build route compiles the x86 variants (*_sse2.cpp,
 // *_avx2.cpp, *_avx512.cpp) only for x86-64 targets and the Advanced SIMD ones
 // (*_neon.cpp) only for arm64 targets; these macros tell the dispatching code
 // the same thing, from the compiler's target. Any other target has the plain
 // loops alone.
-//
-// Deliberately not cached in a function-local static: GCC gives such statics
-// of inline functions unique binding, and a module holding one can no longer
-// be unloaded by the host (so "clear linsvm_fit" would keep the sampler state).
 #pragma once
 
 #include <cstdlib>
@@ -43,16 +40,28 @@ inline bool cpu_has_avx2()
 #endif
 }
 
-// True when the processor and the operating system run AVX-512 F, BW, VL and
-// VBMI (the set every *_avx512.cpp file is built for) and the baseline is not
-// forced. The processor tests also check that the operating system saves the
-// AVX-512 registers.
-inline bool cpu_has_avx512()
+// True when the processor and the operating system run AVX-512 Foundation
+// (what every *_avx512.cpp file is built for and uses, besides the AVX2 it
+// implies) and the baseline is not forced: every AVX-512 processor. The
+// processor test also checks that the operating system saves the AVX-512
+// registers.
+inline bool cpu_has_avx512f()
 {
 #if defined(KERNELS_HAVE_X86_64) && defined(__GNUC__)
     if (!cpu_has_avx2()) return false;
-    return __builtin_cpu_supports("avx512f") != 0 && __builtin_cpu_supports("avx512bw") != 0 &&
-           __builtin_cpu_supports("avx512vl") != 0 && __builtin_cpu_supports("avx512vbmi") != 0;
+    return __builtin_cpu_supports("avx512f") != 0;
+#else
+    return false;
+#endif
+}
+
+// True when cpu_has_avx512f() is and the processor also runs AVX-512 BW (what
+// every *_avx512bw.cpp file is built for): Skylake-SP, Cascade Lake and every
+// later AVX-512 processor.
+inline bool cpu_has_avx512bw()
+{
+#if defined(KERNELS_HAVE_X86_64) && defined(__GNUC__)
+    return cpu_has_avx512f() && __builtin_cpu_supports("avx512bw") != 0;
 #else
     return false;
 #endif

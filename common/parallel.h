@@ -10,9 +10,8 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
-#include <system_error>
 #include <thread>
-#include <vector>
+#include <type_traits>
 
 #if defined(__linux__)
 #include <sched.h>
@@ -50,14 +49,15 @@ inline int kernel_threads()
 }
 
 // How many parts to split `count` items of `item_cost` each into: as many as
-// `threads`, but no part below `min_cost` (so small jobs stay on the calling
-// thread, where starting a thread would cost more than it saves), at least 1.
+// `threads` (at most max_threads), but no part below `min_cost` (so small jobs
+// stay on the calling thread, where starting a thread would cost more than it
+// saves), at least 1.
 inline int split_parts(int64_t count, int64_t item_cost, int64_t min_cost, int threads)
 {
     if (threads <= 1 || count <= 1) return 1;
     const int64_t total = count * (item_cost > 0 ? item_cost : 1);
     const int64_t by_cost = min_cost > 0 ? total / min_cost : count;
-    int64_t parts = threads;
+    int64_t parts = threads < max_threads ? threads : max_threads;
     if (by_cost < parts) parts = by_cost;
     if (count < parts) parts = count;
     return parts > 1 ? static_cast<int>(parts) : 1;
@@ -70,31 +70,42 @@ inline int64_t part_begin(int64_t count, int parts, int k)
     return count / parts * k + (k < count % parts ? k : count % parts);
 }
 
-// Calls part(index, begin, end) for `parts` contiguous ranges covering
-// [0, count), nearly equal in length and in order of index. Part 0 runs on the
-// calling thread, the others each on a thread of their own; all have ended on
-// return. A thread the system refuses to start has its part run on the
-// calling thread instead, so the result never depends on how many started.
-// part must not throw.
+// Calls part(index, begin, end) for `parts` (at most max_threads) contiguous
+// ranges covering [0, count), nearly equal in length and in order of index.
+// Part 0 runs on the calling thread, the others each on a thread of their
+// own; all have ended on return. A thread the system refuses to start (for
+// want of threads or of memory) has its part run on the calling thread
+// instead, so the result never depends on how many started.
+//
+// Parts must be noexcept: an exception leaving a worker thread ends the
+// process. Anything a part needs that could fail (memory) is therefore
+// obtained by the caller before run_parts, on the calling thread, where a
+// failure can still be reported. Nothing here allocates once a thread runs.
 template <class Part>
-void run_parts(int64_t count, int parts, const Part& part)
+void run_parts(int64_t count, int parts, const Part& part) noexcept
 {
+    static_assert(std::is_nothrow_invocable_v<const Part&, int, int64_t, int64_t>,
+                  "a part of run_parts must be noexcept");
+    if (parts > max_threads) parts = max_threads;
     auto begin_of = [&](int k) { return part_begin(count, parts, k); };
     if (parts <= 1) {
         part(0, int64_t{0}, count);
         return;
     }
-    std::vector<std::thread> workers;
-    std::vector<int> refused;
-    workers.reserve(static_cast<size_t>(parts - 1));
+    std::thread workers[max_threads];
     for (int k = 1; k < parts; ++k) {
         try {
-            workers.emplace_back([&part, k, b = begin_of(k), e = begin_of(k + 1)] { part(k, b, e); });
-        } catch (const std::system_error&) {
-            refused.push_back(k);
+            workers[k] = std::thread([&part, k, b = begin_of(k), e = begin_of(k + 1)]() noexcept { part(k, b, e); });
+        } catch (...) {
+            // std::system_error (no thread to be had) or std::bad_alloc (no
+            // memory for its start-up): workers[k] stays empty.
         }
     }
     part(0, begin_of(0), begin_of(1));
-    for (int k : refused) part(k, begin_of(k), begin_of(k + 1));
-    for (std::thread& worker : workers) worker.join();
+    for (int k = 1; k < parts; ++k) {
+        if (!workers[k].joinable()) part(k, begin_of(k), begin_of(k + 1));
+    }
+    for (int k = 1; k < parts; ++k) {
+        if (workers[k].joinable()) workers[k].join();
+    }
 }

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include "mex.h"
 
@@ -23,6 +24,22 @@ namespace host {
 {
     mexErrMsgIdAndTxt(id, "%s", text);
     std::abort();  // not reached: the host unwinds out of mexErrMsgIdAndTxt
+}
+
+// Runs a kernel call. A std::bad_alloc from it (its working memory refused)
+// becomes a host error with the module's identifier and text, raised after
+// the exception has been dealt with, so that no C++ exception crosses the
+// module's entry; the module then works normally at its next call.
+template <class Kernel>
+void run_kernel(const char* out_of_memory_id, const char* out_of_memory_text, const Kernel& kernel)
+{
+    bool out_of_memory = false;
+    try {
+        kernel();
+    } catch (const std::bad_alloc&) {
+        out_of_memory = true;
+    }
+    if (out_of_memory) fail(out_of_memory_id, out_of_memory_text);
 }
 
 inline void print(const char* text)
@@ -148,6 +165,31 @@ inline ScalarValue read_scalar(const mxArray* value, double* out)
     if (!(mxIsNumeric(value) || mxIsLogical(value)) || !is_real_dense(value)) return ScalarValue::unreadable;
     *out = mxGetScalar(value);
     return ScalarValue::present;
+}
+
+// A 1 x 1 structure with the given fields, each an empty matrix until set.
+inline mxArray* create_structure(const char* const* field_names, int field_count)
+{
+    return mxCreateStructMatrix(1, 1, field_count, const_cast<const char**>(field_names));
+}
+
+// Sets a field of a structure made by create_structure to a real double scalar.
+inline void set_scalar_field(mxArray* structure, const char* name, double value)
+{
+    mxSetField(structure, 0, name, mxCreateDoubleScalar(value));
+}
+
+// Memory for count doubles for the rest of the call (count >= 1), released
+// with release_memory; the host reclaims it itself should the call end in an
+// error first.
+inline double* temporary_doubles(int64_t count)
+{
+    return static_cast<double*>(mxMalloc(static_cast<size_t>(count) * sizeof(double)));
+}
+
+inline void release_memory(void* memory)
+{
+    mxFree(memory);
 }
 
 inline mxArray* create_double_column(int64_t length)

@@ -25,5 +25,6 @@ void mexFunction(int /*nlhs*/, mxArray* plhs[], int nrhs, const mxArray* prhs[])
     const int64_t Nx = host::dimension(rgb, 1);
 
     plhs[0] = host::create_uint8_matrix(Ny, Nx);
-    weighted_luma(host::uint8_data(rgb), Ny * Nx, host::uint8_data(plhs[0]));
+    host::run_kernel("luma_u8:outOfMemory", "out of memory",
+                     [&] { weighted_luma(host::uint8_data(rgb), Ny * Nx, host::uint8_data(plhs[0])); });
 }

@@ -13,14 +13,18 @@ namespace {
 // threads lose at 1 Mpixel (0.85x) and win at 2 Mpixel (1.15x).
 constexpr int64_t min_pixels_per_thread = int64_t{3} << 18;
 
-// The first variant the processor runs; the plain loop where there is none.
-LumaPixels fastest_variant()
-{
-    const std::vector<LumaVariant> variants = weighted_luma_variants();
-    return variants.empty() ? weighted_luma_pixels_plain : variants.front().convert;
-}
-
 }  // namespace
+
+LumaVariant weighted_luma_chosen()
+{
+    // Once per load: the processor does not change under a loaded module, and
+    // a call then costs no processor query, environment read or list.
+    static const LumaVariant chosen = [] {
+        const std::vector<LumaVariant> variants = weighted_luma_variants();
+        return variants.empty() ? LumaVariant{"plain", weighted_luma_pixels_plain} : variants.front();
+    }();
+    return chosen;
+}
 
 void weighted_luma(const uint8_t* rgb, int64_t P, uint8_t* gray)
 {
@@ -28,7 +32,7 @@ void weighted_luma(const uint8_t* rgb, int64_t P, uint8_t* gray)
     // Small images never split: they skip reading the environment and the
     // processor count too.
     const int threads = P >= 2 * min_pixels_per_thread ? kernel_threads() : 1;
-    weighted_luma_split(fastest_variant(), rgb, P, gray, threads, min_pixels_per_thread);
+    weighted_luma_split(weighted_luma_chosen().convert, rgb, P, gray, threads, min_pixels_per_thread);
 }
 
 void weighted_luma_split(LumaPixels variant, const uint8_t* rgb, int64_t P, uint8_t* gray, int threads,
@@ -40,7 +44,7 @@ void weighted_luma_split(LumaPixels variant, const uint8_t* rgb, int64_t P, uint
     const uint8_t* red = rgb;
     const uint8_t* green = rgb + plane;
     const uint8_t* blue = rgb + 2 * plane;
-    run_parts(P, split_parts(P, 1, min_pixels, threads), [&](int, int64_t begin, int64_t end) {
+    run_parts(P, split_parts(P, 1, min_pixels, threads), [&](int, int64_t begin, int64_t end) noexcept {
         const size_t k = static_cast<size_t>(begin);
         variant(red + k, green + k, blue + k, gray + k, end - begin);
     });
@@ -54,7 +58,7 @@ void weighted_luma_plain(const uint8_t* rgb, int64_t P, uint8_t* gray)
 }
 
 void weighted_luma_pixels_plain(const uint8_t* red, const uint8_t* green, const uint8_t* blue, uint8_t* gray,
-                                int64_t count)
+                                int64_t count) noexcept
 {
     for (int64_t k = 0; k < count; ++k) gray[k] = luma_level(red[k], green[k], blue[k]);
 }
@@ -63,7 +67,7 @@ std::vector<LumaVariant> weighted_luma_variants()
 {
     std::vector<LumaVariant> variants;
 #if defined(KERNELS_HAVE_X86_64)
-    if (cpu_has_avx512()) variants.push_back({"avx512", weighted_luma_pixels_avx512});
+    if (cpu_has_avx512f()) variants.push_back({"avx512", weighted_luma_pixels_avx512});
     if (cpu_has_avx2()) variants.push_back({"avx2", weighted_luma_pixels_avx2});
 #elif defined(KERNELS_HAVE_NEON)
     variants.push_back({"neon", weighted_luma_pixels_neon});

@@ -12,7 +12,9 @@
 //
 // Runs the fastest variant the processor supports, on as many threads as
 // MEX_KERNELS_THREADS allows for images large enough to gain from them; the
-// bytes are the same on every variant and at every thread count.
+// bytes are the same on every variant and at every thread count. Allocates
+// nothing, but for the variant list at the first call, which may throw
+// std::bad_alloc.
 void weighted_luma(const uint8_t* rgb, int64_t P, uint8_t* gray);
 
 // The same pixel by pixel in double, as written above, on the calling thread:
@@ -34,18 +36,18 @@ static inline uint8_t luma_level(uint8_t red, uint8_t green, uint8_t blue)
 // A variant converts `count` pixels whose planes start at red, green and
 // blue; the plain loop is one, each instruction-set file adds one.
 using LumaPixels = void (*)(const uint8_t* red, const uint8_t* green, const uint8_t* blue, uint8_t* gray,
-                            int64_t count);
+                            int64_t count) noexcept;
 
 void weighted_luma_pixels_plain(const uint8_t* red, const uint8_t* green, const uint8_t* blue, uint8_t* gray,
-                                int64_t count);
-// x86-64 only: call only when cpu_has_avx2() (cpu_has_avx512()) is true.
+                                int64_t count) noexcept;
+// x86-64 only: call only when cpu_has_avx2() (cpu_has_avx512f()) is true.
 void weighted_luma_pixels_avx2(const uint8_t* red, const uint8_t* green, const uint8_t* blue, uint8_t* gray,
-                               int64_t count);
+                               int64_t count) noexcept;
 void weighted_luma_pixels_avx512(const uint8_t* red, const uint8_t* green, const uint8_t* blue, uint8_t* gray,
-                                 int64_t count);
+                                 int64_t count) noexcept;
 // arm64 only.
 void weighted_luma_pixels_neon(const uint8_t* red, const uint8_t* green, const uint8_t* blue, uint8_t* gray,
-                               int64_t count);
+                               int64_t count) noexcept;
 
 struct LumaVariant {
     const char* name;
@@ -56,9 +58,13 @@ struct LumaVariant {
 // build has only the plain loop). For tests and benchmarks.
 std::vector<LumaVariant> weighted_luma_variants();
 
+// The variant weighted_luma runs: the first of weighted_luma_variants, or the
+// plain loop, chosen once when the module is loaded (at its first call).
+LumaVariant weighted_luma_chosen();
+
 // weighted_luma with a given variant, split into ranges of pixels on up to
-// `threads` threads, none with fewer than min_pixels_per_thread pixels.
-// weighted_luma is this with the fastest variant, MEX_KERNELS_THREADS and the
+// `threads` threads (at most max_threads), none with fewer than
+// min_pixels_per_thread pixels. weighted_luma is this with the chosen variant, MEX_KERNELS_THREADS and the
 // measured threshold; tests lower the threshold to split small images.
 void weighted_luma_split(LumaPixels variant, const uint8_t* rgb, int64_t P, uint8_t* gray, int threads,
                          int64_t min_pixels_per_thread);

@@ -1,4 +1,4 @@
-// weighted_luma on AVX-512 (F, BW, VL), bit-identical to weighted_luma_plain:
+// weighted_luma on AVX-512 Foundation, bit-identical to weighted_luma_plain:
 // the loop of weighted_luma_vector.h, sixteen pixels per vector. Built with
 // the AVX-512 flags; -ffp-contract=off keeps multiply and add unfused.
 #include <immintrin.h>
@@ -68,7 +68,7 @@ struct Isa {
 }  // namespace
 
 void weighted_luma_pixels_avx512(const uint8_t* red, const uint8_t* green, const uint8_t* blue, uint8_t* gray,
-                                 int64_t count)
+                                 int64_t count) noexcept
 {
     weighted_luma_vector<Isa>(red, green, blue, gray, count);
 }

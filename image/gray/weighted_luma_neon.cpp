@@ -69,7 +69,7 @@ struct Isa {
 }  // namespace
 
 void weighted_luma_pixels_neon(const uint8_t* red, const uint8_t* green, const uint8_t* blue, uint8_t* gray,
-                               int64_t count)
+                               int64_t count) noexcept
 {
     weighted_luma_vector<Isa>(red, green, blue, gray, count);
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <memory>
 
 #include "common/cpu_features.h"
 #include "common/parallel.h"
@@ -14,14 +15,18 @@ namespace {
 // thread): two threads lose at 0.5 M samples (0.92x) and win at 1 M (1.22x).
 constexpr int64_t min_samples_per_thread = int64_t{3} << 17;
 
-// The first variant the processor runs; the plain loop where there is none.
-ResampleColumns fastest_variant()
-{
-    const std::vector<ResampleVariant> variants = bilinear_resample_variants();
-    return variants.empty() ? bilinear_resample_columns_plain : variants.front().resample;
-}
-
 }  // namespace
+
+ResampleVariant bilinear_resample_chosen()
+{
+    // Once per load: the processor does not change under a loaded module, and
+    // a call then costs no processor query, environment read or list.
+    static const ResampleVariant chosen = [] {
+        const std::vector<ResampleVariant> variants = bilinear_resample_variants();
+        return variants.empty() ? ResampleVariant{"plain", bilinear_resample_columns_plain} : variants.front();
+    }();
+    return chosen;
+}
 
 void bilinear_resample(const uint8_t* X, int64_t Ny, int64_t Nx, int64_t planes, uint8_t* Y, int64_t ny, int64_t nx)
 {
@@ -29,7 +34,7 @@ void bilinear_resample(const uint8_t* X, int64_t Ny, int64_t Nx, int64_t planes,
     // Small outputs never split: they skip reading the environment and the
     // processor count too.
     const int threads = ny * nx * planes >= 2 * min_samples_per_thread ? kernel_threads() : 1;
-    bilinear_resample_split(fastest_variant(), X, Ny, Nx, planes, Y, ny, nx, threads, min_samples_per_thread);
+    bilinear_resample_split(bilinear_resample_chosen().resample, X, Ny, Nx, planes, Y, ny, nx, threads, min_samples_per_thread);
 }
 
 void bilinear_resample_split(ResampleColumns variant, const uint8_t* X, int64_t Ny, int64_t Nx, int64_t planes,
@@ -61,15 +66,19 @@ void bilinear_resample_split(ResampleColumns variant, const uint8_t* X, int64_t 
         }
     }
 
+    // Every part's working memory, taken here: a failure is reported before
+    // any thread starts, and the parts themselves never allocate.
+    const std::unique_ptr<ResampleScratch[]> scratch(new ResampleScratch[static_cast<size_t>(parts)]);
+
     const size_t in_plane = static_cast<size_t>(Ny) * static_cast<size_t>(Nx);
     const size_t out_plane = static_cast<size_t>(ny) * static_cast<size_t>(nx);
-    run_parts(columns, parts, [&](int part, int64_t begin, int64_t end) {
+    run_parts(columns, parts, [&](int part, int64_t begin, int64_t end) noexcept {
         for (int64_t plane = begin / nx; plane * nx < end; ++plane) {
             const int64_t first = std::max(begin - plane * nx, int64_t{0});
             const int64_t last = std::min(end - plane * nx, nx);
             const double first_px = first == 0 ? 0.0 : start_px[part];
             variant(X + static_cast<size_t>(plane) * in_plane, Ny, Nx, Y + static_cast<size_t>(plane) * out_plane, ny,
-                    nx, ColumnSpan{first, last, first_px});
+                    nx, ColumnSpan{first, last, first_px}, &scratch[static_cast<size_t>(part)]);
         }
     });
 }
@@ -78,7 +87,7 @@ std::vector<ResampleVariant> bilinear_resample_variants()
 {
     std::vector<ResampleVariant> variants;
 #if defined(KERNELS_HAVE_X86_64)
-    if (cpu_has_avx512()) variants.push_back({"avx512", bilinear_resample_columns_avx512});
+    if (cpu_has_avx512bw()) variants.push_back({"avx512bw", bilinear_resample_columns_avx512bw});
     if (cpu_has_avx2()) variants.push_back({"avx2", bilinear_resample_columns_avx2});
 #elif defined(KERNELS_HAVE_NEON)
     variants.push_back({"neon", bilinear_resample_columns_neon});
@@ -88,11 +97,11 @@ std::vector<ResampleVariant> bilinear_resample_variants()
 
 void bilinear_resample_plain(const uint8_t* X, int64_t Ny, int64_t Nx, uint8_t* Y, int64_t ny, int64_t nx)
 {
-    bilinear_resample_columns_plain(X, Ny, Nx, Y, ny, nx, ColumnSpan{0, nx, 0.0});
+    bilinear_resample_columns_plain(X, Ny, Nx, Y, ny, nx, ColumnSpan{0, nx, 0.0}, nullptr);
 }
 
 void bilinear_resample_columns_plain(const uint8_t* X, int64_t Ny, int64_t Nx, uint8_t* Y, int64_t ny, int64_t nx,
-                                     ColumnSpan span)
+                                     ColumnSpan span, ResampleScratch*) noexcept
 {
     if (ny <= 0 || nx <= 0) return;
 

@@ -24,6 +24,10 @@
 // Runs the fastest variant the processor supports, on as many threads as
 // MEX_KERNELS_THREADS allows for outputs large enough to gain from them; the
 // bytes are the same on every variant and at every thread count.
+//
+// Throws std::bad_alloc when the working memory of the vector variants cannot
+// be had; that happens on the calling thread, before any thread starts and
+// before any output byte is written.
 void bilinear_resample(const uint8_t* X, int64_t Ny, int64_t Nx, int64_t planes, uint8_t* Y, int64_t ny,
                        int64_t nx);
 
@@ -39,21 +43,29 @@ struct ColumnSpan {
     double px;
 };
 
+// The working memory of one part of a call for the vector variants (the row
+// plan of a tile and the terms of two input columns); the plain loop needs
+// none. Taken by the caller before any thread starts, so that a variant never
+// allocates, and may run on any thread.
+struct alignas(64) ResampleScratch {
+    unsigned char bytes[64 * 1024];
+};
+
 // A variant resamples the given columns of one plane; the plain loop is one,
 // each instruction-set file adds one.
 using ResampleColumns = void (*)(const uint8_t* X, int64_t Ny, int64_t Nx, uint8_t* Y, int64_t ny, int64_t nx,
-                                 ColumnSpan span);
+                                 ColumnSpan span, ResampleScratch* scratch) noexcept;
 
 void bilinear_resample_columns_plain(const uint8_t* X, int64_t Ny, int64_t Nx, uint8_t* Y, int64_t ny, int64_t nx,
-                                     ColumnSpan span);
-// x86-64 only: call only when cpu_has_avx2() (cpu_has_avx512()) is true.
+                                     ColumnSpan span, ResampleScratch* scratch) noexcept;
+// x86-64 only: call only when cpu_has_avx2() (cpu_has_avx512bw()) is true.
 void bilinear_resample_columns_avx2(const uint8_t* X, int64_t Ny, int64_t Nx, uint8_t* Y, int64_t ny, int64_t nx,
-                                    ColumnSpan span);
-void bilinear_resample_columns_avx512(const uint8_t* X, int64_t Ny, int64_t Nx, uint8_t* Y, int64_t ny, int64_t nx,
-                                      ColumnSpan span);
+                                    ColumnSpan span, ResampleScratch* scratch) noexcept;
+void bilinear_resample_columns_avx512bw(const uint8_t* X, int64_t Ny, int64_t Nx, uint8_t* Y, int64_t ny, int64_t nx,
+                                        ColumnSpan span, ResampleScratch* scratch) noexcept;
 // arm64 only.
 void bilinear_resample_columns_neon(const uint8_t* X, int64_t Ny, int64_t Nx, uint8_t* Y, int64_t ny, int64_t nx,
-                                    ColumnSpan span);
+                                    ColumnSpan span, ResampleScratch* scratch) noexcept;
 
 struct ResampleVariant {
     const char* name;
@@ -64,10 +76,15 @@ struct ResampleVariant {
 // build has only the plain loop). For tests and benchmarks.
 std::vector<ResampleVariant> bilinear_resample_variants();
 
+// The variant bilinear_resample runs: the first of bilinear_resample_variants,
+// or the plain loop, chosen once when the module is loaded (at its first call).
+ResampleVariant bilinear_resample_chosen();
+
 // bilinear_resample with a given variant, split into ranges of output
-// columns (of all planes together) on up to `threads` threads, none with
-// fewer than min_samples_per_thread output samples. bilinear_resample is this
-// with the fastest variant, MEX_KERNELS_THREADS and the measured threshold;
-// tests lower the threshold to split small images.
+// columns (of all planes together) on up to `threads` threads (at most
+// max_threads), none with fewer than min_samples_per_thread output samples.
+// bilinear_resample is this with the chosen variant, MEX_KERNELS_THREADS and
+// the measured threshold; tests lower the threshold to split small images.
+// Throws std::bad_alloc as bilinear_resample does.
 void bilinear_resample_split(ResampleColumns variant, const uint8_t* X, int64_t Ny, int64_t Nx, int64_t planes,
                              uint8_t* Y, int64_t ny, int64_t nx, int threads, int64_t min_samples_per_thread);

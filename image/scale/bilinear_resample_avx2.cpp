@@ -107,7 +107,7 @@ struct Avx2 {
 }  // namespace
 
 void bilinear_resample_columns_avx2(const uint8_t* X, int64_t Ny, int64_t Nx, uint8_t* Y, int64_t ny, int64_t nx,
-                                    ColumnSpan span)
+                                    ColumnSpan span, ResampleScratch* scratch) noexcept
 {
-    resample_tiled<Avx2>(X, Ny, Nx, Y, ny, nx, span);
+    resample_tiled<Avx2>(X, Ny, Nx, Y, ny, nx, span, scratch);
 }

@@ -19,7 +19,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <memory>
+#include <new>
 #include <utility>
 
 #include "image/scale/bilinear_resample.h"
@@ -33,7 +33,7 @@ constexpr size_t row_pair = 2 * row_group;
 // Output rows per tile, a multiple of row_pair: the longer the tile, the
 // rarer the per-column costs (the loops' ends, the branch mispredictions
 // there); the tables that the loops touch (about 48 bytes per row) should
-// stay in L1. The whole state is about 73 KiB (Scratch below).
+// stay in L1. The whole state is about 60 KiB (Scratch below).
 constexpr size_t row_tile = 1024;
 constexpr size_t row_groups = row_tile / row_group;
 // window_end of a group whose rows do not fit one 16-byte load.
@@ -64,6 +64,8 @@ struct Scratch {
     RowTile rows;
     alignas(64) double terms[2][row_tile];
 };
+static_assert(sizeof(Scratch) <= sizeof(ResampleScratch), "ResampleScratch must hold a variant's Scratch");
+static_assert(alignof(Scratch) <= alignof(ResampleScratch), "ResampleScratch must align a variant's Scratch");
 
 // The next n (1 to row_tile) output rows, py continuing from the previous tile.
 inline void plan_rows(RowTile& rows, size_t n, double& py, double sy, size_t last_row)
@@ -215,9 +217,11 @@ void resample_column(const RowTile& rows, const uint8_t* left, size_t left_avail
     }
 }
 
-// Output columns span.first .. span.end - 1 of one plane.
+// Output columns span.first .. span.end - 1 of one plane, in the caller's
+// working memory.
 template <class Kernels>
-void resample_tiled(const uint8_t* X, int64_t Ny, int64_t Nx, uint8_t* Y, int64_t ny, int64_t nx, ColumnSpan span)
+void resample_tiled(const uint8_t* X, int64_t Ny, int64_t Nx, uint8_t* Y, int64_t ny, int64_t nx, ColumnSpan span,
+                    ResampleScratch* working) noexcept
 {
     if (ny <= 0 || nx <= 0 || span.first >= span.end) return;
 
@@ -232,11 +236,10 @@ void resample_tiled(const uint8_t* X, int64_t Ny, int64_t Nx, uint8_t* Y, int64_
     const size_t end_column = static_cast<size_t>(span.end);
     const size_t none = static_cast<size_t>(-1);
 
-    // On the heap, not the stack: a thread started for one part of a call
-    // gets stack pages the system hands out afresh, and faulting in some
-    // 70 KiB of them can cost more than a small part's work; heap memory
-    // stays in place from call to call.
-    const std::unique_ptr<Scratch> scratch(new Scratch);
+    // The caller's memory, not the stack: a thread started for one part of a
+    // call gets stack pages the system hands out afresh, and faulting in some
+    // 60 KiB of them can cost more than a small part's work.
+    Scratch* scratch = new (working->bytes) Scratch;
     RowTile& rows = scratch->rows;
     double(&terms)[2][row_tile] = scratch->terms;
 

@@ -37,5 +37,7 @@ void mexFunction(int /*nlhs*/, mxArray* plhs[], int nrhs, const mxArray* prhs[])
     if (ny < 0 || nx < 0) host::fail("scale_bilinear:invalidSize", size_message);
 
     plhs[0] = host::create_uint8_resized(X, ny, nx);
-    bilinear_resample(host::uint8_data(X), Ny, Nx, planes, host::uint8_data(plhs[0]), ny, nx);
+    host::run_kernel("scale_bilinear:outOfMemory", "out of memory for the working memory of the resampling", [&] {
+        bilinear_resample(host::uint8_data(X), Ny, Nx, planes, host::uint8_data(plhs[0]), ny, nx);
+    });
 }

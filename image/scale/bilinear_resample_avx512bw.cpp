@@ -1,7 +1,8 @@
-// bilinear_resample on AVX-512 (F, BW, VL, VBMI), bit-identical to
+// bilinear_resample on AVX-512 F and BW, bit-identical to
 // bilinear_resample_plain: the separable loop of bilinear_resample_tiled.h,
-// eight doubles per instruction. Built with -mavx512f -mavx512bw -mavx512vl
-// -mavx512vbmi; -ffp-contract=off keeps multiply and add unfused.
+// eight doubles per instruction. Built with -mavx512f -mavx512bw, which every
+// AVX-512 server processor has (Skylake-SP and Cascade Lake included);
+// -ffp-contract=off keeps multiply and add unfused.
 #include <immintrin.h>
 
 // GCC 12 warns inside its own AVX-512 headers, whose intrinsics start from
@@ -11,6 +12,7 @@
 #endif
 
 #include <cstddef>
+#include <cstring>
 
 #include "image/scale/bilinear_resample.h"
 #include "image/scale/bilinear_resample_tiled.h"
@@ -19,8 +21,8 @@ namespace {
 
 // A byte merged into the low bits of 2^52 gives the double 2^52 + b exactly;
 // subtracting 2^52 leaves b, without a conversion instruction. The masked
-// shuffle writes only the low byte of each 64-bit lane and keeps 2^52's bits
-// in the rest.
+// shuffle (BW) writes only the low byte of each 64-bit lane and keeps 2^52's
+// bits in the rest.
 constexpr long long two_to_52_bits = 0x4330000000000000LL;
 constexpr __mmask64 low_bytes = 0x0101010101010101ULL;
 
@@ -79,9 +81,6 @@ struct Avx512 {
     static __m128i sixteen_levels(const RowTile& rows, const uint8_t* left, double* left_terms, const uint8_t* right,
                                   double* right_terms, __m512d gx, __m512d fx, size_t pair)
     {
-        // The low bytes of the 64-bit lanes of two vectors, in order.
-        const __m512i low_bytes_of_two =
-            _mm512_set_epi64(0, 0, 0, 0, 0, 0, 0x7870686058504840LL, 0x3830282018100800LL);
         const size_t g = 2 * pair;
         const __m512d l0 = terms_of<new_left, store>(left, rows, g, left_terms);
         const __m512d l1 = terms_of<new_left, store>(left, rows, g + 1, left_terms);
@@ -89,21 +88,25 @@ struct Avx512 {
         const __m512d r1 = same ? l1 : terms_of<new_right, store>(right, rows, g + 1, right_terms);
         const __m512i a = eight_levels(l0, r0, gx, fx);
         const __m512i b = eight_levels(l1, r1, gx, fx);
-        return _mm512_castsi512_si128(_mm512_permutex2var_epi8(a, low_bytes_of_two, b));
+        // The low 32 bits of every 64-bit lane, a's eight then b's, hold the
+        // levels (2^52's bits lie in the high half); narrowed to bytes.
+        const __m512i low_halves = _mm512_set_epi32(30, 28, 26, 24, 22, 20, 18, 16, 14, 12, 10, 8, 6, 4, 2, 0);
+        return _mm512_cvtepi32_epi8(_mm512_permutex2var_epi32(a, low_halves, b));
     }
 
-    // The first count (below 16) of sixteen levels; the masked store writes
-    // nothing past them.
+    // The first count (below 16) of sixteen levels.
     static void store_first(uint8_t* out, __m128i levels, size_t count)
     {
-        _mm_mask_storeu_epi8(out, static_cast<__mmask16>((1u << count) - 1), levels);
+        alignas(16) uint8_t all[row_pair];
+        _mm_store_si128(reinterpret_cast<__m128i*>(all), levels);
+        std::memcpy(out, all, count);
     }
 };
 
 }  // namespace
 
-void bilinear_resample_columns_avx512(const uint8_t* X, int64_t Ny, int64_t Nx, uint8_t* Y, int64_t ny, int64_t nx,
-                                      ColumnSpan span)
+void bilinear_resample_columns_avx512bw(const uint8_t* X, int64_t Ny, int64_t Nx, uint8_t* Y, int64_t ny, int64_t nx,
+                                        ColumnSpan span, ResampleScratch* scratch) noexcept
 {
-    resample_tiled<Avx512>(X, Ny, Nx, Y, ny, nx, span);
+    resample_tiled<Avx512>(X, Ny, Nx, Y, ny, nx, span, scratch);
 }
