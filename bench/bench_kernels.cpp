@@ -27,6 +27,7 @@
 #include "image/gray/weighted_luma.h"
 #include "image/scale/bilinear_resample.h"
 #include "svm/fit_weights.h"
+#include "tests/svm/fit_settings.h"
 #include "svm/sampler.h"
 
 namespace {
@@ -305,7 +306,7 @@ Dataset make_dataset(int32_t d, int32_t N, uint32_t seed)
     return data;
 }
 
-using Solver = void (*)(const double*, const double*, int32_t, int32_t, double, double, int32_t, double*);
+using Solver = FitResult (*)(const double*, const double*, int32_t, int32_t, const FitSettings&, double*);
 
 // The module's default regularisation weight.
 const double trainer_lambda = 0.01;
@@ -347,7 +348,7 @@ void register_trainer(const TrainerCase& c, const std::vector<const Dataset*>& d
         for (auto _ : state) {
             std::fill(W.begin(), W.end(), 0.0);
             sampler_seed(12345);
-            fit_weights(set->X_single.data(), set->y.data(), set->d, set->N, trainer_lambda, 1.0, c.T, W.data());
+            fit_weights(set->X_single.data(), set->y.data(), set->d, set->N, fit_settings(trainer_lambda, 1.0, c.T), W.data());
             sampler_store();
             benchmark::DoNotOptimize(W.data());
         }
@@ -449,13 +450,13 @@ LiblinearResult compare_with_liblinear(const Dataset& train_set, const Dataset& 
     for (int32_t T = train_set.N / 16; T <= 64 * train_set.N; T *= 2) {
         std::fill(w.begin(), w.end(), 0.0);
         sampler_seed(2024);
-        fit_weights(train_set.X.data(), train_set.y.data(), d, train_set.N, trainer_lambda, 1.0, T, w.data());
+        fit_weights(train_set.X.data(), train_set.y.data(), d, train_set.N, fit_settings(trainer_lambda, 1.0, T), w.data());
         const double accuracy = test_accuracy(w, test);
         if (accuracy >= result.target_accuracy) {
             result.ours_seconds = best_of(repetitions, [&] {
                 std::fill(w.begin(), w.end(), 0.0);
                 sampler_seed(2024);
-                fit_weights(train_set.X.data(), train_set.y.data(), d, train_set.N, trainer_lambda, 1.0, T, w.data());
+                fit_weights(train_set.X.data(), train_set.y.data(), d, train_set.N, fit_settings(trainer_lambda, 1.0, T), w.data());
             });
             result.ours_accuracy = accuracy;
             result.ours_steps = T;

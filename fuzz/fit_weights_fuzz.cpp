@@ -11,12 +11,13 @@
 
 #include "fuzz/fuzz_input.h"
 #include "svm/fit_weights.h"
+#include "tests/svm/fit_settings.h"
 #include "svm/sampler.h"
 #include "svm/trainer_options.h"
 
 namespace {
 
-using Solver = void (*)(const double*, const double*, int32_t, int32_t, double, double, int32_t, double*);
+using Solver = FitResult (*)(const double*, const double*, int32_t, int32_t, const FitSettings&, double*);
 
 struct Trained {
     std::vector<double> W;
@@ -32,7 +33,7 @@ Trained train(Solver solver, const std::vector<double>& X, const std::vector<dou
     sampler_seed_at(0x9e3779b9u, 0);
     sampler_store();
     sampler_seed_at(options.seed, 1700000000);
-    solver(X.data(), y.data(), d, N, options.lambda, options.biasmult, steps, run.W.data());
+    solver(X.data(), y.data(), d, N, fit_settings(options.lambda, options.biasmult, steps), run.W.data());
     sampler_store();
     run.stored_state = sampler_stored_state();
     return run;

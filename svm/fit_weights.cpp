@@ -12,19 +12,35 @@ namespace {
 // The same steps as written, for double or float examples (a float is
 // widened exactly when it meets a double).
 template <class Element>
-void plain_loop(const Element* X, const double* y, int32_t d, int32_t N, double lambda, double biasmult, int32_t T,
-                double* W)
+FitResult plain_loop(const Element* X, const double* y, int32_t d, int32_t N, const FitSettings& settings,
+                     double* W) noexcept
 {
-    const bool has_bias = biasmult > 0.0;
+    const double lambda = settings.lambda;
+    const double biasmult = settings.biasmult;
+    const double* weights = settings.weights;
+    const bool has_bias = has_bias_weight(biasmult);
     const size_t features = d > 0 ? static_cast<size_t>(d) : 0;
     const double sqrt_lambda = std::sqrt(lambda);
+    const double radius = projection_radius(weights, N);
     const double eps = 2.220446049250313e-16;
+    const int64_t poll_interval = steps_between_polls(d);
+    const int64_t T = settings.steps;
 
     // The weights the steps describe are a * W: a step that keeps the margin
     // only shrinks a and leaves W untouched.
     double a = 1.0;
+    FitResult result;
+    int64_t until_poll = poll_interval;
 
-    for (int32_t t = 1; t <= T; ++t) {
+    // Counted in 64 bits: T may be INT32_MAX, and the count starts at start_step.
+    for (int64_t step = 0; step < T; ++step) {
+        if (--until_poll == 0) {
+            until_poll = poll_interval;
+            if (settings.monitor.poll != nullptr && settings.monitor.poll(settings.monitor.context, step)) {
+                result.stopped = true;
+                break;
+            }
+        }
         const int32_t j = sampler_draw(N);
         const double label = static_cast<double>(truncate_to_int32(y[j]));
         const Element* example = X + static_cast<size_t>(j) * features;
@@ -34,13 +50,14 @@ void plain_loop(const Element* X, const double* y, int32_t d, int32_t N, double 
         if (has_bias) s += biasmult * W[features];
 
         const double m = (s * a) * label;
-        const double eta = 1.0 / (static_cast<double>(t) * lambda);
+        const double t = static_cast<double>(settings.start_step + step + 1);
+        const double eta = 1.0 / (t * lambda);
         // Kept in this form rather than 1 - 1/t: it is exactly 0 at t = 1 only
         // when lambda * (1/lambda) rounds to 1.
         const double a_dec = a * (1.0 - lambda * eta);
 
         if (m < 1.0) {
-            const double c = eta * label;
+            const double c = weights == nullptr ? eta * label : (eta * label) * weights[j];
             double q = 0.0;
             for (size_t k = 0; k < features; ++k) {
                 const double w = W[k] * a_dec + example[k] * c;
@@ -52,49 +69,55 @@ void plain_loop(const Element* X, const double* y, int32_t d, int32_t N, double 
                 W[features] = w;
                 q += w * w;
             }
-            // Projection onto the ball of radius 1/sqrt(lambda); NaN falls back to 1.
-            a = 1.0 / (std::sqrt(q + eps) * sqrt_lambda);
+            // Projection onto the ball of radius r/sqrt(lambda); NaN falls back to 1.
+            a = radius / (std::sqrt(q + eps) * sqrt_lambda);
             if (!(a <= 1.0)) a = 1.0;
+            ++result.violations;
         } else {
             // Also taken when m is NaN.
             a = a_dec;
         }
+        result.steps_made = step + 1;
     }
 
-    const size_t length = features + (has_bias ? 1 : 0);
+    const size_t length = weight_count(d, biasmult);
     for (size_t k = 0; k < length; ++k) W[k] *= a;
+    return result;
 }
 
 }  // namespace
 
-// The fastest variant is the first the processor runs; the plain loop where
-// the build has no vector variant.
-void fit_weights(const double* X, const double* y, int32_t d, int32_t N, double lambda, double biasmult, int32_t T,
-                 double* W)
+FitVariant fit_weights_chosen()
 {
-    const std::vector<FitVariant> variants = fit_weights_variants();
-    const FitDouble fit = variants.empty() ? FitDouble{fit_weights_plain} : variants.front().fit_double;
-    fit(X, y, d, N, lambda, biasmult, T, W);
+    // Once per load: the processor does not change under a loaded module, and
+    // a call then costs no processor query, environment read or list.
+    static const FitVariant chosen = [] {
+        const std::vector<FitVariant> variants = fit_weights_variants();
+        return variants.empty() ? FitVariant{"plain", fit_weights_plain, fit_weights_plain} : variants.front();
+    }();
+    return chosen;
 }
 
-void fit_weights(const float* X, const double* y, int32_t d, int32_t N, double lambda, double biasmult, int32_t T,
-                 double* W)
+FitResult fit_weights(const double* X, const double* y, int32_t d, int32_t N, const FitSettings& settings, double* W)
 {
-    const std::vector<FitVariant> variants = fit_weights_variants();
-    const FitSingle fit = variants.empty() ? FitSingle{fit_weights_plain} : variants.front().fit_single;
-    fit(X, y, d, N, lambda, biasmult, T, W);
+    return fit_weights_chosen().fit_double(X, y, d, N, settings, W);
 }
 
-void fit_weights_plain(const double* X, const double* y, int32_t d, int32_t N, double lambda, double biasmult,
-                       int32_t T, double* W)
+FitResult fit_weights(const float* X, const double* y, int32_t d, int32_t N, const FitSettings& settings, double* W)
 {
-    plain_loop(X, y, d, N, lambda, biasmult, T, W);
+    return fit_weights_chosen().fit_single(X, y, d, N, settings, W);
 }
 
-void fit_weights_plain(const float* X, const double* y, int32_t d, int32_t N, double lambda, double biasmult,
-                       int32_t T, double* W)
+FitResult fit_weights_plain(const double* X, const double* y, int32_t d, int32_t N, const FitSettings& settings,
+                            double* W) noexcept
 {
-    plain_loop(X, y, d, N, lambda, biasmult, T, W);
+    return plain_loop(X, y, d, N, settings, W);
+}
+
+FitResult fit_weights_plain(const float* X, const double* y, int32_t d, int32_t N, const FitSettings& settings,
+                            double* W) noexcept
+{
+    return plain_loop(X, y, d, N, settings, W);
 }
 
 std::vector<FitVariant> fit_weights_variants()
@@ -107,4 +130,22 @@ std::vector<FitVariant> fit_weights_variants()
     variants.push_back({"neon", fit_weights_neon, fit_weights_neon});
 #endif
     return variants;
+}
+
+double projection_radius(const double* weights, int32_t N)
+{
+    if (weights == nullptr || N <= 0) return 1.0;
+    // In index order: N weights of 1 sum to N exactly, so the radius is exactly 1.
+    double sum = 0.0;
+    for (int32_t j = 0; j < N; ++j) sum += weights[j];
+    return std::sqrt(sum / N);
+}
+
+int64_t steps_between_polls(int32_t d)
+{
+    // A step reads at least its example; about 2^20 elements take a
+    // millisecond or less, so a poll every that many costs nothing per step.
+    const int64_t features = d > 0 ? d : 0;
+    const int64_t steps = (int64_t{1} << 20) / (features + 1);
+    return steps > 0 ? steps : 1;
 }

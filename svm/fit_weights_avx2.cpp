@@ -27,14 +27,14 @@ struct Isa {
 
 #include "svm/fit_weights_vector.h"
 
-void fit_weights_avx2(const double* X, const double* y, int32_t d, int32_t N, double lambda, double biasmult,
-                      int32_t T, double* W)
+FitResult fit_weights_avx2(const double* X, const double* y, int32_t d, int32_t N, const FitSettings& settings,
+                           double* W) noexcept
 {
-    fit_weights_vector<Isa>(X, y, d, N, lambda, biasmult, T, W);
+    return fit_weights_vector<Isa>(X, y, d, N, settings, W);
 }
 
-void fit_weights_avx2(const float* X, const double* y, int32_t d, int32_t N, double lambda, double biasmult,
-                      int32_t T, double* W)
+FitResult fit_weights_avx2(const float* X, const double* y, int32_t d, int32_t N, const FitSettings& settings,
+                           double* W) noexcept
 {
-    fit_weights_vector<Isa>(X, y, d, N, lambda, biasmult, T, W);
+    return fit_weights_vector<Isa>(X, y, d, N, settings, W);
 }

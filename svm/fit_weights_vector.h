@@ -28,6 +28,7 @@
 #include <cstdint>
 
 #include "common/truncation.h"
+#include "svm/fit_weights.h"
 #include "svm/sampler.h"
 
 namespace {
@@ -51,17 +52,21 @@ template <class Element>
 constexpr size_t line_elements = 64 / sizeof(Element);
 
 // Example indices drawn ahead of the steps that use them. The draws do not
-// depend on the weights, so taking them early changes nothing: over the call
-// exactly T are drawn, in the same order, leaving the same sampler state.
+// depend on the weights, so taking them early changes nothing: over a whole
+// call exactly T are drawn, in the same order, leaving the same sampler state.
+// A call stopped early rewinds the sampler to the state after the last draw
+// whose step was made (rewind_to_made).
 class DrawAhead {
 public:
-    DrawAhead(int32_t N, int32_t T) : N_(N), undrawn_(T) {}
+    DrawAhead(int32_t N, int64_t T) : N_(N), undrawn_(T), last_state_(sampler_working_state()) {}
 
     // The next step's example index; only called T times.
     int32_t take()
     {
         if (size_ == 0) refill();
         const int32_t j = ring_[head_];
+        before_last_state_ = last_state_;
+        last_state_ = states_[head_];
         head_ = (head_ + 1) % capacity;
         --size_;
         return j;
@@ -76,6 +81,10 @@ public:
         return ring_[(head_ + static_cast<uint32_t>(ahead) - 1) % capacity];
     }
 
+    // The last index taken belongs to a step that was not made: the sampler
+    // goes back to the state after the draw before it.
+    void rewind_to_made() const { sampler_rewind(before_last_state_); }
+
 private:
     static constexpr uint32_t capacity = 64;
     static constexpr int32_t chunk = 32;
@@ -83,17 +92,25 @@ private:
     void refill()
     {
         if (undrawn_ == 0 || size_ > static_cast<int32_t>(capacity) - chunk) return;
-        const int32_t count = undrawn_ < chunk ? undrawn_ : chunk;
+        const int32_t count = undrawn_ < chunk ? static_cast<int32_t>(undrawn_) : chunk;
         int32_t batch[chunk];
-        sampler_draw_many(N_, count, batch);
-        for (int32_t i = 0; i < count; ++i) ring_[(head_ + static_cast<uint32_t>(size_ + i)) % capacity] = batch[i];
+        uint32_t batch_states[chunk];
+        sampler_draw_many(N_, count, batch, batch_states);
+        for (int32_t i = 0; i < count; ++i) {
+            const uint32_t at = (head_ + static_cast<uint32_t>(size_ + i)) % capacity;
+            ring_[at] = batch[i];
+            states_[at] = batch_states[i];
+        }
         size_ += count;
         undrawn_ -= count;
     }
 
     int32_t N_;
-    int32_t undrawn_;
+    int64_t undrawn_;
     int32_t ring_[capacity] = {};
+    uint32_t states_[capacity] = {};  // the sampler's working state after each draw
+    uint32_t last_state_;
+    uint32_t before_last_state_ = 0;
     uint32_t head_ = 0;
     int32_t size_ = 0;
 };
@@ -171,15 +188,21 @@ double update_pass(double* w, const Element* x, const Element* next, size_t n, c
 // Same steps, draws and result as fit_weights_plain, with the two inner sums
 // reordered (see dot_pass).
 template <class Isa, class Element>
-void fit_weights_vector(const Element* X, const double* y, int32_t d, int32_t N, double lambda, double biasmult,
-                        int32_t T, double* W)
+FitResult fit_weights_vector(const Element* X, const double* y, int32_t d, int32_t N, const FitSettings& settings,
+                             double* W) noexcept
 {
-    const bool has_bias = biasmult > 0.0;
+    const double lambda = settings.lambda;
+    const double biasmult = settings.biasmult;
+    const double* weights = settings.weights;
+    const bool has_bias = has_bias_weight(biasmult);
     const size_t features = d > 0 ? static_cast<size_t>(d) : 0;
     const double sqrt_lambda = std::sqrt(lambda);
+    const double radius = projection_radius(weights, N);
     const double eps = 2.220446049250313e-16;
+    const int64_t T = settings.steps;
 
     double a = 1.0;
+    FitResult result;
 
     if (T >= 1) {
         const size_t example_bytes = features * sizeof(Element);
@@ -189,6 +212,8 @@ void fit_weights_vector(const Element* X, const double* y, int32_t d, int32_t N,
             if (lookahead < 1) lookahead = 1;
         }
         auto example = [&](int32_t j) { return X + static_cast<size_t>(j) * features; };
+        const int64_t poll_interval = steps_between_polls(d);
+        int64_t until_poll = poll_interval;
 
         DrawAhead draws(N, T);
         int32_t j = draws.take();
@@ -203,20 +228,31 @@ void fit_weights_vector(const Element* X, const double* y, int32_t d, int32_t N,
         };
         double s = dot_pass<Isa>(W, x, features, ahead_of(x));
 
-        for (int32_t t = 1;; ++t) {
+        // Steps counted in 64 bits: T may be INT32_MAX.
+        for (int64_t step = 1;; ++step) {
+            if (--until_poll == 0) {
+                until_poll = poll_interval;
+                if (settings.monitor.poll != nullptr && settings.monitor.poll(settings.monitor.context, step - 1)) {
+                    // This step's example was drawn, its step not made.
+                    draws.rewind_to_made();
+                    result.stopped = true;
+                    break;
+                }
+            }
             if (has_bias) s += biasmult * W[features];
             const double label = static_cast<double>(truncate_to_int32(y[j]));
             const double m = (s * a) * label;
-            const double eta = 1.0 / (static_cast<double>(t) * lambda);
+            const double t = static_cast<double>(settings.start_step + step);
+            const double eta = 1.0 / (t * lambda);
             const double a_dec = a * (1.0 - lambda * eta);
 
-            const bool last = t == T;
+            const bool last = step == T;
             const int32_t j_next = last ? j : draws.take();
             const Element* x_next = example(j_next);
             double s_next = 0.0;
 
             if (m < 1.0) {
-                const double c = eta * label;
+                const double c = weights == nullptr ? eta * label : (eta * label) * weights[j];
                 double q = 0.0;
                 if (last) {
                     update_pass<Isa, false, Element>(W, x, nullptr, features, x, a_dec, c, &q);
@@ -228,12 +264,14 @@ void fit_weights_vector(const Element* X, const double* y, int32_t d, int32_t N,
                     W[features] = wb;
                     q += wb * wb;
                 }
-                a = 1.0 / (std::sqrt(q + eps) * sqrt_lambda);
+                a = radius / (std::sqrt(q + eps) * sqrt_lambda);
                 if (!(a <= 1.0)) a = 1.0;
+                ++result.violations;
             } else {
                 a = a_dec;
                 if (!last) s_next = dot_pass<Isa>(W, x_next, features, ahead_of(x_next));
             }
+            result.steps_made = step;
             if (last) break;
             s = s_next;
             x = x_next;
@@ -241,8 +279,9 @@ void fit_weights_vector(const Element* X, const double* y, int32_t d, int32_t N,
         }
     }
 
-    const size_t length = features + (has_bias ? 1 : 0);
+    const size_t length = weight_count(d, biasmult);
     for (size_t k = 0; k < length; ++k) W[k] *= a;
+    return result;
 }
 
 }  // namespace

@@ -1,35 +1,54 @@
-// w = linsvm_fit(X, y[, options]): the host entry of the trainer.
+// [w, info] = linsvm_fit(X, y[, options]): the host entry of the trainer.
 //
-// options is a structure with any of the fields lambda, biasmult, nbite and
-// seed, or, when the third argument is text, name/value pairs from the third
-// argument on (names case-insensitive, a later pair overriding an earlier).
+// options is a structure with any of the option fields, or, when the third
+// argument is text, name/value pairs from the third argument on (names
+// case-insensitive, a later pair overriding an earlier).
 
+#include <chrono>
+#include <cinttypes>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 
+#include "host/long_call.h"
 #include "host/mex_host.h"
 #include "svm/fit_weights.h"
 #include "svm/labels.h"
 #include "svm/sampler.h"
 #include "svm/trainer_options.h"
+#include "svm/training_objective.h"
 
 namespace {
 
 const char* const x_message = "X must be (d x N) in double format\n";
 const char* const y_message = "y must be (1 x N) in double format\n";
-const char* const option_names[] = {"lambda", "biasmult", "nbite", "seed"};
+
+enum Option { lambda, biasmult, nbite, seed, weights, w0, startstep, verbose, option_count };
+const char* const option_names[option_count] = {"lambda", "biasmult", "nbite",     "seed",
+                                                "weights", "w0",      "startstep", "verbose"};
 
 // Option messages quote at most this many characters of a name.
 constexpr int name_length = 63;
 
-// Formats an option error (no heap: the host's error may unwind without
-// running destructors) and raises it.
+// Formats a message into a fixed buffer: no heap, since the host's error may
+// unwind without running destructors.
+struct Text {
+    char text[320];
+    template <class... Args>
+    explicit Text(const char* format, Args... args)
+    {
+        if constexpr (sizeof...(Args) == 0) {
+            std::snprintf(text, sizeof text, "%s", format);
+        } else {
+            std::snprintf(text, sizeof text, format, args...);
+        }
+    }
+};
+
 template <class... Args>
 [[noreturn]] void fail_option(const char* format, Args... args)
 {
-    char text[256];
-    std::snprintf(text, sizeof text, format, args...);
-    host::fail("linsvm_fit:invalidOption", text);
+    host::fail("linsvm_fit:invalidOption", Text(format, args...).text);
 }
 
 // Where the options come from: the fields of element 0 of a structure, or
@@ -41,7 +60,7 @@ public:
         if (nrhs < 3 || host::is_empty(prhs[2])) return;
         if (!host::is_text(prhs[2])) {
             // Not a structure either: struct_field finds nothing, the defaults hold.
-            for (int k = 0; k < 4; ++k) values_[k] = host::struct_field(prhs[2], option_names[k]);
+            for (int k = 0; k < option_count; ++k) values_[k] = host::struct_field(prhs[2], option_names[k]);
             return;
         }
         for (int i = 2; i < nrhs; i += 2) {
@@ -49,19 +68,26 @@ public:
             char name[name_length + 1];
             host::copy_text(prhs[i], name, sizeof name);
             const int k = option_index(name);
-            if (k < 0) fail_option("unknown option '%s' (lambda, biasmult, nbite or seed)\n", name);
+            if (k < 0) {
+                fail_option("unknown option '%s' (lambda, biasmult, nbite, seed, weights, w0, startstep or verbose)\n",
+                            name);
+            }
             if (i + 1 >= nrhs) fail_option("option '%s' has no value\n", name);
             values_[k] = prhs[i + 1];
         }
     }
 
-    const mxArray* value(int k) const { return values_[k]; }
+    // The value of option k; null when it is absent or empty (the default stays).
+    const mxArray* value(int k) const
+    {
+        return values_[k] != nullptr && !host::is_empty(values_[k]) ? values_[k] : nullptr;
+    }
 
 private:
     // The option a name means, ignoring case; -1 for none.
     static int option_index(const char* name)
     {
-        for (int k = 0; k < 4; ++k) {
+        for (int k = 0; k < option_count; ++k) {
             const char* option = option_names[k];
             size_t c = 0;
             for (; name[c] != '\0' && option[c] != '\0'; ++c) {
@@ -73,11 +99,11 @@ private:
         return -1;
     }
 
-    const mxArray* values_[4] = {nullptr, nullptr, nullptr, nullptr};
+    const mxArray* values_[option_count] = {};
 };
 
-// Reads option k; false when it is absent or empty (the default stays).
-bool read_option(const OptionSource& source, int k, double* value)
+// Reads scalar option k; false when it is absent (the default stays).
+bool read_number(const OptionSource& source, int k, double* value)
 {
     switch (host::read_scalar(source.value(k), value)) {
     case host::ScalarValue::present:
@@ -89,26 +115,122 @@ bool read_option(const OptionSource& source, int k, double* value)
     }
 }
 
-// Every value is checked before anything is printed; then the options are
-// applied in this order, so corrections are reported lambda, nbite, seed.
-TrainerOptions read_options(const OptionSource& source, int32_t N)
+// A vector option (weights, w0): real dense double or single, `count` finite
+// elements that pass `valid`; null when absent.
+const mxArray* read_vector(const OptionSource& source, int k, int64_t count, bool (*valid)(double),
+                           const char* message)
 {
-    double values[4];
-    bool given[4];
-    for (int k = 0; k < 4; ++k) given[k] = read_option(source, k, &values[k]);
+    const mxArray* value = source.value(k);
+    if (value == nullptr) return nullptr;
+    const bool is_double = host::is_real_dense_double(value);
+    if ((!is_double && !host::is_real_dense_single(value)) || host::element_count(value) != count) {
+        fail_option(message, count);
+    }
+    for (int64_t i = 0; i < count; ++i) {
+        const double element = is_double ? host::double_data(value)[i] : host::single_data(value)[i];
+        if (!valid(element)) fail_option(message, count);
+    }
+    return value;
+}
 
-    TrainerOptions result;
-    if (given[0] && set_lambda(result, values[0], N)) host::print("lambda >= 0, force to 1/N\n");
-    if (given[1]) result.biasmult = values[1];
-    if (given[2] && set_nbite(result, values[2], N)) host::print("nbite > 0 , force to 20*N\n");
-    if (given[3] && set_seed(result, values[3])) host::print("seed >= 1 , force to NULL (random seed)\n");
+struct EntryOptions {
+    TrainerOptions trainer;
+    const mxArray* weights = nullptr;
+    const mxArray* w0 = nullptr;
+};
+
+// Every value is checked before anything is printed; then the corrections
+// are applied in this order, so they are reported lambda, nbite, seed.
+EntryOptions read_options(const OptionSource& source, int32_t d, int32_t N)
+{
+    double values[option_count];
+    bool given[option_count];
+    for (int k : {lambda, biasmult, nbite, seed, startstep, verbose}) given[k] = read_number(source, k, &values[k]);
+
+    EntryOptions result;
+    TrainerOptions& options = result.trainer;
+    if (given[biasmult]) options.biasmult = values[biasmult];
+    if (given[startstep] && !set_startstep(options, values[startstep])) {
+        fail_option("startstep must be a whole number from 0 to 2^53\n");
+    }
+    if (given[verbose] && !set_verbose(options, values[verbose])) {
+        fail_option("verbose must be true, false or a number >= 0\n");
+    }
+    result.weights = read_vector(source, weights, N, valid_example_weight,
+                                 "weights must be %" PRId64 " finite numbers >= 0 (double or single), one per example\n");
+    result.w0 = read_vector(source, w0, static_cast<int64_t>(weight_count(d, options.biasmult)), valid_starting_weight,
+                            "w0 must be %" PRId64 " finite numbers (double or single), as many as w has\n");
+
+    if (given[lambda] && set_lambda(options, values[lambda], N)) host::print("lambda >= 0, force to 1/N\n");
+    if (given[nbite] && set_nbite(options, values[nbite], N)) host::print("nbite > 0 , force to 20*N\n");
+    if (given[seed] && set_seed(options, values[seed])) host::print("seed >= 1 , force to NULL (random seed)\n");
     return result;
 }
 
+// Copies a double or single host vector of count elements into doubles.
+void copy_doubles(const mxArray* value, int64_t count, double* out)
+{
+    if (host::is_real_dense_double(value)) {
+        std::memcpy(out, host::double_data(value), static_cast<size_t>(count) * sizeof(double));
+    } else {
+        const float* data = host::single_data(value);
+        for (int64_t i = 0; i < count; ++i) out[i] = data[i];
+    }
+}
+
+using Clock = std::chrono::steady_clock;
+
+double seconds_since(Clock::time_point start)
+{
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// Watches the solver: stops it when the user asks, and with verbose on
+// prints a progress line about once a second.
+struct Watch {
+    bool verbose;
+    int32_t steps;
+    Clock::time_point started;
+    Clock::time_point next_report;
+
+    static bool poll(void* context, int64_t steps_made) noexcept
+    {
+        if (host::stop_requested()) return true;
+        Watch& watch = *static_cast<Watch*>(context);
+        if (!watch.verbose) return false;
+        const Clock::time_point now = Clock::now();
+        if (now < watch.next_report) return false;
+        watch.next_report = now + std::chrono::seconds(1);
+        const double elapsed = std::chrono::duration<double>(now - watch.started).count();
+        const double rate = elapsed > 0.0 ? static_cast<double>(steps_made) / elapsed : 0.0;
+        const double left = rate > 0.0 ? static_cast<double>(watch.steps - steps_made) / rate : 0.0;
+        return host::print_now(Text("linsvm_fit: %" PRId64 " of %" PRId32 " steps (%.1f%%), %.3g steps/s, about %.0f s left\n",
+                                    steps_made, watch.steps, 100.0 * static_cast<double>(steps_made) / watch.steps,
+                                    rate, left)
+                                   .text);
+    }
+};
+
+// The user stopped the call: the host's own response to a signal is raised
+// if it had one, else the module's error.
+[[noreturn]] void fail_interrupted(const char* during, int64_t steps_made, int32_t steps)
+{
+    host::raise_deferred();
+    host::fail("linsvm_fit:interrupted",
+               Text("interrupted by the user %s, after %" PRId64 " of %" PRId32 " steps\n", during, steps_made, steps)
+                   .text);
+}
+
+const char* const info_fields[] = {"seed",      "state",     "lambda", "biasmult",    "nbite",  "startstep",
+                                   "violations", "objective", "loss",   "regularizer", "seconds"};
+constexpr int info_field_count = sizeof info_fields / sizeof info_fields[0];
+
 }  // namespace
 
-void mexFunction(int /*nlhs*/, mxArray* plhs[], int nrhs, const mxArray* prhs[])
+void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[])
 {
+    const Clock::time_point started = Clock::now();
+
     if (nrhs < 1 || !(host::is_real_dense_double(prhs[0]) || host::is_real_dense_single(prhs[0]))) {
         host::fail("linsvm_fit:invalidX", x_message);
     }
@@ -122,33 +244,90 @@ void mexFunction(int /*nlhs*/, mxArray* plhs[], int nrhs, const mxArray* prhs[])
     // Only the column count is compared, but the labels are read as the first
     // N elements, so y must hold that many.
     if (host::columns(y) != N || host::element_count(y) < N) host::fail("linsvm_fit:invalidY", y_message);
+    const double* labels = host::double_data(y);
 
-    const TrainerOptions options = read_options(OptionSource(nrhs, prhs), N);
+    const EntryOptions options = read_options(OptionSource(nrhs, prhs), d, N);
+    const TrainerOptions& trainer = options.trainer;
 
     // Labels other than -1 and +1 (0/1 labels, say) train a worse model without
     // failing: say so, through a warning the caller can turn off.
-    const int64_t unusual = count_unusual_labels(host::double_data(y), N);
+    const int64_t unusual = count_unusual_labels(labels, N);
     if (unusual > 0) {
-        char text[160];
-        std::snprintf(text, sizeof text, "%lld of the %lld labels are not -1 or +1 after truncation toward zero\n",
-                      static_cast<long long>(unusual), static_cast<long long>(N));
-        host::warn("linsvm_fit:unusualLabels", text);
+        host::warn("linsvm_fit:unusualLabels",
+                   Text("%" PRId64 " of the %" PRId32 " labels are not -1 or +1 after truncation toward zero", unusual, N)
+                       .text);
     }
 
-    const bool has_bias = options.biasmult > 0.0;
-    plhs[0] = host::create_double_column(static_cast<int64_t>(d) + (has_bias ? 1 : 0));
+    const int64_t length = static_cast<int64_t>(weight_count(d, trainer.biasmult));
+    plhs[0] = host::create_double_column(length);
+    double* W = host::double_data(plhs[0]);
+    if (options.w0 != nullptr) copy_doubles(options.w0, length, W);
 
-    sampler_seed(options.seed);
+    FitSettings settings;
+    settings.lambda = trainer.lambda;
+    settings.biasmult = trainer.biasmult;
+    settings.steps = trainer.nbite;
+    settings.start_step = trainer.startstep;
+    double* example_weights = nullptr;
+    if (options.weights != nullptr && N > 0) {
+        example_weights = host::temporary_doubles(N);
+        copy_doubles(options.weights, N, example_weights);
+        settings.weights = example_weights;
+    }
+
+    sampler_seed(trainer.seed);
+    const uint32_t start_state = sampler_working_state();
+    if (trainer.verbose) {
+        host::print_now(Text("linsvm_fit: training on %" PRId32 " examples of %" PRId32 " features: %" PRId32
+                             " steps from step %" PRId64 ", lambda %g, biasmult %g, seed %" PRIu32 "\n",
+                             N, d, trainer.nbite, trainer.startstep + 1, trainer.lambda, trainer.biasmult, start_state)
+                            .text);
+        host::raise_deferred_if_any();
+    }
+
+    Watch watch{trainer.verbose, trainer.nbite, started, started + std::chrono::seconds(1)};
+    settings.monitor = FitMonitor{Watch::poll, &watch};
+    host::watch_for_interrupts();
+    FitResult fit;
     // Without examples there is nothing to draw from: no steps, and the
-    // zero-filled result is the answer (not touched, so a huge d costs nothing).
+    // result is the starting vector (not touched, so a huge d costs nothing).
     if (N > 0) {
-        double* W = host::double_data(plhs[0]);
-        const double* labels = host::double_data(y);
-        if (host::is_real_dense_single(X)) {
-            fit_weights(host::single_data(X), labels, d, N, options.lambda, options.biasmult, options.nbite, W);
-        } else {
-            fit_weights(host::double_data(X), labels, d, N, options.lambda, options.biasmult, options.nbite, W);
-        }
+        host::run_kernel("linsvm_fit:outOfMemory", "out of memory\n", [&] {
+            fit = host::is_real_dense_single(X)
+                      ? fit_weights(host::single_data(X), labels, d, N, settings, W)
+                      : fit_weights(host::double_data(X), labels, d, N, settings, W);
+        });
     }
+    // The state as advanced by the steps made, also when the user stopped them.
     sampler_store();
+    if (fit.stopped) fail_interrupted("while training", fit.steps_made, trainer.nbite);
+
+    if (nlhs >= 2) {
+        settings.monitor = FitMonitor{[](void*, int64_t) noexcept { return host::stop_requested(); }, nullptr};
+        const TrainingObjective objective = host::is_real_dense_single(X)
+                                                ? training_objective(host::single_data(X), labels, d, N, settings, W)
+                                                : training_objective(host::double_data(X), labels, d, N, settings, W);
+        if (objective.stopped) fail_interrupted("while evaluating the objective", fit.steps_made, trainer.nbite);
+        mxArray* info = host::create_structure(info_fields, info_field_count);
+        host::set_scalar_field(info, "seed", start_state);
+        host::set_scalar_field(info, "state", sampler_stored_state());
+        host::set_scalar_field(info, "lambda", trainer.lambda);
+        host::set_scalar_field(info, "biasmult", trainer.biasmult);
+        host::set_scalar_field(info, "nbite", trainer.nbite);
+        host::set_scalar_field(info, "startstep", static_cast<double>(trainer.startstep));
+        host::set_scalar_field(info, "violations", static_cast<double>(fit.violations));
+        host::set_scalar_field(info, "objective", objective.objective);
+        host::set_scalar_field(info, "loss", objective.loss);
+        host::set_scalar_field(info, "regularizer", objective.regularizer);
+        host::set_scalar_field(info, "seconds", seconds_since(started));
+        plhs[1] = info;
+    }
+    if (example_weights != nullptr) host::release_memory(example_weights);
+
+    if (trainer.verbose) {
+        host::print_now(Text("linsvm_fit: %" PRId64 " steps in %.3f s, %" PRId64 " of them violated the margin\n",
+                             fit.steps_made, seconds_since(started), fit.violations)
+                            .text);
+        host::raise_deferred_if_any();
+    }
 }

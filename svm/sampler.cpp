@@ -43,14 +43,25 @@ int32_t sampler_draw(int32_t N)
     return index_from(working_state, N);
 }
 
-void sampler_draw_many(int32_t N, int32_t count, int32_t* out)
+void sampler_draw_many(int32_t N, int32_t count, int32_t* out, uint32_t* states)
 {
     uint32_t s = working_state;
     for (int32_t i = 0; i < count; ++i) {
         s = advance(s);
         out[i] = index_from(s, N);
+        if (states != nullptr) states[i] = s;
     }
     working_state = s;
+}
+
+uint32_t sampler_working_state()
+{
+    return working_state;
+}
+
+void sampler_rewind(uint32_t working)
+{
+    working_state = working;
 }
 
 void sampler_store()

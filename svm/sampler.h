@@ -17,9 +17,18 @@ void sampler_seed_at(uint32_t seed, int64_t now_seconds);
 // Advances the working state once and returns an index in 0 .. N-1 (N >= 1).
 int32_t sampler_draw(int32_t N);
 
-// The same as count calls of sampler_draw(N), written to out[0 .. count-1].
+// The same as count calls of sampler_draw(N), written to out[0 .. count-1];
+// states[i], when states is not null, is the working state after draw i.
 // Lets the solver take its draws ahead of the steps that use them.
-void sampler_draw_many(int32_t N, int32_t count, int32_t* out);
+void sampler_draw_many(int32_t N, int32_t count, int32_t* out, uint32_t* states = nullptr);
+
+// The working state of the current call: after sampler_seed, the state the
+// call starts from.
+uint32_t sampler_working_state();
+
+// Sets the working state back to one it held earlier in this call: undoes
+// draws taken ahead of steps that were then not made.
+void sampler_rewind(uint32_t working);
 
 // Keeps the working state for the next call.
 void sampler_store();

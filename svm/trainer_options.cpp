@@ -25,3 +25,19 @@ bool set_seed(TrainerOptions& options, double value)
     options.seed = static_cast<uint32_t>(static_cast<uint64_t>(truncate_to_int64(value)));
     return options.seed == 0;
 }
+
+bool set_startstep(TrainerOptions& options, double value)
+{
+    if (!(value >= 0.0 && value <= 9007199254740992.0) || value != static_cast<double>(static_cast<int64_t>(value))) {
+        return false;
+    }
+    options.startstep = static_cast<int64_t>(value);
+    return true;
+}
+
+bool set_verbose(TrainerOptions& options, double value)
+{
+    if (!(value >= 0.0)) return false;
+    options.verbose = value > 0.0;
+    return true;
+}

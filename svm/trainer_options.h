@@ -9,6 +9,8 @@ struct TrainerOptions {
     double biasmult = 1.0;  // > 0 adds the bias weight
     int32_t nbite = 100;
     uint32_t seed = 0;  // 0: seed from the clock
+    int64_t startstep = 0;
+    bool verbose = false;
 };
 
 // Each setter stores the value as the option's rule reads it and returns true
@@ -24,3 +26,24 @@ bool set_nbite(TrainerOptions& options, double value, int32_t N);
 // Truncated toward zero to 64 bits, of which the low 32 bits are the seed
 // (-1 gives 4294967295); low bits of 0 mean no seed.
 bool set_seed(TrainerOptions& options, double value);
+
+// The options without corrections: each setter stores a valid value and
+// returns true, or returns false for a value the caller reports as an error.
+
+// A whole number from 0 to 2^53 (beyond it, step numbers are no longer exact
+// doubles).
+bool set_startstep(TrainerOptions& options, double value);
+
+// True or a positive number turns progress lines on, false or 0 leaves them
+// off; negative values and NaN are errors.
+bool set_verbose(TrainerOptions& options, double value);
+
+// An example weight must be finite and >= 0; a starting weight, finite.
+inline bool valid_example_weight(double value)
+{
+    return value >= 0.0 && value <= 1.7976931348623157e308;
+}
+inline bool valid_starting_weight(double value)
+{
+    return value >= -1.7976931348623157e308 && value <= 1.7976931348623157e308;
+}

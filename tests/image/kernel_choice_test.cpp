@@ -16,6 +16,7 @@
 #include "image/scale/bilinear_resample.h"
 #include "svm/fit_weights.h"
 #include "svm/sampler.h"
+#include "tests/svm/fit_settings.h"
 
 namespace {
 
@@ -78,40 +79,70 @@ TEST(KernelChoice, BaselineForcedByAnyNonEmptyValueButZero)
     for (const char* forces : {"1", "00", "01", "yes", "0x"}) {
         const BaselineSetting setting(forces);
         EXPECT_FALSE(cpu_has_avx2()) << "MEX_KERNELS_BASELINE='" << forces << "'";
-        EXPECT_FALSE(cpu_has_avx512()) << "MEX_KERNELS_BASELINE='" << forces << "'";
+        EXPECT_FALSE(cpu_has_avx512f()) << "MEX_KERNELS_BASELINE='" << forces << "'";
     }
 }
 
-TEST(KernelChoice, ForcedBaselineGivesThePlainResults)
+// Each test runs in a process of its own (ctest), so the kernels choose their
+// variants here, at their first call, as a module does when it is loaded.
+TEST(KernelChoice, ForcedBaselineGivesThePlainResultsAndTheChoiceIsMadeOnce)
 {
-    const BaselineSetting setting("1");
+    {
+        const BaselineSetting setting("1");
 
-    std::vector<uint8_t> image(37 * 23);
-    for (size_t k = 0; k < image.size(); ++k) image[k] = static_cast<uint8_t>(k * 131 + 7);
-    std::vector<uint8_t> scaled(50 * 41), plain_scaled(50 * 41);
-    bilinear_resample(image.data(), 37, 23, 1, scaled.data(), 50, 41);
-    bilinear_resample_plain(image.data(), 37, 23, plain_scaled.data(), 50, 41);
-    EXPECT_EQ(scaled, plain_scaled);
+        std::vector<uint8_t> image(37 * 23);
+        for (size_t k = 0; k < image.size(); ++k) image[k] = static_cast<uint8_t>(k * 131 + 7);
+        std::vector<uint8_t> scaled(50 * 41), plain_scaled(50 * 41);
+        bilinear_resample(image.data(), 37, 23, 1, scaled.data(), 50, 41);
+        bilinear_resample_plain(image.data(), 37, 23, plain_scaled.data(), 50, 41);
+        EXPECT_EQ(scaled, plain_scaled);
 
-    std::vector<uint8_t> gray(image.size() / 3), plain_gray(image.size() / 3);
-    weighted_luma(image.data(), static_cast<int64_t>(gray.size()), gray.data());
-    weighted_luma_plain(image.data(), static_cast<int64_t>(gray.size()), plain_gray.data());
-    EXPECT_EQ(gray, plain_gray);
+        std::vector<uint8_t> gray(image.size() / 3), plain_gray(image.size() / 3);
+        weighted_luma(image.data(), static_cast<int64_t>(gray.size()), gray.data());
+        weighted_luma_plain(image.data(), static_cast<int64_t>(gray.size()), plain_gray.data());
+        EXPECT_EQ(gray, plain_gray);
 
-    // The baseline trainer is the SSE2 pass: same draws, weights to the last few bits.
-    std::vector<double> X(5 * 30), y(30);
-    for (size_t k = 0; k < X.size(); ++k) X[k] = static_cast<double>(static_cast<int>(k * 37 % 19) - 9) / 7.0;
-    for (size_t j = 0; j < y.size(); ++j) y[j] = (j * 7 % 3 == 0) ? 1.0 : -1.0;
-    std::vector<double> W(6, 0.0), plain_W(6, 0.0);
-    sampler_seed(5);
-    fit_weights(X.data(), y.data(), 5, 30, 0.05, 1.0, 300, W.data());
-    sampler_store();
-    const uint32_t state = sampler_stored_state();
-    sampler_seed(5);
-    fit_weights_plain(X.data(), y.data(), 5, 30, 0.05, 1.0, 300, plain_W.data());
-    sampler_store();
-    EXPECT_EQ(state, sampler_stored_state());
-    for (size_t k = 0; k < W.size(); ++k) EXPECT_NEAR(W[k], plain_W[k], 1e-12) << "weight " << k;
+        // The baseline trainer is the SSE2 pass: same draws, weights to the last few bits.
+        std::vector<double> X(5 * 30), y(30);
+        for (size_t k = 0; k < X.size(); ++k) X[k] = static_cast<double>(static_cast<int>(k * 37 % 19) - 9) / 7.0;
+        for (size_t j = 0; j < y.size(); ++j) y[j] = (j * 7 % 3 == 0) ? 1.0 : -1.0;
+        std::vector<double> W(6, 0.0), plain_W(6, 0.0);
+        sampler_seed(5);
+        fit_weights(X.data(), y.data(), 5, 30, fit_settings(0.05, 1.0, 300), W.data());
+        sampler_store();
+        const uint32_t state = sampler_stored_state();
+        sampler_seed(5);
+        fit_weights_plain(X.data(), y.data(), 5, 30, fit_settings(0.05, 1.0, 300), plain_W.data());
+        sampler_store();
+        EXPECT_EQ(state, sampler_stored_state());
+        for (size_t k = 0; k < W.size(); ++k) EXPECT_NEAR(W[k], plain_W[k], 1e-12) << "weight " << k;
+    }
+#if defined(KERNELS_HAVE_X86_64)
+    const std::string baseline_trainer = "sse2";
+#elif defined(KERNELS_HAVE_NEON)
+    const std::string baseline_trainer = "neon";
+#else
+    const std::string baseline_trainer = "plain";
+#endif
+#if defined(KERNELS_HAVE_NEON)
+    const std::string baseline_image = "neon";
+#else
+    const std::string baseline_image = "plain";
+#endif
+    // The setting is gone, but the choice stays as it was made.
+    EXPECT_EQ(bilinear_resample_chosen().name, baseline_image);
+    EXPECT_EQ(weighted_luma_chosen().name, baseline_image);
+    EXPECT_EQ(fit_weights_chosen().name, baseline_trainer);
+}
+
+TEST(KernelChoice, TheChoiceIsTheWidestVariant)
+{
+    auto first_name = [](const auto& variants) {
+        return variants.empty() ? std::string("plain") : std::string(variants.front().name);
+    };
+    EXPECT_EQ(bilinear_resample_chosen().name, first_name(bilinear_resample_variants()));
+    EXPECT_EQ(weighted_luma_chosen().name, first_name(weighted_luma_variants()));
+    EXPECT_EQ(fit_weights_chosen().name, first_name(fit_weights_variants()));
 }
 
 TEST(KernelChoice, ThreadCountFromTheEnvironment)

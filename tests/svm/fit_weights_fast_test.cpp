@@ -10,11 +10,12 @@
 #include <vector>
 
 #include "svm/fit_weights.h"
+#include "tests/svm/fit_settings.h"
 #include "svm/sampler.h"
 
 namespace {
 
-using Solver = void (*)(const double*, const double*, int32_t, int32_t, double, double, int32_t, double*);
+using Solver = FitResult (*)(const double*, const double*, int32_t, int32_t, const FitSettings&, double*);
 
 struct Trained {
     std::vector<double> W;
@@ -48,7 +49,7 @@ Trained train(Solver solver, const Problem& p, double lambda, double biasmult, i
 {
     Trained run{std::vector<double>(static_cast<size_t>(p.d) + (biasmult > 0 ? 1 : 0), 0.0), 0};
     sampler_seed(seed);
-    solver(p.X.data(), p.y.data(), p.d, p.N, lambda, biasmult, T, run.W.data());
+    solver(p.X.data(), p.y.data(), p.d, p.N, fit_settings(lambda, biasmult, T), run.W.data());
     sampler_store();
     run.stored_state = sampler_stored_state();
     return run;
@@ -64,7 +65,7 @@ std::vector<std::pair<const char*, Solver>> fast_solvers()
 // One path on float examples, and the same path on doubles.
 struct SingleAndDouble {
     const char* name;
-    FitSingle fit_single;
+    FitResult (*fit_single)(const float*, const double*, int32_t, int32_t, const FitSettings&, double*);
     Solver fit_double;
 };
 
@@ -199,7 +200,7 @@ TEST(FitWeightsSingle, FloatExamplesGiveExactlyTheirDoubleResults)
                 const Trained as_double = train(path.fit_double, p, 0.02, 1.0, 500, 77);
                 std::vector<double> W(as_double.W.size(), 0.0);
                 sampler_seed(77);
-                path.fit_single(single.data(), p.y.data(), p.d, p.N, 0.02, 1.0, 500, W.data());
+                path.fit_single(single.data(), p.y.data(), p.d, p.N, fit_settings(0.02, 1.0, 500), W.data());
                 sampler_store();
                 EXPECT_EQ(W, as_double.W);
                 EXPECT_EQ(sampler_stored_state(), as_double.stored_state);

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "svm/fit_weights.h"
+#include "tests/svm/fit_settings.h"
 #include "svm/sampler.h"
 
 namespace {
@@ -21,7 +22,7 @@ std::vector<double> train(const Problem& p, double lambda, double biasmult, int3
 {
     std::vector<double> W(static_cast<size_t>(p.d) + (biasmult > 0 ? 1 : 0), 0.0);
     sampler_seed(seed);
-    fit_weights(p.X.data(), p.y.data(), p.d, p.N, lambda, biasmult, T, W.data());
+    fit_weights(p.X.data(), p.y.data(), p.d, p.N, fit_settings(lambda, biasmult, T), W.data());
     sampler_store();
     return W;
 }
@@ -97,7 +98,7 @@ TEST(FitWeights, NonPositiveBiasmultMeansNoBiasCoordinate)
         // A sentinel past the d weights must survive: nothing reads or writes it.
         std::vector<double> W{0.0, 0.0, 12345.0};
         sampler_seed(7);
-        fit_weights(two.X.data(), two.y.data(), 2, 2, 0.1, biasmult, 4, W.data());
+        fit_weights(two.X.data(), two.y.data(), 2, 2, fit_settings(0.1, biasmult, 4), W.data());
         EXPECT_EQ(W[2], 12345.0);
         EXPECT_NE(W[0], 0.0);
         EXPECT_NE(W[1], 0.0);

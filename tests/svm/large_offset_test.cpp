@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "svm/fit_weights.h"
+#include "tests/svm/fit_settings.h"
 #include "svm/sampler.h"
 #include "tests/common/system_memory.h"
 
@@ -44,12 +45,12 @@ TEST(FitWeights, ExamplesBeyondTwoToTheThirtyOneElements)
 
     std::vector<double> W(static_cast<size_t>(d) + 1, 0.0);
     sampler_seed(seed);
-    fit_weights(X, y.data(), d, N, 0.01, 1.0, 1, W.data());
+    fit_weights(X, y.data(), d, N, fit_settings(0.01, 1.0, 1), W.data());
 
     // The same step on that example alone.
     std::vector<double> expected(static_cast<size_t>(d) + 1, 0.0);
     sampler_seed(seed);
-    fit_weights(last.data(), y.data(), d, 1, 0.01, 1.0, 1, expected.data());
+    fit_weights(last.data(), y.data(), d, 1, fit_settings(0.01, 1.0, 1), expected.data());
 
 #if defined(_WIN32)
     VirtualFree(region, 0, MEM_RELEASE);

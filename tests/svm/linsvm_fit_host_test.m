@@ -119,7 +119,7 @@
 %! assert (w, linsvm_fit (Xd, yd, struct ("nbite", 2, "seed", 3)), 0);
 %!test
 %! id = "linsvm_fit:invalidOption";
-%! expect_error (@() linsvm_fit (Xd, yd, "lamda", 0.1), id, "unknown option 'lamda' (lambda, biasmult, nbite or seed)\n");
+%! expect_error (@() linsvm_fit (Xd, yd, "lamda", 0.1), id, "unknown option 'lamda' (lambda, biasmult, nbite, seed, weights, w0, startstep or verbose)\n");
 %! expect_error (@() linsvm_fit (Xd, yd, "seed", 1, "nbite"), id, "option 'nbite' has no value\n");
 %! expect_error (@() linsvm_fit (Xd, yd, "seed", 1, 5, 2), id, "option name at argument 5 must be text\n");
 %! expect_error (@() linsvm_fit (Xd, yd, "seed", "one"), id, "seed must be a real number\n");
