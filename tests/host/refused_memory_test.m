@@ -1,0 +1,20 @@
+% Every allocation of the modules' own code refused (run with the preloaded
+% refusing_allocator and REFUSE_MODULE_MEMORY set here): each module raises
+% its out-of-memory error instead of ending Octave, and works normally once
+% memory is to be had again.
+
+%!test
+%! clear scale_bilinear luma_u8 linsvm_fit
+%! setenv ("REFUSE_MODULE_MEMORY", "all");
+%! unwind_protect
+%!   expect_error (@() scale_bilinear (uint8 (magic (8)), [20 20]), "scale_bilinear:outOfMemory", ...
+%!                 "out of memory for the working memory of the resampling");
+%!   % The other two allocate only when they choose their variants, at the first call.
+%!   expect_error (@() luma_u8 (uint8 (ones (4, 4, 3))), "luma_u8:outOfMemory", "out of memory");
+%!   expect_error (@() linsvm_fit (1:10, ones (1, 10)), "linsvm_fit:outOfMemory", "out of memory\n");
+%! unwind_protect_cleanup
+%!   unsetenv ("REFUSE_MODULE_MEMORY");
+%! end_unwind_protect
+%! assert (scale_bilinear (uint8 ([0 50; 100 150]), [3 3]), uint8 ([0 24 49; 49 74 99; 99 124 149]));
+%! assert (luma_u8 (uint8 (cat (3, [255 0; 10 255], [0 255; 20 255], [0 0; 30 255]))), uint8 ([76 149; 18 255]));
+%! assert (linsvm_fit (1:10, ones (1, 10), "nbite", 10, "seed", 1), [0.9863939238321435; 0.16439898730535726], 0);
