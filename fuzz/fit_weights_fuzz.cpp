@@ -1,6 +1,7 @@
 // fit_weights on any sizes (d up to 24, N up to 40), any options after the
 // entry's corrections (set_lambda, set_nbite, set_seed; steps capped at 600
-// to keep runs short) and either any doubles at all or well-conditioned data.
+// to keep runs short), with or without example weights, starting weights and
+// a starting step, and either any doubles at all or well-conditioned data.
 // Every variant draws the same examples (equal stored sampler state) as the
 // plain loop, writes only the d (+1) weights (AddressSanitizer guards the
 // exact-size buffers), and on well-conditioned data ends close to it.
@@ -11,9 +12,9 @@
 
 #include "fuzz/fuzz_input.h"
 #include "svm/fit_weights.h"
-#include "tests/svm/fit_settings.h"
 #include "svm/sampler.h"
 #include "svm/trainer_options.h"
+#include "tests/svm/fit_settings.h"
 
 namespace {
 
@@ -25,15 +26,15 @@ struct Trained {
 };
 
 Trained train(Solver solver, const std::vector<double>& X, const std::vector<double>& y, int32_t d, int32_t N,
-              const TrainerOptions& options, int32_t steps)
+              const FitSettings& settings, const std::vector<double>& start, uint32_t seed)
 {
-    Trained run{std::vector<double>(static_cast<size_t>(d) + (options.biasmult > 0.0 ? 1 : 0), 0.0), 0};
+    Trained run{start, 0};
     // The same stored state and a fixed clock before every run, so that an
     // unseeded run is as reproducible as a seeded one.
     sampler_seed_at(0x9e3779b9u, 0);
     sampler_store();
-    sampler_seed_at(options.seed, 1700000000);
-    solver(X.data(), y.data(), d, N, fit_settings(options.lambda, options.biasmult, steps), run.W.data());
+    sampler_seed_at(seed, 1700000000);
+    solver(X.data(), y.data(), d, N, settings, run.W.data());
     sampler_store();
     run.stored_state = sampler_stored_state();
     return run;
@@ -87,11 +88,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         label = well_conditioned ? ((input.byte() & 1) ? 1.0 : -1.0) : input.any_double();
     }
 
-    const Trained plain = train(fit_weights_plain, X, y, d, N, options, steps);
+    // Example weights (finite, >= 0), starting weights (finite) and a starting
+    // step, as the entry accepts them.
+    FitSettings settings = fit_settings(options.lambda, options.biasmult, steps);
+    std::vector<double> weights(static_cast<size_t>(N));
+    std::vector<double> start(weight_count(d, options.biasmult), 0.0);
+    if (mode & 32) {
+        for (double& w : weights) w = input.byte() / 64.0;
+        settings.weights = weights.data();
+    }
+    if (mode & 64) {
+        for (double& w : start) w = (static_cast<int8_t>(input.byte()) + 0.25) / 16.0;
+    }
+    if (mode & 128) settings.start_step = static_cast<int64_t>(input.u16()) << (input.byte() % 40);
+    const Trained plain = train(fit_weights_plain, X, y, d, N, settings, start, options.seed);
     std::vector<Solver> fast{fit_weights};
     for (const FitVariant& v : fit_weights_variants()) fast.push_back(v.fit_double);
     for (Solver solver : fast) {
-        const Trained run = train(solver, X, y, d, N, options, steps);
+        const Trained run = train(solver, X, y, d, N, settings, start, options.seed);
         if (run.stored_state != plain.stored_state) std::abort();
         if (well_conditioned && !close(run, plain)) std::abort();
     }

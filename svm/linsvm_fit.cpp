@@ -204,10 +204,11 @@ struct Watch {
         const double elapsed = std::chrono::duration<double>(now - watch.started).count();
         const double rate = elapsed > 0.0 ? static_cast<double>(steps_made) / elapsed : 0.0;
         const double left = rate > 0.0 ? static_cast<double>(watch.steps - steps_made) / rate : 0.0;
-        return host::print_now(Text("linsvm_fit: %" PRId64 " of %" PRId32 " steps (%.1f%%), %.3g steps/s, about %.0f s left\n",
-                                    steps_made, watch.steps, 100.0 * static_cast<double>(steps_made) / watch.steps,
-                                    rate, left)
-                                   .text);
+        // A host error raised while printing (an interrupt just then) stops the call.
+        return !host::print_now(Text("linsvm_fit: %" PRId64 " of %" PRId32 " steps (%.1f%%), %.3g steps/s, about %.*f s left\n",
+                                     steps_made, watch.steps, 100.0 * static_cast<double>(steps_made) / watch.steps,
+                                     rate, left < 10.0 ? 1 : 0, left)
+                                    .text);
     }
 };
 

@@ -45,7 +45,8 @@ TrainingObjective evaluate(const Element* X, const double* y, int32_t d, int32_t
         if (has_bias) score += settings.biasmult * W[features];
         const double label = static_cast<double>(truncate_to_int32(y[j]));
         const double hinge = 1.0 - label * score;
-        if (hinge > 0.0) loss_sum += settings.weights == nullptr ? hinge : settings.weights[j] * hinge;
+        // max(0, hinge), but a NaN score makes the loss NaN rather than 0.
+        if (!(hinge <= 0.0)) loss_sum += settings.weights == nullptr ? hinge : settings.weights[j] * hinge;
     }
 
     const size_t length = weight_count(d, settings.biasmult);

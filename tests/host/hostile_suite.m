@@ -152,31 +152,54 @@ function outcome = expect_linsvm_fit (args)
         return;
       end
       name = lower (args{i}(:)');
-      if (! any (strcmp (name, {"lambda", "biasmult", "nbite", "seed"})) || i + 1 > numel (args))
+      if (! any (strcmp (name, option_names ())) || i + 1 > numel (args))
         outcome.error = "linsvm_fit:invalidOption";
         return;
       end
       options.(name) = args{i + 1};
     end
   end
-  for name = {"lambda", "biasmult", "nbite", "seed"}
-      if (! isfield (options, name{1}))
+  % Scalar options: any real numeric or logical class, read by their first
+  % element; startstep a whole number from 0 to 2^53, verbose >= 0.
+  for name = {"lambda", "biasmult", "nbite", "seed", "startstep", "verbose"}
+      if (! isfield (options, name{1}) || isempty (options.(name{1})))
         continue;
       end
       value = options.(name{1});
-      if (isempty (value))
-        continue;
-      end
       if (! (isnumeric (value) || islogical (value)) || issparse (value) || iscomplex (value))
         outcome.error = "linsvm_fit:invalidOption";
         return;
       end
-      if (strcmp (name{1}, "biasmult"))
-        biasmult = double (value(1));
+      v = double (value(1));
+      if ((strcmp (name{1}, "startstep") && ! (v >= 0 && v <= 2^53 && v == fix (v))) ...
+          || (strcmp (name{1}, "verbose") && ! (v >= 0)))
+        outcome.error = "linsvm_fit:invalidOption";
+        return;
       end
+      if (strcmp (name{1}, "biasmult"))
+        biasmult = v;
+      end
+  end
+  % Vector options: real dense double or single, finite, one per example
+  % (weights, also >= 0) or one per element of w (w0).
+  lengths = struct ("weights", N, "w0", d + (biasmult > 0));
+  for name = {"weights", "w0"}
+    if (! isfield (options, name{1}) || isempty (options.(name{1})))
+      continue;
+    end
+    value = options.(name{1});
+    if (! (real_dense (value, "double") || real_dense (value, "single")) || numel (value) != lengths.(name{1}) ...
+        || ! all (isfinite (value(:))) || (strcmp (name{1}, "weights") && any (value(:) < 0)))
+      outcome.error = "linsvm_fit:invalidOption";
+      return;
+    end
   end
   outcome.size = [d + (biasmult > 0), 1];
   outcome.bytes = 8 * prod (outcome.size);
+endfunction
+
+function names = option_names ()
+  names = {"lambda", "biasmult", "nbite", "seed", "weights", "w0", "startstep", "verbose"};
 endfunction
 
 function outcome = expect_scale_bilinear (args)
@@ -244,8 +267,15 @@ endfunction
 function tally = check_call (tally, name, label, args, expected)
   tally.calls += 1;
   try
-    if (strcmp (name, "linsvm_fit"))
-      % Console messages of corrected options are captured, not shown.
+    if (strcmp (name, "linsvm_fit") && mod (tally.calls, 2) == 0)
+      % Console messages of corrected options are captured, not shown; every
+      % other call also asks for the information structure.
+      printed = evalc ("[result, info] = linsvm_fit (args{:});");
+      if (! well_formed_info (info))
+        tally.malformed += 1;
+        tally = report (tally, sprintf ("%s(%s): malformed information structure", name, label));
+      end
+    elseif (strcmp (name, "linsvm_fit"))
       printed = evalc ("result = linsvm_fit (args{:});");
     else
       result = feval (name, args{:});
@@ -280,6 +310,18 @@ function tally = check_call (tally, name, label, args, expected)
   if (! isempty (problem))
     tally.malformed += 1;
     tally = report (tally, sprintf ("%s(%s): %s", name, label, problem));
+  end
+endfunction
+
+% The second output of linsvm_fit: one structure whose fields are real double
+% scalars.
+function yes = well_formed_info (info)
+  fields = {"seed", "state", "lambda", "biasmult", "nbite", "startstep", "violations", "objective", "loss", ...
+            "regularizer", "seconds"};
+  yes = isstruct (info) && isscalar (info) && isequal (sort (fieldnames (info)), sort (fields(:)));
+  for k = 1:numel (fields)
+    yes = yes && isfield (info, fields{k}) && isa (info.(fields{k}), "double") && isscalar (info.(fields{k})) ...
+          && isreal (info.(fields{k}));
   end
 endfunction
 
@@ -389,13 +431,14 @@ function tally = linsvm_fit_suite (tally, values, memory_limited)
     calls = add_call (calls, ["y = " label], X0, v, options0);
     % The options argument, and every option field, of every kind.
     calls = add_call (calls, ["options = " label], X0, y0, v);
-    for field = {"lambda", "biasmult", "nbite", "seed"}
+    for field = option_names ()
       options = struct ("nbite", 20, "seed", 3);
       options.(field{1}) = v;
       calls = add_call (calls, [field{1} " = " label], X0, y0, options);
     end
     % The same as name/value pairs, and every kind in the place of a name.
     calls = add_call (calls, ["'biasmult', " label], X0, y0, "nbite", 20, "seed", 3, "biasmult", v);
+    calls = add_call (calls, ["'w0', " label], X0, y0, "nbite", 20, "seed", 3, "w0", v, "biasmult", 0);
     calls = add_call (calls, ["name " label], X0, y0, "nbite", 20, v, 3);
   end
   pairs = {{"Seed", 3}, {"NBITE", 20, "seed", 4}, {"seed"}, {"seed", 3, "nbite"}, {"lambda", 0.1, "Lambda", -1}, ...
@@ -439,6 +482,19 @@ function tally = linsvm_fit_suite (tally, values, memory_limited)
   end
   for nbite = {NaN, Inf, -Inf, -0, 0, 0.5, 2.9, -1, 2^31, 2^32, 2^63, -2^31, 1e300, int8(-5), true, uint32(2^31)}
     calls = add_call (calls, sprintf ("nbite %g", double (nbite{1})), X0, y0, struct ("nbite", nbite{1}));
+  end
+  % Example weights, starting weights and starting steps at their edges.
+  for weights = {[1 1 1 1 1], [0 0 0 0 0], [1e300 1 0 2 1e-300], single([2 0 1 1 5]), [1; 2; 3; 4; 5], ...
+                 [1 NaN 1 1 1], [1 Inf 1 1 1], [1 -1 1 1 1], -0 * [1 1 1 1 1]}
+    calls = add_call (calls, sprintf ("weights %s", mat2str (weights{1})), X0, y0, "nbite", 50, "seed", 2, ...
+                      "weights", weights{1});
+  end
+  for w0 = {[0; 0; 0], [1e300; -1e300; 1], single([1 2 3]), [1 2], [1 2 3 4], [NaN 0 0], [0 0 -Inf]}
+    calls = add_call (calls, sprintf ("w0 %s", mat2str (w0{1})), X0, y0, "nbite", 50, "seed", 2, "w0", w0{1});
+  end
+  for startstep = {0, 1, 2^31, 2^53, 2^53 + 2, -1, 0.5, NaN, Inf, int64(7), true}
+    calls = add_call (calls, sprintf ("startstep %g", double (startstep{1})), X0, y0, "nbite", 50, "seed", 2, ...
+                      "startstep", startstep{1});
   end
 
   tally = run_calls (tally, "linsvm_fit", calls, memory_limited);

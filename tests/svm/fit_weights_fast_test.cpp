@@ -3,15 +3,18 @@
 // floats give, on every path, exactly what the same values as doubles give.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <limits>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "svm/fit_weights.h"
-#include "tests/svm/fit_settings.h"
 #include "svm/sampler.h"
+#include "tests/svm/fit_settings.h"
 
 namespace {
 
@@ -205,6 +208,140 @@ TEST(FitWeightsSingle, FloatExamplesGiveExactlyTheirDoubleResults)
                 EXPECT_EQ(W, as_double.W);
                 EXPECT_EQ(sampler_stored_state(), as_double.stored_state);
             }
+        }
+    }
+}
+
+namespace {
+
+// Every way of training on double examples: the plain loop, the dispatch
+// and each vector variant.
+std::vector<std::pair<const char*, Solver>> all_solvers()
+{
+    std::vector<std::pair<const char*, Solver>> solvers{{"plain", fit_weights_plain}};
+    for (const auto& solver : fast_solvers()) solvers.push_back(solver);
+    return solvers;
+}
+
+Trained train_with(Solver solver, const Problem& p, const FitSettings& settings, std::vector<double> W, uint32_t seed)
+{
+    sampler_seed(seed);
+    solver(p.X.data(), p.y.data(), p.d, p.N, settings, W.data());
+    sampler_store();
+    return Trained{W, sampler_stored_state()};
+}
+
+}  // namespace
+
+TEST(FitWeightsOptions, WeightsOfOneAreTheDefaultToTheBit)
+{
+    for (int32_t d : {1, 5, 64, 129}) {
+        const Problem p = random_problem(d, 30, static_cast<uint32_t>(d));
+        const std::vector<double> ones(30, 1.0);
+        const std::vector<double> zeros(weight_count(d, 1.0), 0.0);
+        for (const auto& [name, solver] : all_solvers()) {
+            FitSettings settings = fit_settings(0.02, 1.0, 700);
+            const Trained plain = train_with(solver, p, settings, zeros, 5);
+            settings.weights = ones.data();
+            const Trained weighted = train_with(solver, p, settings, zeros, 5);
+            EXPECT_EQ(weighted.W, plain.W) << name << " d=" << d;
+            EXPECT_EQ(weighted.stored_state, plain.stored_state) << name;
+        }
+    }
+}
+
+TEST(FitWeightsOptions, WeightsStartingWeightsAndStepsMatchThePlainLoop)
+{
+    std::mt19937 generator(3);
+    std::uniform_real_distribution<double> uniform(0.0, 3.0);
+    for (int32_t d : {0, 1, 3, 8, 33, 1000}) {
+        const Problem p = random_problem(d, 40, static_cast<uint32_t>(d) + 100);
+        std::vector<double> weights(40);
+        for (double& w : weights) w = generator() % 4 == 0 ? 0.0 : uniform(generator);
+        std::vector<double> start(weight_count(d, 1.0));
+        for (double& w : start) w = uniform(generator) - 1.5;
+        for (int64_t start_step : {int64_t{0}, int64_t{7}, int64_t{100000}, int64_t{INT32_MAX} - 2}) {
+            FitSettings settings = fit_settings(0.01, 1.0, 1500);
+            settings.weights = weights.data();
+            settings.start_step = start_step;
+            const Trained plain = train_with(fit_weights_plain, p, settings, start, 9);
+            for (const auto& [name, solver] : fast_solvers()) {
+                SCOPED_TRACE(testing::Message() << "d=" << d << " start_step=" << start_step);
+                expect_close(train_with(solver, p, settings, start, 9), plain, name);
+            }
+        }
+    }
+}
+
+TEST(FitWeightsOptions, ResumingInChunksMakesTheSameDrawsAndWeights)
+{
+    // Ten chunks of 2000 steps, each starting from the weights, step number and
+    // sampler state the previous one ended with, against one run of 20000.
+    const Problem p = random_problem(50, 300, 11);
+    for (const auto& [name, solver] : all_solvers()) {
+        const Trained whole = train_with(solver, p, fit_settings(0.001, 1.0, 20000), std::vector<double>(51, 0.0), 21);
+        Trained chunk{std::vector<double>(51, 0.0), 21};
+        for (int k = 0; k < 10; ++k) {
+            FitSettings settings = fit_settings(0.001, 1.0, 2000);
+            settings.start_step = 2000 * k;
+            chunk = train_with(solver, p, settings, chunk.W, chunk.stored_state);
+        }
+        EXPECT_EQ(chunk.stored_state, whole.stored_state) << name;
+        // The scale factor is folded into the weights at every chunk's end:
+        // the two differ by rounding alone.
+        double norm = 0.0, difference = 0.0;
+        for (size_t k = 0; k < whole.W.size(); ++k) {
+            norm = std::fmax(norm, std::fabs(whole.W[k]));
+            difference = std::fmax(difference, std::fabs(chunk.W[k] - whole.W[k]));
+        }
+        EXPECT_LE(difference, 1e-12 * norm) << name;
+        char relative[32];
+        std::snprintf(relative, sizeof relative, "%.3g", difference / norm);
+        RecordProperty(std::string(name) + "_relative_difference", relative);
+    }
+}
+
+TEST(FitWeightsOptions, MonitorStopsWithinOnePollingInterval)
+{
+    for (int32_t d : {1, 300, 5000}) {
+        const Problem p = random_problem(d, 20, static_cast<uint32_t>(d));
+        const int64_t interval = steps_between_polls(d);
+        for (const auto& [name, solver] : all_solvers()) {
+            SCOPED_TRACE(testing::Message() << name << " d=" << d);
+            // Asked to stop at its first poll, a call of INT32_MAX steps makes
+            // one interval's steps but one, and ends as a call of that many.
+            std::vector<int64_t> polled;
+            FitSettings settings = fit_settings(0.01, 1.0, INT32_MAX);
+            settings.monitor.context = &polled;
+            settings.monitor.poll = [](void* context, int64_t steps_made) noexcept {
+                static_cast<std::vector<int64_t>*>(context)->push_back(steps_made);
+                return true;
+            };
+            std::vector<double> W(weight_count(d, 1.0), 0.0);
+            sampler_seed(4);
+            const FitResult result = solver(p.X.data(), p.y.data(), d, 20, settings, W.data());
+            sampler_store();
+            EXPECT_TRUE(result.stopped);
+            EXPECT_EQ(result.steps_made, interval - 1);
+            EXPECT_EQ(polled, std::vector<int64_t>{interval - 1});
+            const Trained short_run = train_with(solver, p, fit_settings(0.01, 1.0, static_cast<int32_t>(interval - 1)),
+                                                 std::vector<double>(W.size(), 0.0), 4);
+            EXPECT_EQ(W, short_run.W);
+            EXPECT_EQ(sampler_stored_state(), short_run.stored_state);
+
+            // A monitor that never stops is polled once an interval, and the
+            // call runs to its end.
+            polled.clear();
+            settings.steps = static_cast<int32_t>(3 * interval + 5);
+            settings.monitor.poll = [](void* context, int64_t steps_made) noexcept {
+                static_cast<std::vector<int64_t>*>(context)->push_back(steps_made);
+                return false;
+            };
+            std::fill(W.begin(), W.end(), 0.0);
+            const FitResult full = solver(p.X.data(), p.y.data(), d, 20, settings, W.data());
+            EXPECT_FALSE(full.stopped);
+            EXPECT_EQ(full.steps_made, settings.steps);
+            EXPECT_EQ(polled, (std::vector<int64_t>{interval - 1, 2 * interval - 1, 3 * interval - 1}));
         }
     }
 }

@@ -5,8 +5,9 @@
 #include <vector>
 
 #include "svm/fit_weights.h"
-#include "tests/svm/fit_settings.h"
 #include "svm/sampler.h"
+#include "svm/training_objective.h"
+#include "tests/svm/fit_settings.h"
 
 namespace {
 
@@ -118,4 +119,82 @@ TEST(FitWeights, SameSeedSameWeights)
     const Problem p{{0.5, -1, 2, 0.25, -3, 1, 4, -0.5}, {1, -1, 1, -1}, 2, 4};
     EXPECT_EQ(train(p, 0.02, 1.0, 200, 123), train(p, 0.02, 1.0, 200, 123));
     EXPECT_NE(train(p, 0.02, 1.0, 200, 123), train(p, 0.02, 1.0, 200, 124));
+}
+
+TEST(FitWeights, StepNumbersCountOnPastTwoToTheThirtyOne)
+{
+    // Step number 2^31 (start_step 2^31 - 1): eta = 1/(2^31 * 0.5) = 2^-30,
+    // so one step from zero on x = 2, label 1 gives W = [2^-29, 2^-30], well
+    // inside the ball. A 32-bit count would have wrapped to -2^31.
+    const Problem one{{2}, {1}, 1, 1};
+    FitSettings settings = fit_settings(0.5, 1.0, 1);
+    settings.start_step = INT32_MAX;
+    std::vector<double> W(2, 0.0);
+    sampler_seed(3);
+    const FitResult result = fit_weights(one.X.data(), one.y.data(), 1, 1, settings, W.data());
+    EXPECT_EQ(result.steps_made, 1);
+    EXPECT_EQ(result.violations, 1);
+    EXPECT_EQ(W, (std::vector<double>{std::ldexp(1.0, -29), std::ldexp(1.0, -30)}));
+}
+
+TEST(FitWeights, OneRuleForTheBiasWeight)
+{
+    // The entry sizes W by weight_count and the solver fills exactly that many:
+    // a sentinel past them survives whatever biasmult is.
+    const Problem two{{1, 0, 0, 1}, {1, -1}, 2, 2};
+    for (double biasmult : {1.0, 5e-324, 0.0, -0.0, -1.0, std::nan(""), std::numeric_limits<double>::infinity()}) {
+        const size_t length = weight_count(2, biasmult);
+        EXPECT_EQ(length, has_bias_weight(biasmult) ? 3u : 2u) << biasmult;
+        std::vector<double> W(length + 1, 0.0);
+        W[length] = 12345.0;
+        sampler_seed(7);
+        fit_weights(two.X.data(), two.y.data(), 2, 2, fit_settings(0.1, biasmult, 4), W.data());
+        EXPECT_EQ(W[length], 12345.0) << biasmult;
+    }
+}
+
+TEST(TrainingObjective, HingeLossAndRegularizerOfGivenWeights)
+{
+    // Examples [1 3] and [2 -1], labels 1 and -1, W = [0.5 -0.25 0.1] with a
+    // bias feature of 2: scores -0.05 and 1.45, hinge terms 1.05 and 2.45.
+    const std::vector<double> X{1, 3, 2, -1};
+    const std::vector<float> X_single{1, 3, 2, -1};
+    const std::vector<double> y{1, -1.5};
+    const std::vector<double> W{0.5, -0.25, 0.1};
+    FitSettings settings = fit_settings(0.1, 2.0, 0);
+    for (const TrainingObjective& result : {training_objective(X.data(), y.data(), 2, 2, settings, W.data()),
+                                            training_objective(X_single.data(), y.data(), 2, 2, settings, W.data())}) {
+        EXPECT_DOUBLE_EQ(result.loss, (1.05 + 2.45) / 2);
+        EXPECT_DOUBLE_EQ(result.regularizer, 0.05 * (0.25 + 0.0625 + 0.01));
+        EXPECT_EQ(result.objective, result.loss + result.regularizer);
+        EXPECT_FALSE(result.stopped);
+    }
+    const std::vector<double> weights{2.0, 0.0};
+    settings.weights = weights.data();
+    EXPECT_DOUBLE_EQ(training_objective(X.data(), y.data(), 2, 2, settings, W.data()).loss, 1.05);
+
+    // Without a bias weight the last element is not read; no examples, no loss.
+    settings = fit_settings(0.1, 0.0, 0);
+    EXPECT_DOUBLE_EQ(training_objective(X.data(), y.data(), 2, 2, settings, W.data()).loss, (1.25 + 2.25) / 2);
+    EXPECT_EQ(training_objective(X.data(), y.data(), 2, 0, settings, W.data()).loss, 0.0);
+    // NaN weights give a NaN loss, not a hinge of 0.
+    const std::vector<double> nan_W{std::nan(""), 0.0};
+    EXPECT_TRUE(std::isnan(training_objective(X.data(), y.data(), 2, 2, settings, nan_W.data()).loss));
+}
+
+TEST(TrainingObjective, MonitorStopsThePass)
+{
+    const int32_t N = 3000;
+    const std::vector<double> X(static_cast<size_t>(N) * 1000, 0.5);
+    const std::vector<double> y(N, 1.0);
+    const std::vector<double> W(1001, 0.0);
+    FitSettings settings = fit_settings(0.1, 1.0, 0);
+    int64_t examples_done = -1;
+    settings.monitor.context = &examples_done;
+    settings.monitor.poll = [](void* context, int64_t done) noexcept {
+        *static_cast<int64_t*>(context) = done;
+        return true;
+    };
+    EXPECT_TRUE(training_objective(X.data(), y.data(), 1000, N, settings, W.data()).stopped);
+    EXPECT_EQ(examples_done, steps_between_polls(1000) - 1);
 }

@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "svm/fit_weights.h"
-#include "tests/svm/fit_settings.h"
 #include "svm/sampler.h"
 #include "tests/common/system_memory.h"
+#include "tests/svm/fit_settings.h"
 
 TEST(FitWeights, ExamplesBeyondTwoToTheThirtyOneElements)
 {

@@ -12,6 +12,12 @@
 %!  assert (printed, "");
 %!endfunction
 
+%!function [w, info] = fit_quiet_two (varargin)
+%!  warning ("off", "linsvm_fit:unusualLabels", "local");
+%!  printed = evalc ("[w, info] = linsvm_fit (varargin{:});");
+%!  assert (printed, "");
+%!endfunction
+
 ## Worked examples, to the last bit.
 %!test
 %! w = linsvm_fit (X10, y10, struct ("nbite", 10, "seed", 1));
@@ -144,7 +150,9 @@
 %! [text, id] = lastwarn ();
 %! assert (id, "linsvm_fit:unusualLabels");
 %! unusual = nnz (fix (y01) != 1 & fix (y01) != -1);
-%! assert (! isempty (strfind (text, sprintf ("%d of the 40 labels are not -1 or +1", unusual))));
+%! % The whole text, without a newline at its end.
+%! assert (regexprep (text, "^linsvm_fit: ", ""), ...
+%!         sprintf ("%d of the 40 labels are not -1 or +1 after truncation toward zero", unusual));
 %! assert (w, expected, 0);
 %! warning ("off", "linsvm_fit:unusualLabels", "local");
 %! lastwarn ("");
@@ -246,6 +254,91 @@
 %! end
 %! assert (floor (time ()), t0);
 %! assert (! isequal (w1, w2));
+
+## The second output, checked by hand on the ten-example case: one step
+## violates the margin (the first: W starts at zero), and every example then
+## scores above 1, so the loss is 0.
+%!test
+%! [w, info] = linsvm_fit (X10, y10, struct ("nbite", 10, "seed", 1));
+%! assert (w, [0.9863939238321435; 0.16439898730535726], 0);
+%! assert ([info.seed, info.state, info.lambda, info.biasmult, info.nbite, info.startstep, info.violations], ...
+%!         [1, 3865031728, 0.01, 1, 10, 0, 1]);
+%! assert (info.loss, 0);
+%! assert (info.regularizer, 0.01 / 2 * sumsq (w), eps);
+%! assert (info.objective, info.loss + info.regularizer);
+%! assert (info.seconds >= 0 && info.seconds < 10);
+%! % The values in force after corrections; w and the stored state are the
+%! % same bits with one output or two.
+%! printed = evalc ("[w2, info2] = linsvm_fit (Xd, yd, struct ('lambda', -1, 'nbite', 0, 'seed', 5));");
+%! assert ([info2.lambda, info2.nbite], [1 / 40, 800]);
+%! [~, after_two] = linsvm_fit (Xd, yd, "seed", info2.state, "nbite", 1);
+%! evalc ("w1 = linsvm_fit (Xd, yd, struct ('lambda', -1, 'nbite', 0, 'seed', 5));");
+%! [~, after_one] = linsvm_fit (Xd, yd, "seed", info2.state, "nbite", 1);
+%! assert (w1, w2, 0);
+%! assert (after_one.state, after_two.state);
+%! % The loss by its definition, labels truncated as the solver reads them.
+%! y = yd;
+%! y(1:3) = [0.5, -1.7, 2];
+%! [w, info] = fit_quiet_two (Xd, y, "seed", 2, "weights", 1:40);
+%! scores = w(1:3)' * Xd + w(4);
+%! assert (info.loss, mean ((1:40) .* max (0, 1 - fix (y) .* scores)), 1e-12);
+%!test
+%! % info.seed repeats an unseeded call; info.state continues its draws.
+%! [w, info] = linsvm_fit (Xd, yd, "nbite", 300);
+%! assert (linsvm_fit (Xd, yd, "nbite", 300, "seed", info.seed), w, 0);
+%! [~, half] = linsvm_fit (Xd, yd, "nbite", 150, "seed", info.seed);
+%! [~, rest] = linsvm_fit (Xd, yd, "nbite", 150, "seed", half.state);
+%! assert (rest.state, info.state);
+
+## Example weights, starting weights and a starting step.
+%!test
+%! base = linsvm_fit (Xd, yd, "seed", 4, "nbite", 500);
+%! assert (linsvm_fit (Xd, yd, "seed", 4, "nbite", 500, "weights", ones (1, 40)), base, 0);
+%! assert (linsvm_fit (Xd, yd, "seed", 4, "nbite", 500, "weights", single (ones (40, 1))), base, 0);
+%! assert (linsvm_fit (Xd, yd, "seed", 4, "nbite", 500, "w0", zeros (4, 1), "startstep", 0), base, 0);
+%! assert (linsvm_fit (Xd, yd, struct ("seed", 4, "nbite", 500, "weights", ones (1, 40), "w0", zeros (1, 4))), base, 0);
+%! % Class weights: doubling the positives' weight moves the boundary.
+%! weighted = linsvm_fit (Xd, yd, "seed", 4, "nbite", 500, "weights", 1 + (yd > 0));
+%! assert (! isequal (weighted, base));
+%!test
+%! % Two runs of 2000 steps, the second continuing the first, against one of 4000.
+%! [whole, info] = linsvm_fit (Xd, yd, "seed", 6, "nbite", 4000, "lambda", 0.001);
+%! [first, info1] = linsvm_fit (Xd, yd, "seed", 6, "nbite", 2000, "lambda", 0.001);
+%! [second, info2] = linsvm_fit (Xd, yd, "seed", info1.state, "nbite", 2000, "lambda", 0.001, ...
+%!                               "w0", first, "startstep", 2000);
+%! assert (info2.state, info.state);
+%! assert (second, whole, 1e-12 * norm (whole, Inf));
+%!test
+%! id = "linsvm_fit:invalidOption";
+%! wmsg = "weights must be 40 finite numbers >= 0 (double or single), one per example\n";
+%! for bad = {ones(1, 39), [ones(1, 39) NaN], [ones(1, 39) Inf], [ones(1, 39) -1], "weights", int8(ones(1, 40)), {1}}
+%!   expect_error (@() linsvm_fit (Xd, yd, "weights", bad{1}), id, wmsg);
+%! end
+%! w0msg = "w0 must be 4 finite numbers (double or single), as many as w has\n";
+%! for bad = {zeros(3, 1), [0 0 0 NaN], [0 0 0 -Inf], "w0", zeros(5, 1)}
+%!   expect_error (@() linsvm_fit (Xd, yd, "w0", bad{1}), id, w0msg);
+%! end
+%! expect_error (@() linsvm_fit (Xd, yd, "w0", zeros (4, 1), "biasmult", 0), id, ...
+%!               "w0 must be 3 finite numbers (double or single), as many as w has\n");
+%! for bad = {-1, 0.5, NaN, Inf, 2^53 + 2}
+%!   expect_error (@() linsvm_fit (Xd, yd, "startstep", bad{1}), id, "startstep must be a whole number from 0 to 2^53\n");
+%! end
+%! expect_error (@() linsvm_fit (Xd, yd, "startstep", "7"), id, "startstep must be a real number\n");
+%! for bad = {-1, NaN}
+%!   expect_error (@() linsvm_fit (Xd, yd, "verbose", bad{1}), id, "verbose must be true, false or a number >= 0\n");
+%! end
+%! % Checked before anything is printed.
+%! printed = evalc ("try, linsvm_fit (Xd, yd, 'lambda', -1, 'weights', -ones (1, 40)); catch, end");
+%! assert (printed, "");
+
+## Progress lines: a start and an end line, nothing without verbose.
+%!test
+%! printed = evalc ("linsvm_fit (Xd, yd, 'seed', 3, 'nbite', 50, 'verbose', true);");
+%! lines = strsplit (strtrim (printed), "\n");
+%! assert (numel (lines), 2);
+%! assert (lines{1}, "linsvm_fit: training on 40 examples of 3 features: 50 steps from step 1, lambda 0.01, biasmult 1, seed 3");
+%! assert (! isempty (regexp (lines{2}, "^linsvm_fit: 50 steps in [0-9.]+ s, [0-9]+ of them violated the margin$", "once")));
+%! assert (evalc ("linsvm_fit (Xd, yd, 'seed', 3, 'nbite', 50, 'verbose', 0);"), "");
 
 ## Help.
 %!test

@@ -1,0 +1,88 @@
+#!/bin/bash
+# Ctrl-C (SIGINT) and SIGTERM during a long linsvm_fit call in a real
+# octave-cli. SIGINT: the call ends within half a second with
+# linsvm_fit:interrupted, the session's variables survive and the next call
+# works. SIGTERM: the session ends within a second, as an idle one does.
+# Usage: interrupt_test.sh OCTAVE_CLI MEX_DIR
+set -euo pipefail
+
+octave=$1
+mex_dir=$2
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work"
+
+cat > session.m <<OCTAVE
+addpath ('$mex_dir');
+keep = 42;
+X = randn (1024, 2000);
+y = sign (randn (1, 2000));
+try
+  linsvm_fit (X, y, 'nbite', 2e9, 'seed', 1, 'verbose', true);
+  disp ('not interrupted');
+catch err
+  printf ('caught %s: %s\n', err.identifier, err.message);
+end
+printf ('keep %d\n', keep);
+w = linsvm_fit (X, y, 'nbite', 100, 'seed', 1);
+printf ('next call gives %d weights\n', numel (w));
+OCTAVE
+
+now() { date +%s.%N; }
+seconds_since() { awk -v start="$1" -v end="$(now)" 'BEGIN { printf "%.3f", end - start }'; }
+below() { awk -v value="$1" -v limit="$2" 'BEGIN { exit !(value < limit) }'; }
+
+# Waits until the session writing to log has started training.
+wait_for_training() {
+    for _ in $(seq 600); do
+        grep -q "training on" "$1" && return
+        sleep 0.05
+    done
+    echo "interrupt_test: training never started" >&2
+    cat "$1" >&2
+    exit 1
+}
+
+failed=0
+check() {
+    if eval "$2"; then echo "ok: $1"; else echo "FAILED: $1"; failed=1; fi
+}
+
+"$octave" --no-history --no-gui --quiet session.m > interrupted.log 2>&1 &
+pid=$!
+wait_for_training interrupted.log
+sleep 0.5
+sent=$(now)
+kill -INT "$pid"
+for _ in $(seq 200); do grep -q "^caught" interrupted.log && break; sleep 0.01; done
+latency=$(seconds_since "$sent")
+( sleep 10; kill -KILL "$pid" ) >/dev/null 2>&1 &
+watchdog=$!
+wait "$pid" && status=0 || status=$?
+kill "$watchdog" 2>/dev/null || true
+cat interrupted.log
+echo "SIGINT to caught error: $latency s"
+check "SIGINT ends the call with linsvm_fit:interrupted" \
+    "grep -q '^caught linsvm_fit:interrupted: .*interrupted by the user while training, after [0-9]* of 2000000000 steps' interrupted.log"
+check "within half a second" "below $latency 0.5"
+check "the session's variables survive" "grep -q '^keep 42$' interrupted.log"
+check "the next call works" "grep -q '^next call gives 1025 weights$' interrupted.log"
+check "the session ends normally" "[ $status -eq 0 ]"
+
+"$octave" --no-history --no-gui --quiet session.m > terminated.log 2>&1 &
+pid=$!
+wait_for_training terminated.log
+sleep 0.5
+sent=$(now)
+kill -TERM "$pid"
+# The session ends when its process can be reaped.
+( sleep 5; kill -KILL "$pid" ) >/dev/null 2>&1 &
+watchdog=$!
+wait "$pid" || true
+ended=$(seconds_since "$sent")
+kill "$watchdog" 2>/dev/null || true
+cat terminated.log
+echo "SIGTERM to the end of the session: $ended s"
+check "SIGTERM ends the session within a second" "below $ended 1"
+check "without finishing the call" "! grep -q 'not interrupted\|^keep' terminated.log"
+exit $failed
