@@ -11,6 +11,8 @@ DEMO_PACKAGES := liblinear-tools
 # make bench: Google Benchmark, the peers compared with, and Octave's imresize.
 BENCH_PACKAGES := libbenchmark-dev libopencv-imgproc-dev liblinear-dev octave-image
 BENCH_BUILD_DIR ?= $(BUILD_DIR)-bench
+# The last release (0.2.0), whose modules make bench times beside these.
+RELEASE_COMMIT ?= 214d13f
 # Passed to bench_kernels, for instance BENCH_ARGS=--quick.
 BENCH_ARGS ?=
 # make demo IMAGE=photo.jpg runs the image part on that file instead of
@@ -87,7 +89,8 @@ bench: setup
 	cmake -S . -B $(BENCH_BUILD_DIR) -DCMAKE_BUILD_TYPE=Release -DBUILD_BENCHMARKS=ON -DBUILD_TESTING=OFF
 	cmake --build $(BENCH_BUILD_DIR) -j $(JOBS)
 	@$(BENCH_BUILD_DIR)/bench/bench_kernels $(BENCH_ARGS)
-	@$(OCTAVE) bench/octave_vs_builtin.m $(BENCH_BUILD_DIR)/mex
+	@bench/build_release.sh $(RELEASE_COMMIT) $(BENCH_BUILD_DIR)/release
+	@$(OCTAVE) bench/octave_vs_builtin.m $(BENCH_BUILD_DIR)/mex $(BENCH_BUILD_DIR)/release/mex
 
 # The Octave package NAME-VERSION.tar.gz (pkg install builds it with mkoctfile).
 package:

@@ -27,8 +27,9 @@
 #include "image/gray/weighted_luma.h"
 #include "image/scale/bilinear_resample.h"
 #include "svm/fit_weights.h"
-#include "tests/svm/fit_settings.h"
 #include "svm/sampler.h"
+#include "svm/training_objective.h"
+#include "tests/svm/fit_settings.h"
 
 namespace {
 
@@ -336,13 +337,38 @@ void register_trainer(const TrainerCase& c, const std::vector<const Dataset*>& d
                                          for (auto _ : state) {
                                              std::fill(W.begin(), W.end(), 0.0);
                                              sampler_seed(12345);
-                                             solver(set->X.data(), set->y.data(), set->d, set->N, trainer_lambda, 1.0,
-                                                    c.T, W.data());
+                                             solver(set->X.data(), set->y.data(), set->d, set->N,
+                                                    fit_settings(trainer_lambda, 1.0, c.T), W.data());
                                              sampler_store();
                                              benchmark::DoNotOptimize(W.data());
                                          }
                                      });
     }
+    // Class weights (the positives' weight 3, the negatives' 1), which scale
+    // every update and the projection radius.
+    benchmark::RegisterBenchmark(("fit/weighted/" + trainer_tag(c)).c_str(), [=](benchmark::State& state) {
+        std::vector<double> W(static_cast<size_t>(set->d) + 1);
+        std::vector<double> weights(static_cast<size_t>(set->N));
+        for (size_t j = 0; j < weights.size(); ++j) weights[j] = set->y[j] > 0 ? 3.0 : 1.0;
+        FitSettings settings = fit_settings(trainer_lambda, 1.0, c.T);
+        settings.weights = weights.data();
+        for (auto _ : state) {
+            std::fill(W.begin(), W.end(), 0.0);
+            sampler_seed(12345);
+            fit_weights(set->X.data(), set->y.data(), set->d, set->N, settings, W.data());
+            sampler_store();
+            benchmark::DoNotOptimize(W.data());
+        }
+    });
+    // The objective pass of [w, info] = linsvm_fit(...): one pass over X.
+    benchmark::RegisterBenchmark(("objective/" + trainer_tag(c)).c_str(), [=](benchmark::State& state) {
+        std::vector<double> W(static_cast<size_t>(set->d) + 1, 0.01);
+        for (auto _ : state) {
+            const TrainingObjective result = training_objective(set->X.data(), set->y.data(), set->d, set->N,
+                                                                fit_settings(trainer_lambda, 1.0, 0), W.data());
+            benchmark::DoNotOptimize(result.objective);
+        }
+    });
     benchmark::RegisterBenchmark(("fit/single/" + trainer_tag(c)).c_str(), [=](benchmark::State& state) {
         std::vector<double> W(static_cast<size_t>(set->d) + 1);
         for (auto _ : state) {
@@ -654,6 +680,16 @@ int main(int argc, char** argv)
                   rate(read / 1e9, "GB/s"), rate(copy_bandwidth / 1e9, "GB/s"), read / copy_bandwidth);
         print_row("fit_weights", "single X vs double X, " + trainer_tag(c), per_step(single), per_step(ours),
                   ours / single);
+        const double weighted = best_seconds("fit/weighted/" + trainer_tag(c));
+        print_row("fit_weights", "class weights (3 and 1) vs none, " + trainer_tag(c), per_step(weighted),
+                  per_step(ours), ours / weighted);
+        const double objective = best_seconds("objective/" + trainer_tag(c));
+        const double objective_read = static_cast<double>(c.N) * c.d * sizeof(double) / objective;
+        char objective_time[64];
+        std::snprintf(objective_time, sizeof objective_time, "%.2f ms (%.1f GB/s)", objective * 1e3,
+                      objective_read / 1e9);
+        print_row("training_objective", "one pass over X vs memcpy read bandwidth, " + trainer_tag(c), objective_time,
+                  rate(copy_bandwidth / 1e9, "GB/s"), objective_read / copy_bandwidth);
         const double read_single = static_cast<double>(c.T) * c.d * sizeof(float) / single;
         print_row("fit_weights", "single X, example bytes read vs memcpy read bandwidth, " + trainer_tag(c),
                   rate(read_single / 1e9, "GB/s"), rate(copy_bandwidth / 1e9, "GB/s"), read_single / copy_bandwidth);

@@ -1,8 +1,10 @@
 % Rows of the benchmark table measured inside Octave: the modules (on their
 % default threads, and on one thread) against Octave's own rgb2gray and
-% imresize on the same inputs, and the cost of one call on tiny inputs. Every
-% figure is the fastest of several repetitions.
-% Usage: octave-cli octave_vs_builtin.m MEX_DIR
+% imresize on the same inputs, the cost of one call on tiny inputs, and, when
+% the last release's modules are at hand (built by make bench, named
+% NAME_release), the same calls against them. Every figure is the fastest of
+% several repetitions.
+% Usage: octave-cli octave_vs_builtin.m MEX_DIR [RELEASE_MEX_DIR]
 1;
 
 function t = best_time (f, calls, repetitions)
@@ -32,8 +34,22 @@ function t = one_thread_time (f, calls, repetitions)
   end
 end
 
+% Two calls timed in turns, so that both see the same machine.
+function [a, b] = paired_best_time (f, g, calls, repetitions)
+  a = Inf;
+  b = Inf;
+  for r = 1:repetitions
+    a = min (a, best_time (f, calls, 1));
+    b = min (b, best_time (g, calls, 1));
+  end
+end
+
 args = argv ();
 addpath (args{1});
+have_release = numel (args) >= 2;
+if (have_release)
+  addpath (args{2});
+end
 have_image = true;
 try
   pkg load image
@@ -92,3 +108,28 @@ ours = best_time (@() linsvm_fit (1, 1, options), calls, 5);
 peer = best_time (@() [], calls, 5);
 row ("linsvm_fit (Octave)", "per-call overhead, d=1 N=1, 1 step", sprintf ("%.2f us", 1e6 * ours),
      sprintf ("%.2f us (empty function)", 1e6 * peer), peer / ours);
+
+% Against the last release: the same calls, in turns.
+if (have_release)
+  X = randn (1024, 2000);
+  y = sign (randn (1, 2000));
+  [ours, release] = paired_best_time (@() linsvm_fit (X, y, "seed", 1), @() linsvm_fit_release (X, y, "seed", 1), 200, 7);
+  row ("linsvm_fit (Octave)", "default call (100 steps), d=1024 N=2000, vs the last release",
+       sprintf ("%.2f us", 1e6 * ours), sprintf ("%.2f us", 1e6 * release), release / ours);
+  X = randn (128, 20000);
+  y = sign (randn (1, 20000));
+  [ours, release] = paired_best_time (@() linsvm_fit (X, y, "seed", 1, "nbite", 200000), ...
+                                      @() linsvm_fit_release (X, y, "seed", 1, "nbite", 200000), 1, 7);
+  row ("linsvm_fit (Octave)", "200000 steps, d=128 N=20000, vs the last release (the interrupt checks)",
+       sprintf ("%.2f ms", 1e3 * ours), sprintf ("%.2f ms", 1e3 * release), release / ours);
+  [ours, release] = paired_best_time (@() linsvm_fit (1, 1, options), @() linsvm_fit_release (1, 1, options), calls, 7);
+  row ("linsvm_fit (Octave)", "per-call overhead, d=1 N=1, 1 step, vs the last release",
+       sprintf ("%.2f us", 1e6 * ours), sprintf ("%.2f us", 1e6 * release), release / ours);
+  [ours, release] = paired_best_time (@() luma_u8 (tiny_rgb), @() luma_u8_release (tiny_rgb), calls, 7);
+  row ("luma_u8 (Octave)", "per-call overhead, 1x1x3 input, vs the last release",
+       sprintf ("%.2f us", 1e6 * ours), sprintf ("%.2f us", 1e6 * release), release / ours);
+  [ours, release] = paired_best_time (@() scale_bilinear (tiny_gray, [2 2]), @() scale_bilinear_release (tiny_gray, [2 2]), ...
+                                      calls, 7);
+  row ("scale_bilinear (Octave)", "per-call overhead, 2x2 to 2x2, vs the last release",
+       sprintf ("%.2f us", 1e6 * ours), sprintf ("%.2f us", 1e6 * release), release / ours);
+end

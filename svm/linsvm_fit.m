@@ -3,6 +3,7 @@
 %   w = linsvm_fit(X, y)
 %   w = linsvm_fit(X, y, options)
 %   w = linsvm_fit(X, y, 'name', value, ...)
+%   [w, info] = linsvm_fit(...)
 %
 %   X is a d x N real double or single matrix, one example per column (a
 %   single X is widened to double exactly, so it gives what double(X) gives,
@@ -17,11 +18,12 @@
 %   many there are, and are used as they are. warning('off',
 %   'linsvm_fit:unusualLabels') silences it.
 %
-%   Training minimises lambda/2 * |w|^2 + mean(max(0, 1 - y .* (w' * X)))
-%   by nbite stochastic sub-gradient steps of size 1/(t*lambda), each on one
-%   example drawn uniformly with replacement, with projection onto the ball
-%   of radius 1/sqrt(lambda). The same seed, data and options always give
-%   the same w.
+%   Training minimises lambda/2 * |w|^2 + mean(c .* max(0, 1 - y .* (w' * X)))
+%   (c the example weights, 1 by default) by nbite stochastic sub-gradient
+%   steps of size 1/(t*lambda), t = startstep+1, startstep+2, ..., each on
+%   one example drawn uniformly with replacement, with projection onto the
+%   ball of radius sqrt(mean(c))/sqrt(lambda). The same seed, data and
+%   options always give the same w.
 %
 %   options is a structure with any of these fields, or the same options as
 %   name/value pairs (names case-insensitive; a later pair overrides an
@@ -44,11 +46,58 @@
 %               clock seeds the sampler. A value whose low 32 bits are 0
 %               prints "seed >= 1 , force to NULL (random seed)" and the
 %               clock is used.
+%     weights   N finite weights >= 0, one per example (double or single,
+%               row or column). An example's update is scaled by its weight
+%               and the projection radius by sqrt(mean(weights)). Default:
+%               all 1, which gives exactly the unweighted result. Class
+%               weights: weights = 1 + (cost - 1) * (y > 0), say.
+%     w0        starting weights: as many finite numbers as w has (d, plus
+%               1 with the bias weight), double or single. Default: zeros.
+%     startstep the number of steps already made, a whole number from 0 to
+%               2^53: steps are counted startstep + 1, startstep + 2, ...,
+%               so the step size continues its schedule. Default 0.
+%     verbose   true (or a positive number): a line when training starts,
+%               a progress line about once a second (steps made, share done,
+%               steps per second, time left) and a line at the end. Default
+%               false: nothing else is printed.
 %
-%   Option values may be of any real numeric or logical class; a text,
-%   cell, structure, complex or sparse value is an error. Corrections are
-%   printed in the order lambda, nbite, seed, after every option has been
-%   checked.
+%   Scalar option values may be of any real numeric or logical class; a
+%   text, cell, structure, complex or sparse value is an error. Corrections
+%   are printed in the order lambda, nbite, seed, after every option has
+%   been checked.
+%
+%   A run continues where an earlier one stopped, draws included, with
+%     [w2, info2] = linsvm_fit(X, y, 'w0', w, 'startstep', info.nbite, ...
+%                              'seed', info.state)
+%   (add info.startstep to startstep when the earlier run itself continued
+%   one). Two runs of n steps made that way end within a few units in the
+%   last place of one run of 2n steps (the scale factor the solver keeps
+%   apart is folded into w at the end of each run).
+%
+%   info, the second output, is computed only when it is asked for:
+%     seed        the sampler state the call started from: the seed, or the
+%                 one drawn from the clock. Passing it as the seed repeats
+%                 the call bit for bit.
+%     state       the sampler state at the end. Passing it as the seed
+%                 continues the same sequence of draws.
+%     lambda, biasmult, nbite, startstep   the values in force after
+%                 corrections.
+%     violations  how many steps violated the margin (and updated w).
+%     regularizer lambda/2 * |w|^2, the bias weight included.
+%     loss        mean over the examples of weight * max(0, 1 - y * score),
+%                 score = w(1:d)' * x + w(d+1) * biasmult, labels truncated
+%                 as the solver reads them (0 when N = 0).
+%     objective   regularizer + loss.
+%     seconds     wall time of the call.
+%   The loss costs one more pass over X; w and the sampler state are the
+%   same with one output or two.
+%
+%   Ctrl-C stops a running call within milliseconds: the sampler keeps the
+%   state of the steps made, the error linsvm_fit:interrupted says how many
+%   were made, and the session goes on. In Octave, SIGTERM (a batch
+%   scheduler's stop) ends the session as promptly as when idle. In a host
+%   that offers neither Octave's nor MATLAB's interrupt flag the call runs to
+%   its end.
 %
 %   The sampler keeps its state between calls while the module stays
 %   loaded, so unseeded calls within the same second still differ;
@@ -62,13 +111,22 @@
 %         y missing, not double, sparse, complex, its column count is not
 %         N, or it holds fewer than N elements.
 %     linsvm_fit:invalidOption  <name> must be a real number
-%         an option value that is text, a cell, a structure, complex or
-%         sparse.
-%     linsvm_fit:invalidOption  unknown option '<name>' (lambda, biasmult, nbite or seed)
+%         a scalar option value that is text, a cell, a structure, complex
+%         or sparse.
+%     linsvm_fit:invalidOption  weights must be <N> finite numbers >= 0 (double or single), one per example
+%     linsvm_fit:invalidOption  w0 must be <n> finite numbers (double or single), as many as w has
+%     linsvm_fit:invalidOption  startstep must be a whole number from 0 to 2^53
+%     linsvm_fit:invalidOption  verbose must be true, false or a number >= 0
+%     linsvm_fit:invalidOption  unknown option '<name>' (lambda, biasmult, nbite, seed, weights, w0, startstep or verbose)
 %     linsvm_fit:invalidOption  option '<name>' has no value
 %     linsvm_fit:invalidOption  option name at argument <k> must be text
 %         name/value pairs with an unknown name, a name without a value,
 %         or a name that is not text.
+%     linsvm_fit:interrupted    interrupted by the user while training, after <k> of <nbite> steps
+%         Ctrl-C (also "while evaluating the objective").
+%     linsvm_fit:outOfMemory    out of memory
+%         the module's own memory refused (the host's refusals of the result
+%         raise the host's error).
 %
 %   Warning (identifier: message):
 %     linsvm_fit:unusualLabels  <n> of the <N> labels are not -1 or +1 after truncation toward zero
@@ -81,5 +139,20 @@
 %     w = linsvm_fit(X, y, 'lambda', 0.01, 'nbite', 5000, 'seed', 1);
 %     accuracy = mean(sign(w(1:2)' * X + w(3)) == y)
 %     % the same as linsvm_fit(X, y, struct('lambda', 0.01, 'nbite', 5000, 'seed', 1))
+%
+%   Hard-negative mining: train, score a pool of negatives, add the ones
+%   scored highest, and continue the run where it stopped:
+%     P = randn(2, 50) + 3;  pool = randn(2, 5000);
+%     X = [P, pool(:, 1:200)];  y = [ones(1, 50), -ones(1, 200)];
+%     [w, info] = linsvm_fit(X, y, 'nbite', 2000, 'seed', 1, ...
+%                            'weights', 1 + 4 * (y > 0));
+%     for round = 1:3
+%       scores = w(1:2)' * pool + w(3);
+%       [~, hardest] = sort(scores, 'descend');
+%       X = [X, pool(:, hardest(1:50))];  y = [y, -ones(1, 50)];
+%       steps = info.startstep + info.nbite;
+%       [w, info] = linsvm_fit(X, y, 'nbite', 2000, 'w0', w, 'startstep', steps, ...
+%                              'seed', info.state, 'weights', 1 + 4 * (y > 0));
+%     end
 %
 %   See also SCALE_BILINEAR, LUMA_U8.
