@@ -42,6 +42,18 @@ void run_kernel(const char* out_of_memory_id, const char* out_of_memory_text, co
     if (out_of_memory) fail(out_of_memory_id, out_of_memory_text);
 }
 
+// Fails with the module's identifier and text when a result of `bytes` bytes
+// cannot be had now (an address-space limit, say). Octave raises its own
+// failed allocation without an identifier, so a large request is first tried
+// here; below a mebibyte it is not worth the call.
+inline void ensure_memory(double bytes, const char* out_of_memory_id, const char* out_of_memory_text)
+{
+    if (bytes < 1048576.0) return;
+    void* probe = bytes < 9.2e18 ? std::malloc(static_cast<size_t>(bytes)) : nullptr;
+    if (probe == nullptr) fail(out_of_memory_id, out_of_memory_text);
+    std::free(probe);
+}
+
 inline void print(const char* text)
 {
     mexPrintf("%s", text);

@@ -260,6 +260,7 @@ void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[])
     }
 
     const int64_t length = static_cast<int64_t>(weight_count(d, trainer.biasmult));
+    host::ensure_memory(8.0 * static_cast<double>(length), "linsvm_fit:outOfMemory", "out of memory for the result\n");
     plhs[0] = host::create_double_column(length);
     double* W = host::double_data(plhs[0]);
     if (options.w0 != nullptr) copy_doubles(options.w0, length, W);

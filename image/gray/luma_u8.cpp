@@ -24,6 +24,8 @@ void mexFunction(int /*nlhs*/, mxArray* plhs[], int nrhs, const mxArray* prhs[])
     const int64_t Ny = host::dimension(rgb, 0);
     const int64_t Nx = host::dimension(rgb, 1);
 
+    host::ensure_memory(static_cast<double>(Ny) * static_cast<double>(Nx), "luma_u8:outOfMemory",
+                        "out of memory for the result");
     plhs[0] = host::create_uint8_matrix(Ny, Nx);
     host::run_kernel("luma_u8:outOfMemory", "out of memory",
                      [&] { weighted_luma(host::uint8_data(rgb), Ny * Nx, host::uint8_data(plhs[0])); });

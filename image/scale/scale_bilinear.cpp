@@ -36,6 +36,8 @@ void mexFunction(int /*nlhs*/, mxArray* plhs[], int nrhs, const mxArray* prhs[])
     const int32_t nx = truncate_to_int32(size[1]);
     if (ny < 0 || nx < 0) host::fail("scale_bilinear:invalidSize", size_message);
 
+    host::ensure_memory(static_cast<double>(ny) * static_cast<double>(nx) * static_cast<double>(planes),
+                        "scale_bilinear:outOfMemory", "out of memory for the result");
     plhs[0] = host::create_uint8_resized(X, ny, nx);
     host::run_kernel("scale_bilinear:outOfMemory", "out of memory for the working memory of the resampling", [&] {
         bilinear_resample(host::uint8_data(X), Ny, Nx, planes, host::uint8_data(plhs[0]), ny, nx);

@@ -259,7 +259,7 @@ function tally = report (tally, text)
 endfunction
 
 function yes = out_of_memory_error (err)
-  yes = strcmp (err.identifier, "Octave:bad-alloc") ...
+  yes = strcmp (err.identifier, "Octave:bad-alloc") || ! isempty (regexp (err.identifier, ":outOfMemory$", "once")) ...
         || (isempty (err.identifier) && ! isempty (regexp (err.message, "failed to allocate \\d+ bytes", "once")));
 endfunction
 

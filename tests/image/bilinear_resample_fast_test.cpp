@@ -153,10 +153,12 @@ TEST(BilinearResampleFast, OneRowOrColumnAndVeryLongOutputs)
 TEST(BilinearResampleFast, PlanesEachAsTheirOwnImage)
 {
     // Parts of a split may start and end inside any plane; each plane must
-    // come out as the one-plane reference gives it.
+    // come out as the one-plane reference gives it. 60 planes have 300 output
+    // columns, enough for more parts than max_threads: a count of 1000 is
+    // capped where the split's arrays are sized.
     std::mt19937 generator(23);
     const int64_t Ny = 13, Nx = 7, ny = 9, nx = 5;
-    for (int64_t planes : {1, 2, 3, 12}) {
+    for (int64_t planes : {1, 2, 3, 12, 60}) {
         std::vector<uint8_t> X(static_cast<size_t>(Ny * Nx * planes));
         for (uint8_t& b : X) b = static_cast<uint8_t>(generator() >> 24);
         std::vector<uint8_t> expected(static_cast<size_t>(ny * nx * planes));
@@ -164,7 +166,7 @@ TEST(BilinearResampleFast, PlanesEachAsTheirOwnImage)
             bilinear_resample_plain(X.data() + p * Ny * Nx, Ny, Nx, expected.data() + p * ny * nx, ny, nx);
         }
         for (const Path& path : fast_paths()) {
-            for (int threads : {1, 2, 3, 4, 7, 64}) {
+            for (int threads : {1, 2, 3, 4, 7, 64, 1000}) {
                 Path with = path;
                 if (with.variant != nullptr) with.threads = threads;
                 std::vector<uint8_t> out(expected.size(), 0x5A);
