@@ -1,8 +1,9 @@
 #!/bin/sh
 # Assembles the Octave package tarball NAME-VERSION.tar.gz in OUTPUT_DIR from
-# package/ (DESCRIPTION, INDEX, post_install.m, src/Makefile), the licence
-# (LICENSE, as COPYING), NEWS and the module sources, and prints its path. Building needs only mkoctfile, on the
-# user's machine, when pkg install runs src/Makefile.
+# package/ (DESCRIPTION, INDEX, post_install.m, src/Makefile), the build
+# rules (build_rules.mk, beside src/Makefile), the licence (LICENSE, as
+# COPYING), NEWS and the module sources, and prints its path. Building needs
+# only mkoctfile, on the user's machine, when pkg install runs src/Makefile.
 # Usage: package/make_package.sh OUTPUT_DIR
 set -eu
 
@@ -26,7 +27,7 @@ mkdir -p "$package_dir/src"
 
 cp "$root/package/DESCRIPTION" "$root/package/INDEX" "$root/package/post_install.m" "$root/NEWS" "$package_dir/"
 cp "$root/LICENSE" "$package_dir/COPYING"
-cp "$root/package/src/Makefile" "$package_dir/src/"
+cp "$root/package/src/Makefile" "$root/build_rules.mk" "$package_dir/src/"
 
 # Sources keep their folders (the includes name them from the root); help
 # files go to the top of src/, where pkg install takes .m files from.

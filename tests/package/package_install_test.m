@@ -5,19 +5,6 @@
 % Usage: octave-cli package_install_test.m REPOSITORY_ROOT [NAME ...]
 1;
 
-% Prints each (description, passed) row of checks; returns how many failed.
-function failed = report_checks (checks)
-  failed = 0;
-  for k = 1:rows (checks)
-    if (checks{k, 2})
-      printf ("  ok    %s\n", checks{k, 1});
-    else
-      printf ("  FAIL  %s\n", checks{k, 1});
-      failed += 1;
-    endif
-  endfor
-endfunction
-
 function text = fileread_or_empty (file)
   text = "";
   if (exist (file, "file"))
