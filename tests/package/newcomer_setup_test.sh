@@ -10,17 +10,7 @@ root=$1
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 chmod 755 "$work"
-passed=0
-failed=0
-check() {
-    description=$1
-    shift
-    if "$@" >/dev/null 2>&1; then
-        passed=$((passed + 1)); echo "  ok    $description"
-    else
-        failed=$((failed + 1)); echo "  FAIL  $description"
-    fi
-}
+. "$(dirname "$0")/checks.sh"
 
 make -s -C "$root" > "$work/make.out" 2>&1
 status=$?
@@ -49,5 +39,4 @@ as_user dpkg > "$work/none.out" 2>&1
 status=$?
 check "as a user without sudo: nothing missing succeeds quietly" sh -c "test $status -eq 0 && ! test -s '$work/none.out'"
 
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+finish_checks

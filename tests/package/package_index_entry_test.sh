@@ -10,17 +10,7 @@ set -u
 root=$1
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-passed=0
-failed=0
-check() {
-    description=$1
-    shift
-    if "$@" >/dev/null 2>&1; then
-        passed=$((passed + 1)); echo "  ok    $description"
-    else
-        failed=$((failed + 1)); echo "  FAIL  $description"
-    fi
-}
+. "$(dirname "$0")/checks.sh"
 field() { sed -n "s/^$1: *//p" "$root/package/DESCRIPTION"; }
 name=$(field Name)
 version=$(field Version)
@@ -62,5 +52,4 @@ done
 check "INDEX lists no function that is not a module" sh -c \
     "test \$(grep -c '^ [a-z]' '$root/package/INDEX') -eq $(echo $modules | wc -w)"
 
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+finish_checks
