@@ -15,9 +15,9 @@ started=$(date +%s)
 
 pids=()
 logs=()
-for spec in "$@"; do
+for wanted in "$@"; do
     # shellcheck disable=SC2086
-    set -- $spec
+    set -- $wanted
     log="$log_dir/$1-$2.log"
     logs+=("$log")
     (
