@@ -57,17 +57,46 @@ ARM64_ROOT ?= $(ROOTS_DIR)/bookworm-arm64
 # modules cross-built as .mexw64 DLLs and their imports and exports checked.
 WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64 googletest
 WINDOWS_BUILD_DIR ?= $(BUILD_DIR)-windows
-# make test-octave-newest: the package in the newest Octave Debian ships
-# (Debian 13, amd64 root), tested as on arm64.
-NEWEST_PACKAGES := debootstrap
-NEWEST_BUILD_DIR ?= $(BUILD_DIR)-trixie
-NEWEST_ROOT ?= $(ROOTS_DIR)/trixie-amd64
+ARM64_ROOT_PACKAGES := octave liboctave-dev g++ make
+# make test-octave-oldest and test-octave-newest: the package in the oldest
+# Octave supported (Debian 11's 6.2, GCC 10) and in the newest that Debian has
+# (its testing suite), each in an amd64 root, tested as on arm64.
+ROOT_PACKAGES := debootstrap
+OLDEST_BUILD_DIR ?= $(BUILD_DIR)-oldest
+OLDEST_ROOT ?= $(ROOTS_DIR)/bullseye-amd64
+OLDEST_ROOT_PACKAGES := octave liboctave-dev g++ make
+NEWEST_BUILD_DIR ?= $(BUILD_DIR)-newest
+NEWEST_ROOT ?= $(ROOTS_DIR)/testing-amd64
+NEWEST_ROOT_PACKAGES := octave octave-dev g++ make
+# make roots: all three roots made side by side (debootstrap and apt are
+# mostly network and disk bound), each logged to its own file.
+ROOTS_LOG_DIR ?= $(BUILD_DIR)-roots
 # make test-clang: everything make test runs, built with clang++.
 CLANG_PACKAGES := clang
 CLANG_BUILD_DIR ?= $(BUILD_DIR)-clang
 
-.PHONY: setup build test demo bench package clean hostile sanitize fuzz coverage \
-	test-arm64 test-windows test-octave-newest test-clang
+.PHONY: help setup build test demo bench package clean hostile sanitize fuzz coverage \
+	roots roots-setup test-arm64 test-windows test-octave-oldest test-octave-newest test-clang
+
+# make without a target: what there is to make.
+.DEFAULT_GOAL := help
+help:
+	@echo 'linsvm_image: MEX functions for Octave and MATLAB. Set up and check with one of'
+	@echo '  make test        install what is missing (Debian packages), build, run the tests'
+	@echo '  make demo        install what is missing, build, run the demo in Octave'
+	@echo 'Other targets:'
+	@echo '  make setup       only install the Debian packages the build needs'
+	@echo '  make build       configure and build into $(BUILD_DIR)/ (modules in $(BUILD_DIR)/mex/)'
+	@echo '  make package     the Octave package $(BUILD_DIR)/NAME-VERSION.tar.gz and its index entry'
+	@echo '  make bench       the benchmark table'
+	@echo '  make hostile, make sanitize, make fuzz, make coverage'
+	@echo '                   hostile inputs under valgrind, sanitizers, fuzzing, coverage'
+	@echo '  make test-arm64, make test-windows, make test-octave-oldest,'
+	@echo '  make test-octave-newest, make test-clang'
+	@echo '                   other platforms and compilers (roots need root and Debian'"'"'s archive)'
+	@echo '  make roots       the Debian roots of those targets, made side by side'
+	@echo '  make clean       remove $(BUILD_DIR)/ and $(BENCH_BUILD_DIR)/'
+	@echo 'README.md tells how to install and call the functions; DEVELOPING.md the rest.'
 
 setup:
 	@tools/ensure_packages.sh $(BASE_PACKAGES)
@@ -95,6 +124,7 @@ bench: setup
 # The Octave package NAME-VERSION.tar.gz (pkg install builds it with mkoctfile).
 package:
 	package/make_package.sh $(BUILD_DIR)
+	@echo "$(BUILD_DIR)/$$(sed -n 's/^Name: *//p' package/DESCRIPTION).yaml (entry for the Octave Packages index)"
 
 hostile: build
 	@tools/ensure_packages.sh $(HOSTILE_PACKAGES)
@@ -135,7 +165,7 @@ test-arm64: build
 	cmake --build $(ARM64_BUILD_DIR) -j $(JOBS)
 	ctest --test-dir $(ARM64_BUILD_DIR) --output-on-failure -j $(JOBS)
 	tests/platforms/package_on_debian.sh bookworm arm64 $(ARM64_ROOT) $(ARM64_BUILD_DIR)/package \
-	  $(BUILD_DIR)/mex octave liboctave-dev g++ make
+	  $(BUILD_DIR)/mex $(ARM64_ROOT_PACKAGES)
 
 test-windows: setup
 	@tools/ensure_packages.sh $(WINDOWS_PACKAGES)
@@ -147,10 +177,24 @@ test-windows: setup
 	  || { tests/platforms/wine_run.sh --stop; exit 1; }
 	tests/platforms/wine_run.sh --stop
 
+test-octave-oldest: build
+	@tools/ensure_packages.sh $(ROOT_PACKAGES)
+	tests/platforms/package_on_debian.sh bullseye amd64 $(OLDEST_ROOT) $(OLDEST_BUILD_DIR)/package \
+	  $(BUILD_DIR)/mex $(OLDEST_ROOT_PACKAGES)
+
 test-octave-newest: build
-	@tools/ensure_packages.sh $(NEWEST_PACKAGES)
-	tests/platforms/package_on_debian.sh trixie amd64 $(NEWEST_ROOT) $(NEWEST_BUILD_DIR)/package \
-	  $(BUILD_DIR)/mex octave octave-dev g++ make
+	@tools/ensure_packages.sh $(ROOT_PACKAGES)
+	tests/platforms/package_on_debian.sh testing amd64 $(NEWEST_ROOT) $(NEWEST_BUILD_DIR)/package \
+	  $(BUILD_DIR)/mex $(NEWEST_ROOT_PACKAGES)
+
+roots-setup:
+	@tools/ensure_packages.sh $(ROOT_PACKAGES) qemu-user qemu-user-static binfmt-support
+
+roots: roots-setup
+	tests/platforms/debian_roots.sh $(ROOTS_LOG_DIR) \
+	  "bookworm arm64 $(ARM64_ROOT) $(ARM64_ROOT_PACKAGES)" \
+	  "bullseye amd64 $(OLDEST_ROOT) $(OLDEST_ROOT_PACKAGES)" \
+	  "testing amd64 $(NEWEST_ROOT) $(NEWEST_ROOT_PACKAGES)"
 
 test-clang: setup
 	@tools/ensure_packages.sh $(CLANG_PACKAGES)

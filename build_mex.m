@@ -17,36 +17,22 @@ function outdir = build_mex(outdir, names)
 %   this file's folder. NAMES is a cell array of module names to build,
 %   default all three.
 %
-%   Every module is compiled as C++17 with exact floating-point arithmetic:
-%   -ffp-contract=off and -fno-fast-math for GCC and Clang (MinGW included),
-%   /fp:precise for Microsoft Visual C++; never -ffast-math, never
-%   -march=native. GCC also gets -fno-gnu-unique, so that the host can
-%   unload a module ("clear NAME"), and GCC and Clang get -pthread: the
-%   kernels split large images across threads inside a call.
-%
-%   Instruction-set variants are compiled only for the architecture of the
-%   host (computer('arch') in MATLAB: glnxa64, maci64 and win64 are x86-64,
-%   maca64 is arm64; the host type of computer() in Octave). On x86-64, a
-%   *_sse2.cpp file is compiled as it is, a *_avx2.cpp file on its own with
-%   -mavx2 -mno-fma (/arch:AVX2) added, a *_avx512.cpp file with
-%   -mavx512f and a *_avx512bw.cpp file with -mavx512f -mavx512bw (both
-%   /arch:AVX512); the module
-%   chooses those at run time only on processors that have the instructions.
-%   On arm64, *_neon.cpp files are compiled (Advanced SIMD is part of every
-%   arm64 processor). On any other architecture only the plain loops are.
-%
-%   The sources of a module are all .cpp files of its folder (see the table
-%   at the top of the code), so a file added to a module folder is built
-%   without changes here.
-
-  % The one table of modules: name, folder below the repository root, help file.
-  modules = {
-    'linsvm_fit',     'svm',         'linsvm_fit.m'
-    'scale_bilinear', 'image/scale', 'scale_bilinear.m'
-    'luma_u8',        'image/gray',  'luma_u8.m'
-  };
+%   What is built, and with which flags, comes from build_rules.mk beside
+%   this file, the build rules that every build route reads: the modules
+%   (each module's folder, kernel sources and entry), the exact-arithmetic
+%   flags (C++17, -ffp-contract=off and -fno-fast-math for GCC and Clang,
+%   MinGW included; /fp:precise for Microsoft Visual C++; never -ffast-math,
+%   never -march=native) and the instruction-set variants. A variant file
+%   NAME_<variant>.cpp of a module's folder is compiled, on its own with the
+%   variant's flags, only when the host's architecture is the variant's
+%   target (computer('arch') in MATLAB: glnxa64, maci64 and win64 are
+%   x86-64, maca64 is arm64; the host type of computer() in Octave); on
+%   x86-64 the module chooses AVX2 and AVX-512 code at run time, only on
+%   processors that have the instructions.
 
   root = fileparts(mfilename('fullpath'));
+  rules = read_build_rules(fullfile(root, 'build_rules.mk'));
+  known = rule_words(rules, 'MODULES');
   in_octave = exist('OCTAVE_VERSION', 'builtin') ~= 0;
   if nargin < 1 || isempty(outdir)
     if in_octave
@@ -56,15 +42,15 @@ function outdir = build_mex(outdir, names)
     end
   end
   if nargin < 2 || isempty(names)
-    names = modules(:, 1)';
+    names = known;
   end
   if ischar(names)
     names = {names};
   end
-  unknown = setdiff(names, modules(:, 1)');
+  unknown = setdiff(names, known);
   if ~isempty(unknown)
     error('build_mex:unknownModule', 'unknown module: %s (known: %s)', ...
-          unknown{1}, strjoin(modules(:, 1)', ', '));
+          unknown{1}, strjoin(known, ', '));
   end
 
   if ~exist(outdir, 'dir')
@@ -77,45 +63,80 @@ function outdir = build_mex(outdir, names)
   mkdir(objdir);
   cleanup = onCleanup(@() remove_folder(objdir, in_octave));
 
-  flags = compiler_flags(in_octave);
-  architecture = host_architecture(in_octave);
-  for k = 1:size(modules, 1)
-    name = modules{k, 1};
-    if ~any(strcmp(names, name))
+  flags = compiler_flags(in_octave, rules);
+  variants = target_variants(rules, host_architecture(in_octave));
+  for k = 1:numel(known)
+    name = known{k};
+    entry = rule(rules, ['MODULE_' name '_MEX']);
+    if ~any(strcmp(names, name)) || isempty(entry)
       continue;
     end
-    folder = fullfile(root, strrep(modules{k, 2}, '/', filesep));
-    [plain, avx2, avx512, avx512bw] = module_sources(folder, architecture);
-    if isempty(plain)
-      error('build_mex:noSources', 'no sources for %s in %s', name, folder);
+    folder = fullfile(root, strrep(rule(rules, ['MODULE_' name '_FOLDER']), '/', filesep));
+    sources = cellfun(@(file) fullfile(folder, file), [{entry}, rule_words(rules, ['MODULE_' name '_KERNELS'])], ...
+                      'UniformOutput', false);
+    missing = sources(cellfun(@(file) ~exist(file, 'file'), sources));
+    if ~isempty(missing)
+      error('build_mex:noSources', 'source %s of %s is missing', missing{1}, name);
     end
-    fprintf('build_mex: %s from %d source file(s)\n', name, numel(plain) + numel(avx2) + numel(avx512) + numel(avx512bw));
+    % Each variant file on its own, with its variant's flags.
+    objects = {};
+    for v = 1:numel(variants)
+      listing = dir(fullfile(folder, ['*_' variants{v} '.cpp']));
+      for j = 1:numel(listing)
+        objects{end + 1} = compile_object(in_octave, flags, variant_flags(rules, variants{v}, flags.msvc), ...
+                                          root, fullfile(folder, listing(j).name), objdir); %#ok<AGROW>
+      end
+    end
+    fprintf('build_mex: %s from %d source file(s)\n', name, numel(sources) + numel(objects));
+    link_module(in_octave, flags, root, name, [sources, objects], outdir);
 
-    objects = cell(1, numel(avx2) + numel(avx512) + numel(avx512bw));
-    for j = 1:numel(avx2)
-      objects{j} = compile_object(in_octave, flags, flags.avx2, root, avx2{j}, objdir);
-    end
-    for j = 1:numel(avx512)
-      objects{numel(avx2) + j} = compile_object(in_octave, flags, flags.avx512, root, avx512{j}, objdir);
-    end
-    for j = 1:numel(avx512bw)
-      objects{numel(avx2) + numel(avx512) + j} = ...
-        compile_object(in_octave, flags, flags.avx512bw, root, avx512bw{j}, objdir);
-    end
-    link_module(in_octave, flags, root, name, [plain, objects], outdir);
-
-    help_file = fullfile(folder, modules{k, 3});
+    help_file = fullfile(folder, [name '.m']);
     if ~exist(help_file, 'file')
       error('build_mex:noHelp', 'help file %s is missing', help_file);
     end
-    copyfile(help_file, fullfile(outdir, modules{k, 3}));
+    copyfile(help_file, fullfile(outdir, [name '.m']));
   end
   fprintf('build_mex: modules are in %s\n', outdir);
 end
 
-function flags = compiler_flags(in_octave)
-% Extra compiler flags for every source (common), for *_avx2.cpp (avx2) and
-% for *_avx512.cpp (avx512) and for *_avx512bw.cpp (avx512bw).
+function rules = read_build_rules(file)
+% The NAME = value lines of build_rules.mk, as a structure of strings.
+  text = fileread(file);
+  lines = regexp(text, '\r?\n', 'split');
+  rules = struct();
+  for k = 1:numel(lines)
+    line = strtrim(lines{k});
+    if isempty(line) || line(1) == '#'
+      continue;
+    end
+    tokens = regexp(line, '^([A-Za-z0-9_]+)\s*=(.*)$', 'tokens', 'once');
+    if isempty(tokens)
+      error('build_mex:badRules', '%s: not a NAME = value line: %s', file, line);
+    end
+    rules.(tokens{1}) = strtrim(tokens{2});
+  end
+end
+
+% The value of a rule, '' when the rules do not have it.
+function value = rule(rules, name)
+  value = '';
+  if isfield(rules, name)
+    value = rules.(name);
+  end
+end
+
+% The words of a rule's value, as a cell row.
+function list = rule_words(rules, name)
+  value = rule(rules, name);
+  list = {};
+  if ~isempty(value)
+    list = regexp(value, '\s+', 'split');
+  end
+end
+
+function flags = compiler_flags(in_octave, rules)
+% The flags of every compile (common), and whether the compiler is Microsoft
+% Visual C++ (msvc), whose own variants of the rules' flags apply.
   flags.msvc = false;
   if ~in_octave
     config = mex.getCompilerConfigurations('C++', 'Selected');
@@ -125,24 +146,28 @@ function flags = compiler_flags(in_octave)
     flags.msvc = ~isempty(strfind(lower(config(1).ShortName), 'msvc'));
   end
   if flags.msvc
-    flags.common = '/std:c++17 /fp:precise';
-    flags.avx2 = '/arch:AVX2';
-    flags.avx512 = '/arch:AVX512';
-    flags.avx512bw = '/arch:AVX512';
+    flags.common = rule(rules, 'EXACT_FLAGS_MSVC');
   else
-    flags.common = '-std=c++17 -ffp-contract=off -fno-fast-math -pthread';
-    flags.avx2 = '-mavx2 -mno-fma';
-    % AVX-512F implies FMA in Clang, so -mno-fma would switch it off again;
-    % -ffp-contract=off alone keeps fused operations out of these files.
-    flags.avx512 = '-mavx512f';
-    flags.avx512bw = '-mavx512f -mavx512bw';
-    % GCC binds some statics as unique symbols, which pins a module in
-    % memory: the host could not unload it, and "clear linsvm_fit" could not
-    % reset the sampler. Clang rejects the flag.
+    flags.common = rule(rules, 'EXACT_FLAGS');
     if is_gcc(in_octave)
-      flags.common = [flags.common ' -fno-gnu-unique'];
+      flags.common = [flags.common ' ' rule(rules, 'GCC_ONLY_FLAGS')];
     end
   end
+end
+
+function result = variant_flags(rules, variant, msvc)
+  if msvc
+    result = rule(rules, ['VARIANT_' variant '_FLAGS_MSVC']);
+  else
+    result = rule(rules, ['VARIANT_' variant '_FLAGS']);
+  end
+end
+
+% The variants of the rules whose target is ARCHITECTURE.
+function variants = target_variants(rules, architecture)
+  all_variants = rule_words(rules, 'VARIANTS');
+  targets = cellfun(@(variant) rule(rules, ['VARIANT_' variant '_TARGET']), all_variants, 'UniformOutput', false);
+  variants = all_variants(strcmp(targets, architecture));
 end
 
 % 'x86_64', 'arm64' or 'other': the processor the host runs on, which its
@@ -176,39 +201,6 @@ function result = is_gcc(in_octave)
   [status, output] = system(['"' compiler '" --version']);
   result = status == 0 && ~isempty(strfind(output, 'Free Software Foundation')) ...
            && isempty(strfind(lower(output), 'clang'));
-end
-
-function [plain, avx2, avx512, avx512bw] = module_sources(folder, architecture)
-% The .cpp files of a module folder that this architecture builds: plain
-% holds those compiled with the common flags alone. Tests and benchmarks
-% live elsewhere, but files named like them are skipped all the same.
-  listing = dir(fullfile(folder, '*.cpp'));
-  plain = {};
-  avx2 = {};
-  avx512 = {};
-  avx512bw = {};
-  for k = 1:numel(listing)
-    file = listing(k).name;
-    if ends_with(file, '_test.cpp') || ends_with(file, '_bench.cpp')
-      continue;
-    end
-    path = fullfile(folder, file);
-    x86_variant = ends_with(file, '_sse2.cpp') || ends_with(file, '_avx2.cpp') || ends_with(file, '_avx512.cpp') ...
-                  || ends_with(file, '_avx512bw.cpp');
-    if (x86_variant && ~strcmp(architecture, 'x86_64')) ...
-       || (ends_with(file, '_neon.cpp') && ~strcmp(architecture, 'arm64'))
-      continue;
-    end
-    if ends_with(file, '_avx2.cpp')
-      avx2{end + 1} = path; %#ok<AGROW>
-    elseif ends_with(file, '_avx512.cpp')
-      avx512{end + 1} = path; %#ok<AGROW>
-    elseif ends_with(file, '_avx512bw.cpp')
-      avx512bw{end + 1} = path; %#ok<AGROW>
-    else
-      plain{end + 1} = path; %#ok<AGROW>
-    end
-  end
 end
 
 function object = compile_object(in_octave, flags, isa_flags, root, source, objdir)
@@ -257,8 +249,4 @@ end
 
 function parts = split_flags(text)
   parts = regexp(strtrim(text), '\s+', 'split');
-end
-
-function result = ends_with(text, suffix)
-  result = numel(text) >= numel(suffix) && strcmp(text(end - numel(suffix) + 1:end), suffix);
 end

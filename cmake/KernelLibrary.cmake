@@ -1,13 +1,10 @@
-# add_kernel_library(name SOURCES ...): a static library of host-free kernels.
+# Kernel libraries and modules as build_rules.mk declares them.
 #
-# Instruction-set variants are named by suffix and built only for the target
-# they run on, chosen by the target processor (never by the build machine):
-#   *_sse2.cpp, *_avx2.cpp, *_avx512.cpp,  x86-64 only; AVX2 and AVX-512 files
-#   *_avx512bw.cpp                          get their instruction-set flags and
-#                                           run only after a run-time check
-#   *_neon.cpp                              arm64 only (Advanced SIMD is always
-#                                           there)
-# Every other target builds the plain loops alone.
+# Instruction-set variants (files NAME_<variant>.cpp) are built only for the
+# target processor that the rules name for them, chosen by the target (never
+# by the build machine), with the rules' flags for that variant. Every other
+# target builds the plain loops alone.
+include(${CMAKE_CURRENT_LIST_DIR}/BuildRules.cmake)
 
 string(TOLOWER "${CMAKE_SYSTEM_PROCESSOR}" kernel_processor)
 list(LENGTH CMAKE_OSX_ARCHITECTURES osx_architecture_count)
@@ -19,40 +16,61 @@ if(kernel_processor MATCHES "^(x86_64|amd64|x64)$")
 elseif(kernel_processor MATCHES "^(aarch64|arm64)$")
   set(KERNEL_ARCHITECTURE arm64)
 else()
-  set(KERNEL_ARCHITECTURE plain)
+  set(KERNEL_ARCHITECTURE other)
 endif()
-message(STATUS "Kernel variants for ${CMAKE_SYSTEM_PROCESSOR}: ${KERNEL_ARCHITECTURE}")
+set(KERNEL_VARIANTS)
+foreach(variant IN LISTS BUILD_RULE_VARIANTS)
+  if(BUILD_RULE_VARIANT_${variant}_TARGET STREQUAL KERNEL_ARCHITECTURE)
+    list(APPEND KERNEL_VARIANTS ${variant})
+  endif()
+endforeach()
+message(STATUS "Kernel variants for ${CMAKE_SYSTEM_PROCESSOR}: ${KERNEL_ARCHITECTURE} (${KERNEL_VARIANTS})")
 
-# Never FMA: -mno-fma keeps AVX2 from bringing it in. The AVX-512 files go
-# without it, because in Clang it would switch AVX-512F off again;
-# -ffp-contract=off keeps the compiler from fusing there, as on arm64.
 # Kernels split large jobs across threads (std::thread).
 find_package(Threads REQUIRED)
 
-set(KERNEL_AVX2_OPTIONS -mavx2 -mno-fma)
-set(KERNEL_AVX512_OPTIONS -mavx512f)
-set(KERNEL_AVX512BW_OPTIONS -mavx512f -mavx512bw)
-
+# add_kernel_library(name FOLDER folder SOURCES ...): a static library of
+# host-free kernels, the plain SOURCES and the variants of this target found
+# in FOLDER.
 function(add_kernel_library name)
-  cmake_parse_arguments(ARG "" "" "SOURCES" ${ARGN})
-  set(sources)
-  foreach(source IN LISTS ARG_SOURCES)
-    if(source MATCHES "_(sse2|avx2|avx512|avx512bw)\\.cpp$")
-      if(NOT KERNEL_ARCHITECTURE STREQUAL "x86_64")
-        continue()
-      endif()
-      if(source MATCHES "_avx2\\.cpp$")
-        set_source_files_properties(${source} PROPERTIES COMPILE_OPTIONS "${KERNEL_AVX2_OPTIONS}")
-      elseif(source MATCHES "_avx512\\.cpp$")
-        set_source_files_properties(${source} PROPERTIES COMPILE_OPTIONS "${KERNEL_AVX512_OPTIONS}")
-      elseif(source MATCHES "_avx512bw\\.cpp$")
-        set_source_files_properties(${source} PROPERTIES COMPILE_OPTIONS "${KERNEL_AVX512BW_OPTIONS}")
-      endif()
-    elseif(source MATCHES "_neon\\.cpp$" AND NOT KERNEL_ARCHITECTURE STREQUAL "arm64")
-      continue()
+  cmake_parse_arguments(ARG "" "FOLDER" "SOURCES" ${ARGN})
+  set(sources ${ARG_SOURCES})
+  foreach(variant IN LISTS KERNEL_VARIANTS)
+    file(GLOB variant_sources CONFIGURE_DEPENDS ${ARG_FOLDER}/*_${variant}.cpp)
+    if(variant_sources AND BUILD_RULE_VARIANT_${variant}_FLAGS)
+      set_source_files_properties(${variant_sources} PROPERTIES
+        COMPILE_OPTIONS "${BUILD_RULE_VARIANT_${variant}_FLAGS}")
     endif()
-    list(APPEND sources ${source})
+    list(APPEND sources ${variant_sources})
   endforeach()
   add_library(${name} STATIC ${sources})
   target_link_libraries(${name} PUBLIC Threads::Threads)
+endfunction()
+
+# add_rule_modules(): for every module of the rules, its kernel library
+# (named after the last part of its folder: svm_kernels, scale_kernels,
+# gray_kernels) and, when it has a MEX entry, the module (add_mex_module,
+# which the including project supplies). Sets KERNEL_LIBRARIES and
+# MEX_MODULES in the caller.
+function(add_rule_modules)
+  set(libraries)
+  set(modules)
+  foreach(module IN LISTS BUILD_RULE_MODULES)
+    set(folder ${BUILD_RULES_ROOT}/${BUILD_RULE_MODULE_${module}_FOLDER})
+    get_filename_component(library ${folder} NAME)
+    set(library ${library}_kernels)
+    if(library IN_LIST libraries)
+      message(FATAL_ERROR "build_rules.mk: two modules' folders end in the same name (${library})")
+    endif()
+    list(TRANSFORM BUILD_RULE_MODULE_${module}_KERNELS PREPEND ${folder}/ OUTPUT_VARIABLE kernels)
+    add_kernel_library(${library} FOLDER ${folder} SOURCES ${kernels})
+    list(APPEND libraries ${library})
+    if(BUILD_RULE_MODULE_${module}_MEX)
+      add_mex_module(${module} HELP ${folder}/${module}.m
+                     SOURCES ${folder}/${BUILD_RULE_MODULE_${module}_MEX} LIBRARIES ${library})
+      list(APPEND modules ${module})
+    endif()
+  endforeach()
+  set(KERNEL_LIBRARIES ${libraries} PARENT_SCOPE)
+  set(MEX_MODULES ${modules} PARENT_SCOPE)
 endfunction()

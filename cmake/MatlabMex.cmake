@@ -7,17 +7,17 @@
 
 find_package(Matlab REQUIRED COMPONENTS MX_LIBRARY)
 
-# add_mex_module(name HELP help.m SOURCES ... LIBRARIES ...)
+# add_mex_module(name HELP /path/to/help.m SOURCES ... LIBRARIES ...)
 # Produces ${MEX_OUTPUT_DIR}/name.<mexext> with the help file copied beside it
 # as name.m, so that "help name" works in MATLAB.
 function(add_mex_module name)
   cmake_parse_arguments(ARG "" "HELP" "SOURCES;LIBRARIES" ${ARGN})
   set(documentation)
   if(ARG_HELP)
-    set(documentation DOCUMENTATION ${CMAKE_CURRENT_SOURCE_DIR}/${ARG_HELP})
+    set(documentation DOCUMENTATION ${ARG_HELP})
     # matlab_add_mex lists the help file among the target's sources, where
     # CMake would take a .m file for Objective-C and try to compile it.
-    set_source_files_properties(${CMAKE_CURRENT_SOURCE_DIR}/${ARG_HELP} PROPERTIES HEADER_FILE_ONLY TRUE)
+    set_source_files_properties(${ARG_HELP} PROPERTIES HEADER_FILE_ONLY TRUE)
   endif()
   matlab_add_mex(NAME ${name} MODULE
                  SRC ${ARG_SOURCES}

@@ -39,7 +39,7 @@ endforeach()
 
 set(MEX_MODULE_SUFFIX ".mex")
 
-# add_mex_module(name HELP help.m SOURCES ... LIBRARIES ...)
+# add_mex_module(name HELP /path/to/help.m SOURCES ... LIBRARIES ...)
 # Produces ${MEX_OUTPUT_DIR}/name.mex with the help file copied beside it.
 function(add_mex_module name)
   cmake_parse_arguments(ARG "" "HELP" "SOURCES;LIBRARIES" ${ARGN})
@@ -52,7 +52,8 @@ function(add_mex_module name)
     PREFIX "" SUFFIX ${MEX_MODULE_SUFFIX}
     LIBRARY_OUTPUT_DIRECTORY ${MEX_OUTPUT_DIR})
   if(ARG_HELP)
+    get_filename_component(help_name ${ARG_HELP} NAME)
     add_custom_command(TARGET ${name} POST_BUILD
-      COMMAND ${CMAKE_COMMAND} -E copy_if_different ${CMAKE_CURRENT_SOURCE_DIR}/${ARG_HELP} ${MEX_OUTPUT_DIR}/${ARG_HELP})
+      COMMAND ${CMAKE_COMMAND} -E copy_if_different ${ARG_HELP} ${MEX_OUTPUT_DIR}/${help_name})
   endif()
 endfunction()

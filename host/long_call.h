@@ -87,6 +87,21 @@ inline std::exception_ptr& deferred()
     return raised;
 }
 
+// Keeps what the host raised while the module called into it. Octave
+// raises an interrupt that way when Ctrl-C arrives just then (its handler
+// marks the interrupt as being handled, -1): that one is made pending again,
+// for the caller to report as its own interrupted error, as it does for an
+// interrupt it sees itself. Call only from a catch block.
+inline void keep_host_exception()
+{
+    HostFlags& host = flags();
+    if (host.octave_interrupt_state != nullptr && *host.octave_interrupt_state < 0) {
+        *host.octave_interrupt_state = 1;
+    } else {
+        deferred() = std::current_exception();
+    }
+}
+
 }  // namespace interrupt_detail
 
 // Raises again what the host raised while a kernel polled stop_requested or
@@ -121,7 +136,7 @@ inline bool stop_requested() noexcept
         try {
             host.octave_handle_signal();
         } catch (...) {
-            interrupt_detail::deferred() = std::current_exception();
+            interrupt_detail::keep_host_exception();
             return true;
         }
         return *host.octave_interrupt_state > 0;
@@ -156,7 +171,7 @@ inline bool print_now(const char* text) noexcept
         // Octave's fflush(stdout); MATLAB flushes its command window on drawnow.
         mexEvalString(interrupt_detail::flags().octave_interrupt_state != nullptr ? "fflush(stdout);" : "drawnow;");
     } catch (...) {
-        interrupt_detail::deferred() = std::current_exception();
+        interrupt_detail::keep_host_exception();
         return false;
     }
     return true;

@@ -1,9 +1,11 @@
 #!/bin/sh
 # Assembles the Octave package tarball NAME-VERSION.tar.gz in OUTPUT_DIR from
-# package/ (DESCRIPTION, INDEX, post_install.m, src/Makefile), the licence
-# (LICENSE, as COPYING), NEWS and the module sources, and prints its path. Building needs only mkoctfile, on the
-# user's machine, when pkg install runs src/Makefile.
-# Usage: package/make_package.sh OUTPUT_DIR
+# package/ (DESCRIPTION, INDEX, post_install.m, src/Makefile), the build
+# rules (build_rules.mk, beside src/Makefile), the licence (LICENSE, as
+# COPYING), NEWS and the module sources, and prints its path. Building needs
+# only mkoctfile, on the user's machine, when pkg install runs src/Makefile.
+# Beside it, NAME.yaml: the package's entry for the Octave Packages index.
+# Usage: [TARBALL_URL_BASE=https://...] package/make_package.sh OUTPUT_DIR
 set -eu
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -26,7 +28,7 @@ mkdir -p "$package_dir/src"
 
 cp "$root/package/DESCRIPTION" "$root/package/INDEX" "$root/package/post_install.m" "$root/NEWS" "$package_dir/"
 cp "$root/LICENSE" "$package_dir/COPYING"
-cp "$root/package/src/Makefile" "$package_dir/src/"
+cp "$root/package/src/Makefile" "$root/build_rules.mk" "$package_dir/src/"
 
 # Sources keep their folders (the includes name them from the root); help
 # files go to the top of src/, where pkg install takes .m files from.
@@ -45,4 +47,40 @@ done
 
 tarball="$output_dir/$name-$version.tar.gz"
 tar -czf "$tarball" -C "$stage" "$name-$version"
+
+# The package's entry for the Octave Packages index (packages/NAME.yaml there),
+# beside the tarball: from DESCRIPTION, with the tarball's checksum. Its URL is
+# TARBALL_URL_BASE/NAME-VERSION.tar.gz; until that is known, a placeholder.
+description_text() {
+    awk '/^Description:/ { sub(/^Description: */, ""); print; more = 1; next }
+         more && /^ / { sub(/^ +/, ""); print; next }
+         { more = 0 }' "$root/package/DESCRIPTION" | tr '\n' ' '
+}
+url_base=${TARBALL_URL_BASE:-@TARBALL_URL_BASE@}
+{
+    echo '---'
+    echo 'layout: "package"'
+    echo "permalink: \"$name\""
+    echo 'description: >-'
+    echo "$(field Title). $(description_text)" | fold -s -w 76 | sed 's/ *$//; s/^/  /'
+    echo 'links:'
+    echo '- icon: "far fa-copyright"'
+    echo "  label: \"$(field License)\""
+    echo "  url: \"https://spdx.org/licenses/$(field License).html\""
+    echo '- icon: "fas fa-book"'
+    echo '  label: "package documentation"'
+    echo "  url: \"$(field Url)\""
+    echo 'maintainers:'
+    echo "- name: \"$(field Maintainer)\""
+    echo '  contact:'
+    echo 'versions:'
+    echo "- id: \"$version\""
+    echo "  date: \"$(field Date)\""
+    echo "  sha256: \"$(sha256sum "$tarball" | cut -d' ' -f1)\""
+    echo "  url: \"$url_base/$name-$version.tar.gz\""
+    echo '  depends:'
+    field Depends | tr ',' '\n' | sed 's/^ *//; s/ *$//; s/.*/  - "&"/'
+    echo '  - "pkg"'
+    echo '---'
+} > "$output_dir/$name.yaml"
 echo "$tarball"

@@ -156,3 +156,55 @@
 %     end
 %
 %   See also SCALE_BILINEAR, LUMA_U8.
+
+% Self-tests of an installation, run in Octave by "test linsvm_fit" or
+% "pkg test linsvm_image": each checks behaviour documented above.
+
+%!test
+%! % The example: two clusters, nearly every example classified right; the
+%! % same options as a structure, and as pairs in another case and order.
+%! randn ("state", 1);
+%! X = [randn(2, 50) + 2, randn(2, 50) - 2];
+%! y = [ones(1, 50), -ones(1, 50)];
+%! w = linsvm_fit (X, y, 'lambda', 0.01, 'nbite', 5000, 'seed', 1);
+%! assert (size (w), [3 1]);
+%! assert (mean (sign (w(1:2)' * X + w(3)) == y) >= 0.95);
+%! assert (linsvm_fit (X, y, struct ('lambda', 0.01, 'nbite', 5000, 'seed', 1)), w, 0);
+%! assert (linsvm_fit (X, y, 'SEED', 7, 'NbIte', 5000, 'seed', 1, 'Lambda', 0.01), w, 0);
+%! assert (linsvm_fit (single (X), y, 'lambda', 0.01, 'nbite', 5000, 'seed', 1), ...
+%!         linsvm_fit (double (single (X)), y, 'lambda', 0.01, 'nbite', 5000, 'seed', 1), 0);
+%!assert (linsvm_fit (1:10, ones (1, 10), struct ("nbite", 10, "seed", 1)), [0.9863939238321435; 0.16439898730535726], 0)
+%!test
+%! % Defaults, the bias weight and a training set without examples.
+%! X = [1 2 -1 -2; 2 1 -2 -1];
+%! y = [1 1 -1 -1];
+%! assert (linsvm_fit (X, y, struct ("seed", 3, "lambda", [])), linsvm_fit (X, y, "seed", 3), 0);
+%! assert (linsvm_fit (X, y, "seed", 3), linsvm_fit (X, y, struct ("lambda", 0.01, "biasmult", 1, "nbite", 100, "seed", 3)), 0);
+%! assert (size (linsvm_fit (X, y, "biasmult", 0, "seed", 3)), [2 1]);
+%! assert (linsvm_fit (X, y, "biasmult", -1, "seed", 3), linsvm_fit (X, y, "biasmult", 0, "seed", 3), 0);
+%! assert (linsvm_fit (zeros (3, 0), zeros (1, 0), "seed", 3), zeros (4, 1));
+%!test
+%! % Out-of-range options are corrected, with a printed note.
+%! X = [1 2 -1 -2; 2 1 -2 -1];
+%! y = [1 1 -1 -1];
+%! printed = evalc ("w = linsvm_fit (X, y, 'nbite', 0, 'seed', 4);");
+%! assert (printed, "nbite > 0 , force to 20*N\n");
+%! assert (w, linsvm_fit (X, y, "nbite", 80, "seed", 4), 0);
+%! printed = evalc ("w = linsvm_fit (X, y, 'lambda', -1, 'seed', 4);");
+%! assert (printed, "lambda >= 0, force to 1/N\n");
+%! assert (w, linsvm_fit (X, y, "lambda", 0.25, "seed", 4), 0);
+%! printed = evalc ("w = linsvm_fit (X, y, 'seed', 0);");
+%! assert (printed, "seed >= 1 , force to NULL (random seed)\n");
+%! assert (size (w), [3 1]);
+%!warning id=linsvm_fit:unusualLabels linsvm_fit ([1 2 3 4], [0 1 0 1], "seed", 1);
+%!warning <2 of the 4 labels are not -1 or \+1 after truncation toward zero> linsvm_fit ([1 2 3 4], [0 1 0 1], "seed", 1);
+%!error id=linsvm_fit:invalidX linsvm_fit ()
+%!error id=linsvm_fit:invalidX linsvm_fit (int8 ([1 2]), [1 -1])
+%!error <X must be \(d x N\) in double format> linsvm_fit ("text", [1 -1 1 -1])
+%!error id=linsvm_fit:invalidY linsvm_fit (ones (2, 3))
+%!error id=linsvm_fit:invalidY linsvm_fit (ones (2, 3), [1 -1])
+%!error id=linsvm_fit:invalidOption linsvm_fit (ones (2, 3), [1 -1 1], struct ("lambda", "big"))
+%!error <unknown option 'speed'> linsvm_fit (ones (2, 3), [1 -1 1], "speed", 1)
+%!error <option 'seed' has no value> linsvm_fit (ones (2, 3), [1 -1 1], "seed")
+%!error <option name at argument 5 must be text> linsvm_fit (ones (2, 3), [1 -1 1], "seed", 1, 2, 3)
+%!error id=linsvm_fit:invalidOption linsvm_fit (ones (2, 3), [1 -1 1], "nbite", {5})

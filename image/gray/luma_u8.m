@@ -36,3 +36,38 @@
 %     % G = [76 149; 18 255]
 %
 %   See also SCALE_BILINEAR, LINSVM_FIT.
+
+% Self-tests of an installation, run in Octave by "test luma_u8" or
+% "pkg test linsvm_image": each checks behaviour documented above.
+
+%!assert (luma_u8 (uint8 (cat (3, [255 0; 10 255], [0 255; 20 255], [0 0; 30 255]))), uint8 ([76 149; 18 255]))
+%!assert (luma_u8 (uint8 (cat (3, [255 0 0 0], [0 255 0 0], [0 0 255 0]))), uint8 ([76 149 29 0]))
+%!assert (luma_u8 (repmat (uint8 ([63 85 126 170 239 252]), [1 1 3])), uint8 ([62 84 125 169 238 251]))
+%!test
+%! % The weighted sum in double precision, in the documented order, truncated.
+%! [r, g, b] = ndgrid (0:17:255);
+%! RGB = uint8 (cat (3, r(:, :), g(:, :), b(:, :)));
+%! expected = uint8 (fix ((r(:, :) * 0.298936021293776 + g(:, :) * 0.587043074451121) + b(:, :) * 0.114020904255103));
+%! assert (luma_u8 (RGB), expected);
+%!test
+%! % Of more than three dimensions only the first red, green and blue planes are read.
+%! RGB = reshape (uint8 (mod ((0:35) * 37, 256)), 2, 3, 3, 2);
+%! assert (luma_u8 (RGB), luma_u8 (RGB(:, :, :, 1)));
+%!test
+%! % A large image is split across threads: the same bytes on one thread.
+%! RGB = reshape (uint8 (mod ((1:1400 * 1300 * 3) * 7919, 251)), 1400, 1300, 3);
+%! saved = getenv ("MEX_KERNELS_THREADS");
+%! unwind_protect
+%!   setenv ("MEX_KERNELS_THREADS", "1");
+%!   one = luma_u8 (RGB);
+%!   setenv ("MEX_KERNELS_THREADS", "3");
+%!   three = luma_u8 (RGB);
+%! unwind_protect_cleanup
+%!   setenv ("MEX_KERNELS_THREADS", saved);
+%! end_unwind_protect
+%! assert (three, one);
+%!error id=luma_u8:invalidImage luma_u8 ()
+%!error id=luma_u8:invalidImage luma_u8 (zeros (2, 2, 3))
+%!error id=luma_u8:invalidImage luma_u8 (uint8 ([1 2; 3 4]))
+%!error id=luma_u8:invalidImage luma_u8 (zeros (4, 5, 4, "uint8"))
+%!error <rgb must be \(Ny x Nx x 3\) in UINT8 format> luma_u8 (uint8 ([]))

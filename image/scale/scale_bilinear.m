@@ -49,3 +49,54 @@
 %     % ans = 6 8 3
 %
 %   See also LUMA_U8, LINSVM_FIT.
+
+% Self-tests of an installation, run in Octave by "test scale_bilinear" or
+% "pkg test linsvm_image": each checks behaviour documented above.
+
+%!shared X
+%! X = uint8 ([0 50; 100 150]);
+%!assert (scale_bilinear (X, [3 3]), uint8 ([0 24 49; 49 74 99; 99 124 149]))
+%!assert (scale_bilinear (X, [1 4]), uint8 ([0 16 33 49]))
+%!assert (scale_bilinear (repmat (uint8 (100), 2, 2), [7 1]), uint8 ([100 100 99 100 100 100 100]'))
+%!test
+%! % A colour image, and any stack of planes, is resampled plane by plane.
+%! RGB = cat (3, X, 255 - X, X);
+%! Y = scale_bilinear (RGB, [6 8]);
+%! assert (size (Y), [6 8 3]);
+%! for p = 1:3
+%!   assert (Y(:, :, p), scale_bilinear (RGB(:, :, p), [6 8]));
+%! end
+%! S = reshape (uint8 (mod ((0:47) * 37, 256)), 2, 3, 2, 4);
+%! Z = scale_bilinear (S, [5 4]);
+%! assert (size (Z), [5 4 2 4]);
+%! assert (Z(:, :, 2, 3), scale_bilinear (S(:, :, 2, 3), [5 4]));
+%!test
+%! % Sizes are truncated; elements after the second are ignored; a zero size
+%! % gives an empty uint8 result of that shape.
+%! assert (size (scale_bilinear (X, [10.9 20.2])), [10 20]);
+%! assert (scale_bilinear (X, [10 20 3]), scale_bilinear (X, [10 20]));
+%! Z = scale_bilinear (cat (3, X, X), [0 5]);
+%! assert (size (Z), [0 5 2]);
+%! assert (class (Z), "uint8");
+%!test
+%! % A large output is split across threads: the same bytes on one thread.
+%! I = reshape (uint8 (mod ((1:1200 * 1000) * 7919, 251)), 1200, 1000);
+%! saved = getenv ("MEX_KERNELS_THREADS");
+%! unwind_protect
+%!   setenv ("MEX_KERNELS_THREADS", "1");
+%!   one = scale_bilinear (I, [1100 900]);
+%!   setenv ("MEX_KERNELS_THREADS", "3");
+%!   three = scale_bilinear (I, [1100 900]);
+%! unwind_protect_cleanup
+%!   setenv ("MEX_KERNELS_THREADS", saved);
+%! end_unwind_protect
+%! assert (three, one);
+%!error id=scale_bilinear:invalidImage scale_bilinear ()
+%!error id=scale_bilinear:invalidImage scale_bilinear ([0 50; 100 150], [3 3])
+%!error id=scale_bilinear:invalidImage scale_bilinear (uint8 ([]), [3 3])
+%!error <X must be \(Ny x Nx\) in UINT8 format> scale_bilinear (int16 (X), [3 3])
+%!error id=scale_bilinear:invalidSize scale_bilinear (X)
+%!error id=scale_bilinear:invalidSize scale_bilinear (X, 3)
+%!error id=scale_bilinear:invalidSize scale_bilinear (X, [-1 3])
+%!error id=scale_bilinear:invalidSize scale_bilinear (X, [NaN 3])
+%!error <size must be \[ny nx\] with ny, nx .= 0 in double format> scale_bilinear (X, int32 ([3 3]))

@@ -10,7 +10,10 @@ function expect_error (call, id, text)
     raised = true;
     assert (err.identifier, id);
     text = regexprep (text, "\n$", "");
-    assert (endsWith (err.message, text), sprintf ("unexpected message '%s'", err.message));
+    % (endsWith is not in Octave 6.)
+    ends_with_text = numel (err.message) >= numel (text) ...
+                     && strcmp (err.message(end-numel (text)+1:end), text);
+    assert (ends_with_text, sprintf ("unexpected message '%s'", err.message));
   end_try_catch
   assert (raised, "no error raised");
 end

@@ -1,22 +1,10 @@
 % Builds the Octave package tarball from the working tree, installs it into a
 % temporary prefix with package lists of its own (the user's installed
 % packages are neither read nor changed), loads it, calls every function,
-% reads its help, then uninstalls it and checks that nothing is left.
+% reads its help, runs its own tests (pkg test, test NAME), then uninstalls it
+% and checks that nothing is left.
 % Usage: octave-cli package_install_test.m REPOSITORY_ROOT [NAME ...]
 1;
-
-% Prints each (description, passed) row of checks; returns how many failed.
-function failed = report_checks (checks)
-  failed = 0;
-  for k = 1:rows (checks)
-    if (checks{k, 2})
-      printf ("  ok    %s\n", checks{k, 1});
-    else
-      printf ("  FAIL  %s\n", checks{k, 1});
-      failed += 1;
-    endif
-  endfor
-endfunction
 
 function text = fileread_or_empty (file)
   text = "";
@@ -87,6 +75,9 @@ pkg ("load", "linsvm_image");
 [module_failed, module_total] = check_installed_modules (prefix, names);
 failed += module_failed;
 total += module_total;
+[self_failed, self_total] = check_package_self_tests ("linsvm_image", names);
+failed += self_failed;
+total += self_total;
 
 pkg ("unload", "linsvm_image");
 pkg ("uninstall", "-local", "linsvm_image");

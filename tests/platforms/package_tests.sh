@@ -1,7 +1,8 @@
 #!/bin/sh
 # Runs inside a Debian root (test_in_root.sh): installs the package tarball
-# with the root's own Octave and compiler, then runs the Octave host tests
-# and the hostile-input suite on the installed modules and writes
+# with the root's own Octave and compiler, then runs the package's own tests
+# (pkg test), the Octave host tests and the hostile-input suite on the
+# installed modules and writes
 # platform_results.m's results, each with octave-cli --no-history.
 # Usage: package_tests.sh SOURCE_DIR TARBALL OUT_DIR [emulated]
 #   emulated: under qemu, where address-space caps count the emulator's own
@@ -42,6 +43,7 @@ fi
 modules=$(cat "$work/folder")
 echo "$modules" > "$out_dir/module_folder"
 
+step self_tests $octave "$source_dir/tests/platforms/package_self_tests.m" "$work/prefix"
 for test in svm/linsvm_fit_host image/scale_bilinear_host image/luma_u8_host; do
     step "$(basename "$test")" $octave "$source_dir/tests/host/run_octave_test.m" "$modules" "$source_dir/tests/${test}_test.m"
 done

@@ -154,10 +154,9 @@
 %! assert (regexprep (text, "^linsvm_fit: ", ""), ...
 %!         sprintf ("%d of the 40 labels are not -1 or +1 after truncation toward zero", unusual));
 %! assert (w, expected, 0);
+%! % Silenced, nothing is shown (Octave 11 still records it for lastwarn).
 %! warning ("off", "linsvm_fit:unusualLabels", "local");
-%! lastwarn ("");
-%! linsvm_fit (Xd, y01, struct ("seed", 1));
-%! assert (lastwarn (), "");
+%! assert (evalc ("linsvm_fit (Xd, y01, struct ('seed', 1));"), "");
 
 ## Single-precision X: exactly what its double copy gives (the draws and
 ## the stored sampler state are compared in the C++ tests).
