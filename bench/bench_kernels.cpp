@@ -336,8 +336,8 @@ void register_trainer(const TrainerCase& c, const std::vector<const Dataset*>& d
                                          for (auto _ : state) {
                                              std::fill(W.begin(), W.end(), 0.0);
                                              sampler_seed(12345);
-                                             solver(set->X.data(), set->y.data(), set->d, set->N, trainer_lambda, 1.0,
-                                                    c.T, W.data());
+                                             solver(set->X.data(), set->y.data(), set->d, set->N,
+                                                    fit_settings(trainer_lambda, 1.0, c.T), W.data());
                                              sampler_store();
                                              benchmark::DoNotOptimize(W.data());
                                          }
