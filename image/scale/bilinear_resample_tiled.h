@@ -113,7 +113,7 @@ void plan_rows(RowTile& rows, size_t n, double& py, double sy, size_t last_row)
         const size_t first = rows.top[t0];
         rows.first[g] = first;
         rows.window_end[g] = first + Kernels::window;
-        if (Kernels::window == 0) continue;
+        if (Kernels::window == 0) continue;  // the trait reads each row's elements itself
         if (std::min(rows.top[t0 + row_group - 1] + 1, last_row) - first >= Kernels::window) {
             rows.window_end[g] = no_window;
             rows.all_windows = false;

@@ -70,7 +70,7 @@ std::vector<E> resample_guarded(const std::vector<E>& X, int64_t Ny, int64_t Nx,
         if (out_count != 0) std::memcpy(results[k].data(), out.data(), out_count * sizeof(E));
         ++k;
     }
-    EXPECT_EQ(std::memcmp(results[0].data(), results[1].data(), out_count * sizeof(E)), 0);
+    EXPECT_TRUE(out_count == 0 || std::memcmp(results[0].data(), results[1].data(), out_count * sizeof(E)) == 0);
     return results[0];
 }
 
