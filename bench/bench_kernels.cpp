@@ -184,38 +184,21 @@ std::string factor_tag(double factor)
 
 // The element types of the scaler, as the rows name them, with OpenCV's
 // depth for each.
+struct ScaleClassInfo {
+    const char* name;
+    const char* depth_name;
+    int depth;
+};
+
 template <class E>
-struct ScaleClass;
-template <>
-struct ScaleClass<uint8_t> {
-    static constexpr const char* name = "uint8";
-    static constexpr const char* depth_name = "CV_8U";
-    static constexpr int depth = CV_8U;
-};
-template <>
-struct ScaleClass<uint16_t> {
-    static constexpr const char* name = "uint16";
-    static constexpr const char* depth_name = "CV_16U";
-    static constexpr int depth = CV_16U;
-};
-template <>
-struct ScaleClass<int16_t> {
-    static constexpr const char* name = "int16";
-    static constexpr const char* depth_name = "CV_16S";
-    static constexpr int depth = CV_16S;
-};
-template <>
-struct ScaleClass<float> {
-    static constexpr const char* name = "single";
-    static constexpr const char* depth_name = "CV_32F";
-    static constexpr int depth = CV_32F;
-};
-template <>
-struct ScaleClass<double> {
-    static constexpr const char* name = "double";
-    static constexpr const char* depth_name = "CV_64F";
-    static constexpr int depth = CV_64F;
-};
+constexpr ScaleClassInfo scale_class()
+{
+    if constexpr (std::is_same_v<E, uint8_t>) return {"uint8", "CV_8U", CV_8U};
+    if constexpr (std::is_same_v<E, uint16_t>) return {"uint16", "CV_16U", CV_16U};
+    if constexpr (std::is_same_v<E, int16_t>) return {"int16", "CV_16S", CV_16S};
+    if constexpr (std::is_same_v<E, float>) return {"single", "CV_32F", CV_32F};
+    if constexpr (std::is_same_v<E, double>) return {"double", "CV_64F", CV_64F};
+}
 
 // The photograph-like plane in the element type's range: 16-bit integers
 // over their whole range, floats in [0, 1] (as im2single gives them).
@@ -242,7 +225,7 @@ std::vector<E> photo_like_image(int rows, int cols)
 template <class E>
 std::string scale_name(const std::string& who, const std::string& tag)
 {
-    return std::string("scale/") + ScaleClass<E>::name + "/" + who + "/" + tag;
+    return std::string("scale/") + scale_class<E>().name + "/" + who + "/" + tag;
 }
 
 // Every variant on one thread and cv::resize on one thread; with
@@ -282,11 +265,11 @@ void register_scale(double factor, bool with_threads)
                                      [=](benchmark::State& state) {
             // OpenCV is row-major: the same image, transposed into its layout.
             const std::vector<E> values = photo_like_image<E>(scale_rows, scale_cols);
-            cv::Mat X(scale_rows, scale_cols, CV_MAKETYPE(ScaleClass<E>::depth, 1));
+            cv::Mat X(scale_rows, scale_cols, CV_MAKETYPE(scale_class<E>().depth, 1));
             for (int r = 0; r < scale_rows; ++r) {
                 for (int c = 0; c < scale_cols; ++c) X.at<E>(r, c) = values[static_cast<size_t>(r + c * scale_rows)];
             }
-            cv::Mat Y(ny, nx, CV_MAKETYPE(ScaleClass<E>::depth, 1));
+            cv::Mat Y(ny, nx, CV_MAKETYPE(scale_class<E>().depth, 1));
             set_opencv_threads(one);
             for (auto _ : state) {
                 cv::resize(X, Y, cv::Size(nx, ny), 0, 0, cv::INTER_LINEAR);
@@ -588,7 +571,7 @@ double scale_pixels(double factor)
 template <class E>
 void print_scale_classes()
 {
-    const std::string name = ScaleClass<E>::name;
+    const std::string name = scale_class<E>().name;
     const std::vector<ResampleVariant<E>> variants = bilinear_resample_variants<E>();
     for (const ResampleVariant<E>& v : variants) {
         for (double factor : wide_scale_factors) {
@@ -598,7 +581,7 @@ void print_scale_classes()
             const double pixels = scale_pixels(factor);
             print_row("bilinear_resample",
                       "1 thread, " + std::string(v.name) + ", " + name + " vs cv::resize INTER_LINEAR " +
-                          ScaleClass<E>::depth_name + " 1 thread, 1920x1080 x " + tag,
+                          scale_class<E>().depth_name + " 1 thread, 1920x1080 x " + tag,
                       rate(pixels / ours / 1e9, "Gpx/s out"), rate(pixels / opencv1 / 1e9, "Gpx/s out"),
                       opencv1 / ours);
         }
