@@ -389,9 +389,10 @@ TEST(BilinearResampleClasses, NanAndInfinityFlowThroughTheArithmetic)
     EXPECT_EQ(with_infinity[2], inf);
     // Opposite infinities meet as NaN; far from a NaN, values stay finite.
     EXPECT_EQ(bits_of(resample_guarded(std::vector<double>{inf, -inf}, 2, 1, 3, 1)[1]), nan_bits);
-    std::vector<float> far(100, 2.0f);
-    far[0] = std::numeric_limits<float>::quiet_NaN();
-    const std::vector<float> far_result = resample_guarded(far, 10, 10, 19, 19);
+    // (Not named far: windows.h defines that as nothing.)
+    std::vector<float> corner_nan(100, 2.0f);
+    corner_nan[0] = std::numeric_limits<float>::quiet_NaN();
+    const std::vector<float> far_result = resample_guarded(corner_nan, 10, 10, 19, 19);
     EXPECT_TRUE(std::isnan(far_result[0]));
     EXPECT_EQ(far_result.back(), 2.0f);
     // Only the 3 x 3 samples whose neighbours include the NaN pixel are NaN.
