@@ -31,7 +31,8 @@ struct Avx2 {
 
     // 8-bit: 16 bytes, picked by byte shuffles within a 128-bit lane. 16-bit
     // and single: 16 elements as two vectors of eight 32-bit lanes, picked by
-    // lane permutes and a blend. double: each row's element read on its own.
+    // lane permutes and a blend (one vector and its permute where the rows
+    // lie within its eight). double: each row's element read on its own.
     static constexpr bool bytes = sizeof(E) == 1;
     static constexpr size_t window = sizeof(E) == 8 ? 0 : 16;
 
@@ -56,16 +57,25 @@ struct Avx2 {
             }
         } else {
             // Lane indices of the eight top rows, then of the eight below
-            // rows: the lane within its vector, the sign bit set for the second.
+            // rows: the lane within its vector, the sign bit set for the
+            // second; then whether the first vector holds them all.
             int32_t lanes[2][row_group];
+            bool first_only = true;
             for (size_t h = 0; h < 2; ++h) {
                 for (size_t k = 0; k < row_group; ++k) {
                     lanes[h][k] = (offsets[h][k] & 7) | (offsets[h][k] >= 8 ? INT32_MIN : 0);
+                    first_only = first_only && offsets[h][k] < 8;
                 }
             }
             std::memcpy(select, lanes, sizeof lanes);
+            select[first_only_byte] = first_only ? 1 : 0;
         }
     }
+
+    // The byte of a group's selection table that says its rows lie within
+    // the window's first eight elements (always so when upscaling): one
+    // vector and one permute then give each eight values.
+    static constexpr size_t first_only_byte = 64;
 
     // Eight 32-bit lanes picked from two vectors of eight by a row's lane index.
     static __m256i pick(__m256i first, __m256i second, __m256i lanes)
@@ -87,18 +97,15 @@ struct Avx2 {
         }
     }
 
-    // 16 elements from at as 32-bit lanes, eight in each vector.
-    static void window_lanes(const E* at, __m256i& first, __m256i& second)
+    // Eight elements from at as 32-bit lanes.
+    static __m256i window_lanes(const E* at)
     {
         if constexpr (std::is_same_v<E, float>) {
-            first = _mm256_castps_si256(_mm256_loadu_ps(at));
-            second = _mm256_castps_si256(_mm256_loadu_ps(at + 8));
+            return _mm256_castps_si256(_mm256_loadu_ps(at));
         } else if constexpr (std::is_same_v<E, uint16_t>) {
-            first = _mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at)));
-            second = _mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 8)));
+            return _mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at)));
         } else {
-            first = _mm256_cvtepi16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at)));
-            second = _mm256_cvtepi16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 8)));
+            return _mm256_cvtepi16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at)));
         }
     }
 
@@ -122,11 +129,18 @@ struct Avx2 {
             top = Group{four(0), four(32)};
             below = Group{four(64), four(96)};
         } else if constexpr (window != 0) {
-            __m256i first;
-            __m256i second;
-            window_lanes(column + rows.first[g], first, second);
-            top = widen(pick(first, second, _mm256_load_si256(reinterpret_cast<const __m256i*>(select))));
-            below = widen(pick(first, second, _mm256_load_si256(reinterpret_cast<const __m256i*>(select + 32))));
+            const __m256i top_lanes = _mm256_load_si256(reinterpret_cast<const __m256i*>(select));
+            const __m256i below_lanes = _mm256_load_si256(reinterpret_cast<const __m256i*>(select + 32));
+            if (select[first_only_byte] != 0) {
+                const __m256i first = window_lanes(column + rows.first[g]);
+                top = widen(_mm256_permutevar8x32_epi32(first, top_lanes));
+                below = widen(_mm256_permutevar8x32_epi32(first, below_lanes));
+            } else {
+                const __m256i first = window_lanes(column + rows.first[g]);
+                const __m256i second = window_lanes(column + rows.first[g] + 8);
+                top = widen(pick(first, second, top_lanes));
+                below = widen(pick(first, second, below_lanes));
+            }
         } else {
             const size_t* top_rows = rows.top + t;
             size_t below_rows[row_group];
