@@ -23,7 +23,7 @@
 
 #include "common/truncation.h"
 
-// The positive quiet NaN with no payload (Octave's and MATLAB's NaN).
+// The positive quiet NaN with no payload (Octave's NaN).
 constexpr uint64_t resample_nan_double_bits = 0x7FF8000000000000ULL;
 constexpr uint32_t resample_nan_single_bits = 0x7FC00000U;
 

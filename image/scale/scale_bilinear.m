@@ -46,7 +46,8 @@
 %   they fall: all four neighbours are always read, so a NaN neighbour gives
 %   NaN even where its weight is 0, and an infinite one gives NaN there
 %   (Inf times 0) and +-Inf elsewhere; opposite infinities meet as NaN.
-%   Every NaN in Y is the standard NaN, whatever NaN it came from.
+%   Every NaN in Y is the positive quiet NaN (Octave's NaN), whatever NaN
+%   it came from.
 %
 %   Images of one row or one column, and very long outputs, never read
 %   outside X: the neighbour below or to the right is taken no further than
