@@ -20,6 +20,7 @@
 #include <map>
 #include <random>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "common/cpu_features.h"
@@ -171,6 +172,9 @@ void register_gray(const GrayCase& size)
 const int scale_rows = 1080;
 const int scale_cols = 1920;
 const double scale_factors[] = {0.5, 0.8, 1.0, 1.25, 2.0};
+// The other element types at the factors where the bilinear arithmetic, not
+// a copy or a halving path, decides the speed of both sides.
+const double wide_scale_factors[] = {0.8, 1.25, 2.0};
 
 std::string factor_tag(double factor)
 {
@@ -179,44 +183,94 @@ std::string factor_tag(double factor)
     return text;
 }
 
-void register_scale(double factor)
+// The element types of the scaler, as the rows name them, with OpenCV's
+// depth for each.
+struct ScaleClassInfo {
+    const char* name;
+    const char* depth_name;
+    int depth;
+};
+
+template <class E>
+constexpr ScaleClassInfo scale_class()
+{
+    if constexpr (std::is_same_v<E, uint8_t>) return {"uint8", "CV_8U", CV_8U};
+    if constexpr (std::is_same_v<E, uint16_t>) return {"uint16", "CV_16U", CV_16U};
+    if constexpr (std::is_same_v<E, int16_t>) return {"int16", "CV_16S", CV_16S};
+    if constexpr (std::is_same_v<E, float>) return {"single", "CV_32F", CV_32F};
+    if constexpr (std::is_same_v<E, double>) return {"double", "CV_64F", CV_64F};
+}
+
+// The photograph-like plane in the element type's range: 16-bit integers
+// over their whole range, floats in [0, 1] (as im2single gives them).
+template <class E>
+std::vector<E> photo_like_image(int rows, int cols)
+{
+    const std::vector<uint8_t> bytes = photo_like_plane(rows, cols, 21, 0);
+    std::vector<E> image(bytes.size());
+    for (size_t k = 0; k < bytes.size(); ++k) {
+        const int b = bytes[k];
+        if constexpr (std::is_same_v<E, uint8_t>) {
+            image[k] = static_cast<E>(b);
+        } else if constexpr (std::is_same_v<E, uint16_t>) {
+            image[k] = static_cast<E>(b * 257);
+        } else if constexpr (std::is_same_v<E, int16_t>) {
+            image[k] = static_cast<E>(b * 257 - 32768);
+        } else {
+            image[k] = static_cast<E>(b) / static_cast<E>(255);
+        }
+    }
+    return image;
+}
+
+template <class E>
+std::string scale_name(const std::string& who, const std::string& tag)
+{
+    return std::string("scale/") + scale_class<E>().name + "/" + who + "/" + tag;
+}
+
+// Every variant on one thread and cv::resize on one thread; with
+// `with_threads`, both on their default threads too.
+template <class E>
+void register_scale(double factor, bool with_threads)
 {
     const int ny = static_cast<int>(std::lround(scale_rows * factor));
     const int nx = static_cast<int>(std::lround(scale_cols * factor));
     const std::string tag = factor_tag(factor);
 
-    for (const ResampleVariant& v : bilinear_resample_variants()) {
-        benchmark::RegisterBenchmark(("scale/" + std::string(v.name) + "/" + tag).c_str(),
-                                     [=](benchmark::State& state) {
-                                         const std::vector<uint8_t> X = photo_like_plane(scale_rows, scale_cols, 21, 0);
-                                         std::vector<uint8_t> Y(static_cast<size_t>(ny) * nx);
-                                         for (auto _ : state) {
-                                             bilinear_resample_split(v.resample, X.data(), scale_rows, scale_cols, 1,
-                                                                     Y.data(), ny, nx, 1, 1);
-                                             benchmark::DoNotOptimize(Y.data());
-                                             benchmark::ClobberMemory();
-                                         }
-                                     });
-    }
-    benchmark::RegisterBenchmark(("scale/threads/" + tag).c_str(), [=](benchmark::State& state) {
-        const std::vector<uint8_t> X = photo_like_plane(scale_rows, scale_cols, 21, 0);
-        std::vector<uint8_t> Y(static_cast<size_t>(ny) * nx);
-        for (auto _ : state) {
-            bilinear_resample(X.data(), scale_rows, scale_cols, 1, Y.data(), ny, nx);
-            benchmark::DoNotOptimize(Y.data());
-            benchmark::ClobberMemory();
-        }
-    });
-    for (bool one : {true, false}) {
-        const std::string name = std::string("scale/opencv/") + (one ? "1t/" : "threads/") + tag;
-        benchmark::RegisterBenchmark(name.c_str(), [=](benchmark::State& state) {
-            // OpenCV is row-major: the same image, transposed into its layout.
-            const std::vector<uint8_t> bytes = photo_like_plane(scale_rows, scale_cols, 21, 0);
-            cv::Mat X(scale_rows, scale_cols, CV_8UC1);
-            for (int r = 0; r < scale_rows; ++r) {
-                for (int c = 0; c < scale_cols; ++c) X.at<uint8_t>(r, c) = bytes[static_cast<size_t>(r + c * scale_rows)];
+    for (const ResampleVariant<E>& v : bilinear_resample_variants<E>()) {
+        benchmark::RegisterBenchmark(scale_name<E>(v.name, tag).c_str(), [=](benchmark::State& state) {
+            const std::vector<E> X = photo_like_image<E>(scale_rows, scale_cols);
+            std::vector<E> Y(static_cast<size_t>(ny) * nx);
+            for (auto _ : state) {
+                bilinear_resample_split(v.resample, X.data(), scale_rows, scale_cols, 1, Y.data(), ny, nx, 1, 1);
+                benchmark::DoNotOptimize(Y.data());
+                benchmark::ClobberMemory();
             }
-            cv::Mat Y(ny, nx, CV_8UC1);
+        });
+    }
+    if (with_threads) {
+        benchmark::RegisterBenchmark(scale_name<E>("threads", tag).c_str(), [=](benchmark::State& state) {
+            const std::vector<E> X = photo_like_image<E>(scale_rows, scale_cols);
+            std::vector<E> Y(static_cast<size_t>(ny) * nx);
+            for (auto _ : state) {
+                bilinear_resample(X.data(), scale_rows, scale_cols, 1, Y.data(), ny, nx);
+                benchmark::DoNotOptimize(Y.data());
+                benchmark::ClobberMemory();
+            }
+        });
+    }
+    for (bool one : {true, false}) {
+        if (!one && !with_threads) continue;
+        benchmark::RegisterBenchmark(scale_name<E>(one ? "opencv/1t" : "opencv/threads", tag).c_str(),
+                                     [=](benchmark::State& state) {
+            // OpenCV is row-major: the same image, transposed into its layout.
+            const std::vector<E> values = photo_like_image<E>(scale_rows, scale_cols);
+            cv::Mat X(scale_rows, scale_cols, CV_MAKETYPE(scale_class<E>().depth, 1));
+            for (int r = 0; r < scale_rows; ++r) {
+                for (int c = 0; c < scale_cols; ++c) X.at<E>(r, c) = values[static_cast<size_t>(r + c * scale_rows)];
+            }
+            cv::Mat Y(ny, nx, CV_MAKETYPE(scale_class<E>().depth, 1));
             set_opencv_threads(one);
             for (auto _ : state) {
                 cv::resize(X, Y, cv::Size(nx, ny), 0, 0, cv::INTER_LINEAR);
@@ -238,8 +292,7 @@ void register_crossover()
 {
     const LumaPixels luma = weighted_luma_variants().empty() ? weighted_luma_pixels_plain
                                                               : weighted_luma_variants().front().convert;
-    const ResampleColumns scale = bilinear_resample_variants().empty() ? bilinear_resample_columns_plain
-                                                                        : bilinear_resample_variants().front().resample;
+    const ResampleColumns<uint8_t> scale = bilinear_resample_chosen<uint8_t>().resample;
     for (int64_t size : crossover_sizes) {
         for (int threads : {1, 2}) {
             const std::string suffix = "/" + std::to_string(threads) + "/" + std::to_string(size);
@@ -533,6 +586,46 @@ std::string variant_names(const Variants& variants)
     return names.empty() ? "plain loops only" : names;
 }
 
+double scale_pixels(double factor)
+{
+    return static_cast<double>(std::lround(scale_rows * factor)) * static_cast<double>(std::lround(scale_cols * factor));
+}
+
+// The rows of one element type besides uint8: every variant on one thread
+// against cv::resize on the same depth, then the fastest against the uint8
+// path in bytes written per second.
+template <class E>
+void print_scale_classes()
+{
+    const std::string name = scale_class<E>().name;
+    const std::vector<ResampleVariant<E>> variants = bilinear_resample_variants<E>();
+    for (const ResampleVariant<E>& v : variants) {
+        for (double factor : wide_scale_factors) {
+            const std::string tag = factor_tag(factor);
+            const double ours = best_seconds(scale_name<E>(v.name, tag));
+            const double opencv1 = best_seconds(scale_name<E>("opencv/1t", tag));
+            const double pixels = scale_pixels(factor);
+            print_row("bilinear_resample",
+                      "1 thread, " + std::string(v.name) + ", " + name + " vs cv::resize INTER_LINEAR " +
+                          scale_class<E>().depth_name + " 1 thread, 1920x1080 x " + tag,
+                      rate(pixels / ours / 1e9, "Gpx/s out"), rate(pixels / opencv1 / 1e9, "Gpx/s out"),
+                      opencv1 / ours);
+        }
+    }
+    if (variants.empty()) return;
+    for (double factor : wide_scale_factors) {
+        const std::string tag = factor_tag(factor);
+        const double ours = best_seconds(scale_name<E>(variants.front().name, tag));
+        const double bytes = best_seconds(scale_name<uint8_t>(variants.front().name, tag));
+        const double pixels = scale_pixels(factor);
+        print_row("bilinear_resample",
+                  "1 thread, " + std::string(variants.front().name) + ", " + name +
+                      " vs uint8, bytes written per second, 1920x1080 x " + tag,
+                  rate(pixels * sizeof(E) / ours / 1e9, "GB/s out"), rate(pixels / bytes / 1e9, "GB/s out"),
+                  bytes * sizeof(E) / ours);
+    }
+}
+
 void print_machine()
 {
     cv::setNumThreads(-1);
@@ -540,7 +633,7 @@ void print_machine()
                 "(MEX_KERNELS_THREADS); OpenCV %s, %d threads by default\n",
                 cpu_model().c_str(), available_processors(), kernel_threads(), CV_VERSION, cv::getNumThreads());
     std::printf("Variants run (widest first): weighted_luma %s; bilinear_resample %s; fit_weights %s\n",
-                variant_names(weighted_luma_variants()).c_str(), variant_names(bilinear_resample_variants()).c_str(),
+                variant_names(weighted_luma_variants()).c_str(), variant_names(bilinear_resample_variants<uint8_t>()).c_str(),
                 variant_names(fit_weights_variants()).c_str());
     std::printf("Compiler: %s; flags: %s\n\n", __VERSION__, BENCH_COMPILE_FLAGS);
 }
@@ -577,7 +670,13 @@ int main(int argc, char** argv)
     const std::vector<const Dataset*> data{&large_d, &small_d};
 
     for (const GrayCase& size : {GrayCase{1080, 1920}, GrayCase{2160, 3840}}) register_gray(size);
-    for (double factor : scale_factors) register_scale(factor);
+    for (double factor : scale_factors) register_scale<uint8_t>(factor, true);
+    for (double factor : wide_scale_factors) {
+        register_scale<uint16_t>(factor, false);
+        register_scale<int16_t>(factor, false);
+        register_scale<float>(factor, false);
+        register_scale<double>(factor, false);
+    }
     for (const TrainerCase& c : trainer_cases) register_trainer(c, data);
     register_copy_bandwidth();
     register_crossover();
@@ -618,16 +717,15 @@ int main(int argc, char** argv)
                   rate(pixels / one / 1e9, "Gpx/s"), rate(3 * pixels / copy / 1e9, "GB/s copied"), copy / one);
     }
 
-    const std::vector<ResampleVariant> scale_variants = bilinear_resample_variants();
+    const std::vector<ResampleVariant<uint8_t>> scale_variants = bilinear_resample_variants<uint8_t>();
     const std::string scale_fastest = scale_variants.empty() ? "plain" : scale_variants.front().name;
     double log_sum = 0.0;
     double worst = INFINITY;
     for (double factor : scale_factors) {
         const std::string tag = factor_tag(factor);
-        const double one = best_seconds("scale/" + scale_fastest + "/" + tag);
-        const double opencv1 = best_seconds("scale/opencv/1t/" + tag);
-        const double pixels = static_cast<double>(std::lround(scale_rows * factor)) *
-                              static_cast<double>(std::lround(scale_cols * factor));
+        const double one = best_seconds(scale_name<uint8_t>(scale_fastest, tag));
+        const double opencv1 = best_seconds(scale_name<uint8_t>("opencv/1t", tag));
+        const double pixels = scale_pixels(factor);
         print_row("bilinear_resample", "1 thread, " + scale_fastest + " vs cv::resize INTER_LINEAR 1 thread, 1920x1080 x " + tag,
                   rate(pixels / one / 1e9, "Gpx/s out"), rate(pixels / opencv1 / 1e9, "Gpx/s out"), opencv1 / one);
         log_sum += std::log(opencv1 / one);
@@ -637,11 +735,10 @@ int main(int argc, char** argv)
               "", std::exp(log_sum / 5));
     for (double factor : scale_factors) {
         const std::string tag = factor_tag(factor);
-        const double one = best_seconds("scale/" + scale_fastest + "/" + tag);
-        const double many = best_seconds("scale/threads/" + tag);
-        const double opencv_many = best_seconds("scale/opencv/threads/" + tag);
-        const double pixels = static_cast<double>(std::lround(scale_rows * factor)) *
-                              static_cast<double>(std::lround(scale_cols * factor));
+        const double one = best_seconds(scale_name<uint8_t>(scale_fastest, tag));
+        const double many = best_seconds(scale_name<uint8_t>("threads", tag));
+        const double opencv_many = best_seconds(scale_name<uint8_t>("opencv/threads", tag));
+        const double pixels = scale_pixels(factor);
         print_row("bilinear_resample", threads + " vs itself on 1 thread, 1920x1080 x " + tag,
                   rate(pixels / many / 1e9, "Gpx/s out"), rate(pixels / one / 1e9, "Gpx/s out"), one / many);
         print_row("bilinear_resample", threads + " vs cv::resize INTER_LINEAR " + opencv_threads + ", 1920x1080 x " + tag,
@@ -653,15 +750,18 @@ int main(int argc, char** argv)
         for (double factor : scale_factors) {
             const std::string tag = factor_tag(factor);
             const std::string name = scale_variants[1].name;
-            const double ours = best_seconds("scale/" + name + "/" + tag);
-            const double opencv1 = best_seconds("scale/opencv/1t/" + tag);
-            const double pixels = static_cast<double>(std::lround(scale_rows * factor)) *
-                                  static_cast<double>(std::lround(scale_cols * factor));
+            const double ours = best_seconds(scale_name<uint8_t>(name, tag));
+            const double opencv1 = best_seconds(scale_name<uint8_t>("opencv/1t", tag));
+            const double pixels = scale_pixels(factor);
             print_row("bilinear_resample", "1 thread, " + name + " vs cv::resize INTER_LINEAR 1 thread, 1920x1080 x " + tag,
                       rate(pixels / ours / 1e9, "Gpx/s out"), rate(pixels / opencv1 / 1e9, "Gpx/s out"),
                       opencv1 / ours);
         }
     }
+    print_scale_classes<uint16_t>();
+    print_scale_classes<int16_t>();
+    print_scale_classes<float>();
+    print_scale_classes<double>();
 
     const double copy_bandwidth = static_cast<double>(size_t(256) << 20) / best_seconds("memory/copy/256MiB");
     for (const TrainerCase& c : trainer_cases) {

@@ -99,6 +99,38 @@ inline bool is_real_dense_uint8(const mxArray* array)
     return mxIsUint8(array) && is_real_dense(array);
 }
 
+// The classes whose real dense arrays a module may read and write as plain
+// arrays of one C++ element type.
+enum class ElementClass { uint8, uint16, int16, single, double_precision, other };
+
+// The element class of a real dense array; other for every other class
+// (logical, char, the other integers, cells, structures...) and for complex
+// or sparse arrays.
+inline ElementClass element_class(const mxArray* array)
+{
+    if (!is_real_dense(array)) return ElementClass::other;
+    switch (mxGetClassID(array)) {
+    case mxUINT8_CLASS:
+        return ElementClass::uint8;
+    case mxUINT16_CLASS:
+        return ElementClass::uint16;
+    case mxINT16_CLASS:
+        return ElementClass::int16;
+    case mxSINGLE_CLASS:
+        return ElementClass::single;
+    case mxDOUBLE_CLASS:
+        return ElementClass::double_precision;
+    default:
+        return ElementClass::other;
+    }
+}
+
+// Bytes per element of an array.
+inline int64_t element_size(const mxArray* array)
+{
+    return static_cast<int64_t>(mxGetElementSize(array));
+}
+
 inline bool is_empty(const mxArray* array)
 {
     return mxIsEmpty(array);
@@ -154,6 +186,20 @@ inline const uint8_t* uint8_data(const mxArray* array)
 inline uint8_t* uint8_data(mxArray* array)
 {
     return static_cast<uint8_t*>(mxGetData(array));
+}
+
+// The elements of a real dense array whose element_class the caller has
+// checked to match E (uint8_t, uint16_t, int16_t, float, double).
+template <class E>
+inline const E* element_data(const mxArray* array)
+{
+    return static_cast<const E*>(mxGetData(array));
+}
+
+template <class E>
+inline E* element_data(mxArray* array)
+{
+    return static_cast<E*>(mxGetData(array));
 }
 
 // Field of element 0 of a structure; null when the array is not a
@@ -214,17 +260,18 @@ inline mxArray* create_uint8_matrix(int64_t rows, int64_t columns)
     return mxCreateNumericMatrix(static_cast<mwSize>(rows), static_cast<mwSize>(columns), mxUINT8_CLASS, mxREAL);
 }
 
-// A zero-filled real uint8 array of rows x columns x (the dimensions of
-// `shape` after its second). The dimension list is taken with mxMalloc, which
-// the host releases itself should the creation raise an error.
-inline mxArray* create_uint8_resized(const mxArray* shape, int64_t rows, int64_t columns)
+// A zero-filled real array of the class of `shape` (a real numeric array),
+// rows x columns x (the dimensions of `shape` after its second). The
+// dimension list is taken with mxMalloc, which the host releases itself
+// should the creation raise an error.
+inline mxArray* create_resized(const mxArray* shape, int64_t rows, int64_t columns)
 {
     const mwSize count = mxGetNumberOfDimensions(shape);
     mwSize* dims = static_cast<mwSize*>(mxMalloc(static_cast<size_t>(count) * sizeof(mwSize)));
     std::memcpy(dims, mxGetDimensions(shape), static_cast<size_t>(count) * sizeof(mwSize));
     dims[0] = static_cast<mwSize>(rows);
     dims[1] = static_cast<mwSize>(columns);
-    mxArray* result = mxCreateNumericArray(count, dims, mxUINT8_CLASS, mxREAL);
+    mxArray* result = mxCreateNumericArray(count, dims, mxGetClassID(shape), mxREAL);
     mxFree(dims);
     return result;
 }

@@ -6,6 +6,7 @@
 
 #include "common/cpu_features.h"
 #include "common/parallel.h"
+#include "image/scale/resample_element.h"
 
 namespace {
 
@@ -13,32 +14,38 @@ namespace {
 // than it saves. Measured with make bench on a 2-core virtual machine
 // (starting and joining a thread about 30 us, about 0.2 ns a sample on one
 // thread): two threads lose at 0.5 M samples (0.92x) and win at 1 M (1.22x).
+// The wider element types take longer per sample, so the 8-bit threshold
+// splits none of them too early.
 constexpr int64_t min_samples_per_thread = int64_t{3} << 17;
 
 }  // namespace
 
-ResampleVariant bilinear_resample_chosen()
+template <class E>
+ResampleVariant<E> bilinear_resample_chosen()
 {
     // Once per load: the processor does not change under a loaded module, and
     // a call then costs no processor query, environment read or list.
-    static const ResampleVariant chosen = [] {
-        const std::vector<ResampleVariant> variants = bilinear_resample_variants();
-        return variants.empty() ? ResampleVariant{"plain", bilinear_resample_columns_plain} : variants.front();
+    static const ResampleVariant<E> chosen = [] {
+        const std::vector<ResampleVariant<E>> variants = bilinear_resample_variants<E>();
+        return variants.empty() ? ResampleVariant<E>{"plain", bilinear_resample_columns_plain<E>} : variants.front();
     }();
     return chosen;
 }
 
-void bilinear_resample(const uint8_t* X, int64_t Ny, int64_t Nx, int64_t planes, uint8_t* Y, int64_t ny, int64_t nx)
+template <class E>
+void bilinear_resample(const E* X, int64_t Ny, int64_t Nx, int64_t planes, E* Y, int64_t ny, int64_t nx)
 {
     if (ny <= 0 || nx <= 0 || planes <= 0) return;
     // Small outputs never split: they skip reading the environment and the
     // processor count too.
     const int threads = ny * nx * planes >= 2 * min_samples_per_thread ? kernel_threads() : 1;
-    bilinear_resample_split(bilinear_resample_chosen().resample, X, Ny, Nx, planes, Y, ny, nx, threads, min_samples_per_thread);
+    bilinear_resample_split(bilinear_resample_chosen<E>().resample, X, Ny, Nx, planes, Y, ny, nx, threads,
+                            min_samples_per_thread);
 }
 
-void bilinear_resample_split(ResampleColumns variant, const uint8_t* X, int64_t Ny, int64_t Nx, int64_t planes,
-                             uint8_t* Y, int64_t ny, int64_t nx, int threads, int64_t min_samples)
+template <class E>
+void bilinear_resample_split(ResampleColumns<E> variant, const E* X, int64_t Ny, int64_t Nx, int64_t planes, E* Y,
+                             int64_t ny, int64_t nx, int threads, int64_t min_samples)
 {
     if (ny <= 0 || nx <= 0 || planes <= 0) return;
     const int64_t columns = planes * nx;  // the output columns of all planes, plane after plane
@@ -57,7 +64,7 @@ void bilinear_resample_split(ResampleColumns variant, const uint8_t* X, int64_t 
             by_column[k] = k;
         }
         std::sort(by_column, by_column + parts, [&](int a, int b) { return start_column[a] < start_column[b]; });
-        const double sx = static_cast<double>(Nx - 1) / (static_cast<double>(nx - 1) + 1e-7);
+        const double sx = resample_step(Nx, nx);
         double px = 0.0;
         int64_t at = 0;
         for (int k = 0; k < parts; ++k) {
@@ -83,34 +90,35 @@ void bilinear_resample_split(ResampleColumns variant, const uint8_t* X, int64_t 
     });
 }
 
-std::vector<ResampleVariant> bilinear_resample_variants()
+template <class E>
+std::vector<ResampleVariant<E>> bilinear_resample_variants()
 {
-    std::vector<ResampleVariant> variants;
+    std::vector<ResampleVariant<E>> variants;
 #if defined(KERNELS_HAVE_X86_64)
-    if (cpu_has_avx512bw()) variants.push_back({"avx512bw", bilinear_resample_columns_avx512bw});
-    if (cpu_has_avx2()) variants.push_back({"avx2", bilinear_resample_columns_avx2});
+    if (cpu_has_avx512bw()) variants.push_back({"avx512bw", bilinear_resample_columns_avx512bw<E>});
+    if (cpu_has_avx2()) variants.push_back({"avx2", bilinear_resample_columns_avx2<E>});
 #elif defined(KERNELS_HAVE_NEON)
-    variants.push_back({"neon", bilinear_resample_columns_neon});
+    variants.push_back({"neon", bilinear_resample_columns_neon<E>});
 #endif
     return variants;
 }
 
-void bilinear_resample_plain(const uint8_t* X, int64_t Ny, int64_t Nx, uint8_t* Y, int64_t ny, int64_t nx)
+template <class E>
+void bilinear_resample_plain(const E* X, int64_t Ny, int64_t Nx, E* Y, int64_t ny, int64_t nx)
 {
     bilinear_resample_columns_plain(X, Ny, Nx, Y, ny, nx, ColumnSpan{0, nx, 0.0}, nullptr);
 }
 
-void bilinear_resample_columns_plain(const uint8_t* X, int64_t Ny, int64_t Nx, uint8_t* Y, int64_t ny, int64_t nx,
+template <class E>
+void bilinear_resample_columns_plain(const E* X, int64_t Ny, int64_t Nx, E* Y, int64_t ny, int64_t nx,
                                      ColumnSpan span, ResampleScratch*) noexcept
 {
     if (ny <= 0 || nx <= 0) return;
 
-    // The 1e-7 guard keeps the last position just short of Ny - 1 (Nx - 1),
-    // so the lower corner normally stays below the last row (column).
-    const double sy = static_cast<double>(Ny - 1) / (static_cast<double>(ny - 1) + 1e-7);
-    const double sx = static_cast<double>(Nx - 1) / (static_cast<double>(nx - 1) + 1e-7);
+    const double sy = resample_step(Ny, ny);
+    const double sx = resample_step(Nx, nx);
 
-    // Offsets in size_t: images of 2^31 bytes or more are addressed correctly.
+    // Offsets in size_t: images of 2^31 elements or more are addressed correctly.
     const size_t in_rows = static_cast<size_t>(Ny);
     const size_t last_row = static_cast<size_t>(Ny - 1);
     const size_t last_column = static_cast<size_t>(Nx - 1);
@@ -124,9 +132,9 @@ void bilinear_resample_columns_plain(const uint8_t* X, int64_t Ny, int64_t Nx, u
         const size_t c = static_cast<size_t>(px);
         const double fx = px - static_cast<double>(c);
         const double gx = 1.0 - fx;
-        const uint8_t* left = X + std::min(c, last_column) * in_rows;
-        const uint8_t* right = X + std::min(c + 1, last_column) * in_rows;
-        uint8_t* out = Y + i * out_rows;
+        const E* left = X + std::min(c, last_column) * in_rows;
+        const E* right = X + std::min(c + 1, last_column) * in_rows;
+        E* out = Y + i * out_rows;
 
         double py = 0.0;
         for (size_t j = 0; j < out_rows; ++j) {
@@ -136,16 +144,28 @@ void bilinear_resample_columns_plain(const uint8_t* X, int64_t Ny, int64_t Nx, u
             const size_t top = std::min(r, last_row);
             const size_t below = std::min(r + 1, last_row);
 
-            const double tl = left[top];
-            const double bl = left[below];
-            const double tr = right[top];
-            const double br = right[below];
+            const double tl = static_cast<double>(left[top]);
+            const double bl = static_cast<double>(left[below]);
+            const double tr = static_cast<double>(right[top]);
+            const double br = static_cast<double>(right[below]);
             // This grouping, without fused multiply-add, defines the result.
             const double v = (tl * gy + bl * fy) * gx + (tr * gy + br * fy) * fx;
-            out[j] = static_cast<uint8_t>(static_cast<int32_t>(v));  // v lies in [0, 256)
+            out[j] = resample_element<E>(v);
 
             py += sy;
         }
         px += sx;
     }
 }
+
+#define INSTANTIATE(E)                                                                                              \
+    template ResampleVariant<E> bilinear_resample_chosen<E>();                                                      \
+    template void bilinear_resample<E>(const E*, int64_t, int64_t, int64_t, E*, int64_t, int64_t);                 \
+    template void bilinear_resample_split<E>(ResampleColumns<E>, const E*, int64_t, int64_t, int64_t, E*, int64_t, \
+                                             int64_t, int, int64_t);                                                \
+    template std::vector<ResampleVariant<E>> bilinear_resample_variants<E>();                                       \
+    template void bilinear_resample_plain<E>(const E*, int64_t, int64_t, E*, int64_t, int64_t);                     \
+    template void bilinear_resample_columns_plain<E>(const E*, int64_t, int64_t, E*, int64_t, int64_t, ColumnSpan,  \
+                                                     ResampleScratch*) noexcept;
+BILINEAR_RESAMPLE_ELEMENTS(INSTANTIATE)
+#undef INSTANTIATE

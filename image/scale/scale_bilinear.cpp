@@ -1,5 +1,7 @@
-// Y = scale_bilinear(X, [ny nx]): the host entry of the bilinear scaler.
+// Y = scale_bilinear(X, [ny nx]) or scale_bilinear(X, s): the host entry of
+// the bilinear scaler.
 
+#include <cmath>
 #include <cstdint>
 
 #include "common/truncation.h"
@@ -8,14 +10,61 @@
 
 namespace {
 
-const char* const image_message = "X must be (Ny x Nx) in UINT8 format";
-const char* const size_message = "size must be [ny nx] with ny, nx >= 0 in double format";
+const char* const image_message = "X must be (Ny x Nx) in UINT8, UINT16, INT16, SINGLE or DOUBLE format";
+const char* const size_message =
+    "size must be [ny nx] with ny, nx >= 0 (one of them may be NaN) or a scale factor, in double format";
+const char* const factor_message = "scale factor must be finite and > 0, and give fewer than 2^31 rows and columns";
+
+// ceil(value) as a size, or -1 when it is 2^31 or more (infinity included).
+int32_t size_above(double value)
+{
+    const double size = std::ceil(value);
+    return size < 2147483648.0 ? static_cast<int32_t>(size) : -1;
+}
+
+// The output size for a size argument of `count` (at least 1) elements and
+// an image of Ny x Nx (at least 1 x 1) per plane; the message of the error
+// it raises otherwise, else null.
+const char* output_size(const double* size, int64_t count, int64_t Ny, int64_t Nx, int32_t& ny, int32_t& nx)
+{
+    if (count == 1) {
+        // A scale factor: both products formed in double, then rounded up.
+        // Ny, Nx >= 1, so a finite factor > 0 gives sizes of at least 1.
+        const double factor = size[0];
+        if (!(factor > 0.0) || !std::isfinite(factor)) return factor_message;
+        ny = size_above(factor * static_cast<double>(Ny));
+        nx = size_above(factor * static_cast<double>(Nx));
+        return ny < 0 || nx < 0 ? factor_message : nullptr;
+    }
+    // Elements after the second are ignored. NaN (only one of the two) takes
+    // the other size's ratio; infinities and values out of 32-bit range
+    // truncate to INT32_MIN and so fail with the negatives.
+    const bool free_rows = std::isnan(size[0]);
+    const bool free_columns = std::isnan(size[1]);
+    if (free_rows && free_columns) return size_message;
+    ny = free_rows ? 0 : truncate_to_int32(size[0]);
+    nx = free_columns ? 0 : truncate_to_int32(size[1]);
+    if (ny < 0 || nx < 0) return size_message;
+    // The aspect ratio of the image: the product first, then the division.
+    if (free_rows) ny = size_above(static_cast<double>(nx) * static_cast<double>(Ny) / static_cast<double>(Nx));
+    if (free_columns) nx = size_above(static_cast<double>(ny) * static_cast<double>(Nx) / static_cast<double>(Ny));
+    return ny < 0 || nx < 0 ? size_message : nullptr;
+}
+
+template <class E>
+void resample(const mxArray* X, int64_t Ny, int64_t Nx, int64_t planes, mxArray* Y, int32_t ny, int32_t nx)
+{
+    host::run_kernel("scale_bilinear:outOfMemory", "out of memory for the working memory of the resampling", [&] {
+        bilinear_resample(host::element_data<E>(X), Ny, Nx, planes, host::element_data<E>(Y), ny, nx);
+    });
+}
 
 }  // namespace
 
 void mexFunction(int /*nlhs*/, mxArray* plhs[], int nrhs, const mxArray* prhs[])
 {
-    if (nrhs < 1 || host::is_empty(prhs[0]) || !host::is_real_dense_uint8(prhs[0])) {
+    const host::ElementClass image_class = nrhs < 1 ? host::ElementClass::other : host::element_class(prhs[0]);
+    if (image_class == host::ElementClass::other || host::is_empty(prhs[0])) {
         host::fail("scale_bilinear:invalidImage", image_message);
     }
     const mxArray* X = prhs[0];
@@ -26,20 +75,36 @@ void mexFunction(int /*nlhs*/, mxArray* plhs[], int nrhs, const mxArray* prhs[])
     int64_t planes = 1;
     for (int64_t k = 2; k < host::dimension_count(X); ++k) planes *= host::dimension(X, k);
 
-    if (nrhs < 2 || !host::is_real_dense_double(prhs[1]) || host::element_count(prhs[1]) < 2) {
+    if (nrhs < 2 || !host::is_real_dense_double(prhs[1]) || host::is_empty(prhs[1])) {
         host::fail("scale_bilinear:invalidSize", size_message);
     }
-    // Elements after the second are ignored. NaN, infinities and values out
-    // of 32-bit range truncate to INT32_MIN and so fail with the negatives.
-    const double* size = host::double_data(prhs[1]);
-    const int32_t ny = truncate_to_int32(size[0]);
-    const int32_t nx = truncate_to_int32(size[1]);
-    if (ny < 0 || nx < 0) host::fail("scale_bilinear:invalidSize", size_message);
+    int32_t ny = 0;
+    int32_t nx = 0;
+    const char* size_error = output_size(host::double_data(prhs[1]), host::element_count(prhs[1]), Ny, Nx, ny, nx);
+    if (size_error != nullptr) host::fail("scale_bilinear:invalidSize", size_error);
 
-    host::ensure_memory(static_cast<double>(ny) * static_cast<double>(nx) * static_cast<double>(planes),
+    // Y has the class of X.
+    host::ensure_memory(static_cast<double>(ny) * static_cast<double>(nx) * static_cast<double>(planes) *
+                            static_cast<double>(host::element_size(X)),
                         "scale_bilinear:outOfMemory", "out of memory for the result");
-    plhs[0] = host::create_uint8_resized(X, ny, nx);
-    host::run_kernel("scale_bilinear:outOfMemory", "out of memory for the working memory of the resampling", [&] {
-        bilinear_resample(host::uint8_data(X), Ny, Nx, planes, host::uint8_data(plhs[0]), ny, nx);
-    });
+    plhs[0] = host::create_resized(X, ny, nx);
+    switch (image_class) {
+    case host::ElementClass::uint8:
+        resample<uint8_t>(X, Ny, Nx, planes, plhs[0], ny, nx);
+        break;
+    case host::ElementClass::uint16:
+        resample<uint16_t>(X, Ny, Nx, planes, plhs[0], ny, nx);
+        break;
+    case host::ElementClass::int16:
+        resample<int16_t>(X, Ny, Nx, planes, plhs[0], ny, nx);
+        break;
+    case host::ElementClass::single:
+        resample<float>(X, Ny, Nx, planes, plhs[0], ny, nx);
+        break;
+    case host::ElementClass::double_precision:
+        resample<double>(X, Ny, Nx, planes, plhs[0], ny, nx);
+        break;
+    case host::ElementClass::other:
+        break;  // refused above
+    }
 }

@@ -60,7 +60,7 @@ function values = hostile_values ()
   end
   specials = {NaN, Inf, -Inf, -0, 0.5, -1, 255, 2^31, 2^32, 2^63, 1e300, -2^31};
   special_names = {"NaN", "Inf", "-Inf", "-0", "0.5", "-1", "255", "2^31", "2^32", "2^63", "1e300", "-2^31"};
-  for c = {"double", "single", "uint8", "int32", "int64"}
+  for c = {"double", "single", "uint8", "int16", "int32", "int64"}
     for s = {[1 1], [1 2], [2 3], [3 4 3]}
       for k = 1:numel (specials)
         values = add_value (values, sprintf ("%s %s of %s", c{1}, shape_text (s{1}), special_names{k}), ...
@@ -203,25 +203,47 @@ function names = option_names ()
 endfunction
 
 function outcome = expect_scale_bilinear (args)
-  outcome = struct ("error", "", "size", [], "class", "uint8", "bytes", 0);
-  if (numel (args) < 1 || isempty (args{1}) || ! real_dense (args{1}, "uint8"))
+  outcome = struct ("error", "", "size", [], "class", "", "bytes", 0);
+  classes = {"uint8", "uint16", "int16", "single", "double"};
+  if (numel (args) < 1 || isempty (args{1}) || ! any (cellfun (@(c) real_dense (args{1}, c), classes)))
     outcome.error = "scale_bilinear:invalidImage";
     return;
   end
-  if (numel (args) < 2 || ! real_dense (args{2}, "double") || numel (args{2}) < 2)
+  outcome.class = class (args{1});
+  if (numel (args) < 2 || ! real_dense (args{2}, "double") || isempty (args{2}))
     outcome.error = "scale_bilinear:invalidSize";
     return;
   end
-  ny = truncate32 (args{2}(1));
-  nx = truncate32 (args{2}(2));
-  if (ny < 0 || nx < 0)
+  shape = size (args{1});
+  if (numel (args{2}) == 1)
+    % A scale factor: ceil (s * N), each product in double.
+    factor = args{2};
+    ny = ceil (factor * shape(1));
+    nx = ceil (factor * shape(2));
+    if (! (factor > 0) || ! isfinite (factor))
+      ny = -1;
+    end
+  else
+    % [ny nx], truncated; one NaN takes the other's aspect ratio.
+    free_rows = isnan (args{2}(1));
+    free_columns = isnan (args{2}(2));
+    ny = truncate32 (args{2}(1)) * ! free_rows;
+    nx = truncate32 (args{2}(2)) * ! free_columns;
+    if (free_rows && free_columns)
+      ny = -1;
+    elseif (free_rows && nx >= 0)
+      ny = ceil (nx * shape(1) / shape(2));
+    elseif (free_columns && ny >= 0)
+      nx = ceil (ny * shape(2) / shape(1));
+    end
+  end
+  if (ny < 0 || nx < 0 || ny >= 2^31 || nx >= 2^31)
     outcome.error = "scale_bilinear:invalidSize";
     return;
   end
   % Dimensions after the second are planes, each resampled; the result keeps them.
-  shape = size (args{1});
   outcome.size = [ny nx shape(3:end)];
-  outcome.bytes = prod (outcome.size);
+  outcome.bytes = prod (outcome.size) * sizeof (zeros (1, 1, outcome.class));
 endfunction
 
 function outcome = expect_luma_u8 (args)
@@ -545,6 +567,16 @@ function tally = scale_bilinear_suite (tally, values, memory_limited)
       calls = add_call (calls, sprintf ("size [%g %g]", sizes{a}, sizes{b}), X0, [sizes{a} sizes{b}]);
     end
   end
+  % Scale factors, and sizes from the aspect ratio, on images of other shapes.
+  for factor = {0.5, 1, 1.5, 2, 1e-300, 5e-324, 0.1, 1/3, 1e4, 2^29, 2^31, 1e300, 0, -0, -1, NaN, Inf, -Inf}
+    calls = add_call (calls, sprintf ("factor %g", factor{1}), X0, factor{1});
+    calls = add_call (calls, sprintf ("factor %g on 1x200", factor{1}), filled ("uint8", [1 200], []), factor{1});
+  end
+  for aspect = {[3 NaN], [NaN 3], [0 NaN], [NaN 0], [NaN 1e9], [2^31-1 NaN], [NaN 2^31-1], [NaN -1], [NaN NaN 3]}
+    calls = add_call (calls, sprintf ("size %s on 2x300", mat2str (aspect{1})), filled ("uint8", [2 300], []), aspect{1});
+    calls = add_call (calls, sprintf ("size %s on 300x2x3", mat2str (aspect{1})), filled ("single", [300 2 3], []), ...
+                      aspect{1});
+  end
   for size_value = {[3; 5], [3 5 7], 3, zeros(1, 0), [3 5; 7 9], single([3 5]), int32([3 5]), ...
                     uint8([3 5]), logical([1 1]), sparse([3 5]), complex([3 5], [0 0]), {3, 5}, "35", ...
                     struct("ny", 3, "nx", 5), reshape([3 5], 1, 1, 2)}
@@ -557,11 +589,14 @@ function tally = scale_bilinear_suite (tally, values, memory_limited)
   % position to reach the last row or column.
   images = {uint8(7), uint8([0 255]), uint8([0; 255]), uint8([0 50; 100 150]), ...
             filled("uint8", [3 4 3], []), filled("uint8", [2 3 3 2], []), filled("uint8", [1 200], []), ...
-            filled("uint8", [200 1], []), repmat(uint8(255), 5, 6), filled("uint8", [10 2], [])};
+            filled("uint8", [200 1], []), repmat(uint8(255), 5, 6), filled("uint8", [10 2], []), ...
+            filled("uint16", [3 4 3], []), int16([-32768 32767; 0 -1]), repmat(intmax("uint16"), 5, 6), ...
+            single([NaN Inf; -Inf -0]), [1e300 -1e300; realmin -realmax], filled("single", [200 1], []), ...
+            filled("double", [10 2], []), filled("int16", [1 200], [])};
   outputs = {[0 0], [0 3], [3 0], [1 1], [1 5], [5 1], [7 9], [2 2], [1 300], [300 1], [100000 2], [2 100000]};
   for i = 1:numel (images)
     for o = 1:numel (outputs)
-      calls = add_call (calls, sprintf ("uint8 %s to %s", shape_text (size (images{i})), ...
+      calls = add_call (calls, sprintf ("%s %s to %s", class (images{i}), shape_text (size (images{i})), ...
                                         shape_text (outputs{o})), images{i}, outputs{o});
     end
   end

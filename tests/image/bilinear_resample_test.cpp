@@ -4,7 +4,9 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <initializer_list>
+#include <limits>
 #include <random>
 #include <vector>
 
@@ -50,29 +52,40 @@ Image column_vector(std::initializer_list<int> values)
 // Runs the kernel with input and output fenced by guard pages, once with
 // each array ending at a guard and once with each starting right after one,
 // so any read or write outside them crashes. The output starts as a pattern
-// that the expected results avoid, to show that every byte was written.
-Image resample(const Image& X, int64_t ny, int64_t nx)
+// that the expected results avoid, to show that every element was written.
+template <class E>
+std::vector<E> resample_guarded(const std::vector<E>& X, int64_t Ny, int64_t Nx, int64_t ny, int64_t nx)
 {
-    const size_t out_bytes = static_cast<size_t>(ny * nx);
-    Image results[2];
+    const size_t in_bytes = X.size() * sizeof(E);
+    const size_t out_count = static_cast<size_t>(ny * nx);
+    std::vector<E> results[2];
     int k = 0;
     for (GuardedBytes::Tight tight : {GuardedBytes::Tight::end, GuardedBytes::Tight::start}) {
-        GuardedBytes in(X.pixels.size(), tight);
-        GuardedBytes out(out_bytes, tight);
-        for (size_t i = 0; i < X.pixels.size(); ++i) in[i] = X.pixels[i];
-        for (size_t i = 0; i < out_bytes; ++i) out[i] = 0xA5;
-        bilinear_resample(in.data(), X.rows, X.columns, 1, out.data(), ny, nx);
-        results[k++] = {ny, nx, Bytes(out.data(), out.data() + out_bytes)};
+        GuardedBytes in(in_bytes, tight);
+        GuardedBytes out(out_count * sizeof(E), tight);
+        if (in_bytes != 0) std::memcpy(in.data(), X.data(), in_bytes);
+        for (size_t i = 0; i < out_count * sizeof(E); ++i) out[i] = 0xA5;
+        bilinear_resample(reinterpret_cast<const E*>(in.data()), Ny, Nx, 1, reinterpret_cast<E*>(out.data()), ny, nx);
+        results[k].resize(out_count);
+        if (out_count != 0) std::memcpy(results[k].data(), out.data(), out_count * sizeof(E));
+        ++k;
     }
-    EXPECT_EQ(results[0].pixels, results[1].pixels);
+    EXPECT_TRUE(out_count == 0 || std::memcmp(results[0].data(), results[1].data(), out_count * sizeof(E)) == 0);
     return results[0];
 }
 
-// The documented arithmetic written out directly, with the neighbour below
-// (to the right) taken no further than the last row (column).
-Bytes reference_resample(const uint8_t* X, int64_t Ny, int64_t Nx, int64_t ny, int64_t nx)
+Image resample(const Image& X, int64_t ny, int64_t nx)
 {
-    Bytes Y(static_cast<size_t>(ny * nx));
+    return {ny, nx, resample_guarded(X.pixels, X.rows, X.columns, ny, nx)};
+}
+
+// The documented arithmetic written out directly, with the neighbour below
+// (to the right) taken no further than the last row (column): the values
+// before their conversion to the image's type.
+template <class E>
+std::vector<double> reference_values(const E* X, int64_t Ny, int64_t Nx, int64_t ny, int64_t nx)
+{
+    std::vector<double> Y(static_cast<size_t>(ny * nx));
     const double sy = static_cast<double>(Ny - 1) / (static_cast<double>(ny - 1) + 1e-7);
     const double sx = static_cast<double>(Nx - 1) / (static_cast<double>(nx - 1) + 1e-7);
     auto at = [&](int64_t r, int64_t c) {
@@ -86,13 +99,20 @@ Bytes reference_resample(const uint8_t* X, int64_t Ny, int64_t Nx, int64_t ny, i
         for (int64_t j = 0; j < ny; ++j) {
             const int64_t r = static_cast<int64_t>(std::floor(py));
             const double fy = py - static_cast<double>(r);
-            const double v = (at(r, c) * (1 - fy) + at(r + 1, c) * fy) * (1 - fx) +
-                             (at(r, c + 1) * (1 - fy) + at(r + 1, c + 1) * fy) * fx;
-            Y[static_cast<size_t>(j + i * ny)] = static_cast<uint8_t>(std::trunc(v));
+            Y[static_cast<size_t>(j + i * ny)] = (at(r, c) * (1 - fy) + at(r + 1, c) * fy) * (1 - fx) +
+                                                 (at(r, c + 1) * (1 - fy) + at(r + 1, c + 1) * fy) * fx;
             py += sy;
         }
         px += sx;
     }
+    return Y;
+}
+
+Bytes reference_resample(const uint8_t* X, int64_t Ny, int64_t Nx, int64_t ny, int64_t nx)
+{
+    const std::vector<double> values = reference_values(X, Ny, Nx, ny, nx);
+    Bytes Y(values.size());
+    for (size_t k = 0; k < values.size(); ++k) Y[k] = static_cast<uint8_t>(std::trunc(values[k]));
     return Y;
 }
 
@@ -160,9 +180,9 @@ TEST(BilinearResample, OneSampleInADirectionUsesPositionZero)
 TEST(BilinearResample, ZeroSizedOutputsReadAndWriteNothing)
 {
     // Null arrays would crash on any access.
-    bilinear_resample(nullptr, 2, 2, 1, nullptr, 0, 5);
-    bilinear_resample(nullptr, 2, 2, 1, nullptr, 5, 0);
-    bilinear_resample(nullptr, 2, 2, 1, nullptr, 0, 0);
+    bilinear_resample<uint8_t>(nullptr, 2, 2, 1, nullptr, 0, 5);
+    bilinear_resample<uint8_t>(nullptr, 2, 2, 1, nullptr, 5, 0);
+    bilinear_resample<uint8_t>(nullptr, 2, 2, 1, nullptr, 0, 0);
     EXPECT_TRUE(resample(two_by_two, 0, 3).pixels.empty());
 }
 
@@ -257,4 +277,124 @@ TEST(BilinearResample, ImagesOfTwoToTheThirtyOneBytesAndMore)
     EXPECT_EQ(Y[1], 89);
     EXPECT_EQ(Y[2], 249);
     EXPECT_EQ(Y[3], 199);
+}
+
+// ------------------------------------------------- the other element types
+
+namespace {
+
+template <class E, class From>
+std::vector<E> converted(const std::vector<From>& values)
+{
+    return std::vector<E>(values.begin(), values.end());
+}
+
+template <class E>
+uint64_t bits_of(E value)
+{
+    uint64_t bits = 0;
+    std::memcpy(&bits, &value, sizeof value);
+    return bits;
+}
+
+// A 37 x 23 image of all 256 levels in a scattered order, and the sizes it
+// is resampled to: smaller, larger, one row, one column, and the same size.
+const int64_t level_rows = 37;
+const int64_t level_columns = 23;
+const int64_t level_outputs[][2] = {{11, 7}, {80, 51}, {1, 40}, {50, 1}, {37, 23}};
+
+Bytes all_levels()
+{
+    Bytes levels(static_cast<size_t>(level_rows * level_columns));
+    for (size_t k = 0; k < levels.size(); ++k) levels[k] = static_cast<uint8_t>(k * 167 % 256);
+    return levels;
+}
+
+}  // namespace
+
+TEST(BilinearResampleClasses, EightBitValuesGiveTheUint8LevelsInEveryIntegerClass)
+{
+    // The same doubles, truncated the same way: a 16-bit image of 8-bit
+    // values gives the uint8 result, and so does truncating the double one.
+    const Bytes levels = all_levels();
+    for (const auto& out : level_outputs) {
+        const Bytes expected = resample_guarded(levels, level_rows, level_columns, out[0], out[1]);
+        EXPECT_EQ(converted<uint8_t>(resample_guarded(converted<uint16_t>(levels), level_rows, level_columns, out[0],
+                                                      out[1])),
+                  expected);
+        EXPECT_EQ(converted<uint8_t>(resample_guarded(converted<int16_t>(levels), level_rows, level_columns, out[0],
+                                                      out[1])),
+                  expected);
+        const std::vector<double> doubles =
+            resample_guarded(converted<double>(levels), level_rows, level_columns, out[0], out[1]);
+        Bytes truncated(doubles.size());
+        for (size_t k = 0; k < doubles.size(); ++k) truncated[k] = static_cast<uint8_t>(doubles[k]);
+        EXPECT_EQ(truncated, expected) << out[0] << " x " << out[1];
+    }
+}
+
+TEST(BilinearResampleClasses, DoubleIsTheInterpolatedValueAndSingleItsRounding)
+{
+    // Scattered values over many magnitudes, of both signs.
+    std::mt19937 random(99);
+    std::vector<float> X(static_cast<size_t>(level_rows * level_columns));
+    for (float& value : X) {
+        value = std::ldexp(static_cast<float>(random() % 100000) - 50000.0f, static_cast<int>(random() % 40) - 30);
+    }
+    for (const auto& out : level_outputs) {
+        const std::vector<double> values =
+            reference_values(X.data(), level_rows, level_columns, out[0], out[1]);
+        const std::vector<double> doubles =
+            resample_guarded(converted<double>(X), level_rows, level_columns, out[0], out[1]);
+        const std::vector<float> singles = resample_guarded(X, level_rows, level_columns, out[0], out[1]);
+        for (size_t k = 0; k < values.size(); ++k) {
+            EXPECT_EQ(bits_of(doubles[k]), bits_of(values[k])) << k;
+            EXPECT_EQ(bits_of(singles[k]), bits_of(static_cast<float>(values[k]))) << k;
+        }
+    }
+}
+
+TEST(BilinearResampleClasses, SixteenBitValuesTruncateTowardZero)
+{
+    // Negative values go up to the next integer: -10 and -21 give
+    // -15.4999997 and, just short of the last row, -20.9999995; floor would
+    // give -16 and -21. Half-way between the extremes of int16 lies
+    // -0.50164, which becomes 0; the range holds at both ends.
+    EXPECT_EQ(resample_guarded(std::vector<int16_t>{-10, -21}, 2, 1, 3, 1), (std::vector<int16_t>{-10, -15, -20}));
+    EXPECT_EQ(resample_guarded(std::vector<int16_t>{-32768, 32767, -32768, 32767}, 2, 2, 3, 3),
+              (std::vector<int16_t>{-32768, 0, 32766, -32768, 0, 32766, -32768, 0, 32766}));
+    EXPECT_EQ(resample_guarded(std::vector<uint16_t>{1000, 3001}, 1, 2, 1, 3), (std::vector<uint16_t>{1000, 2000, 3000}));
+}
+
+TEST(BilinearResampleClasses, NanAndInfinityFlowThroughTheArithmetic)
+{
+    const double inf = std::numeric_limits<double>::infinity();
+    const uint64_t nan_bits = 0x7FF8000000000000ULL;
+    // Every sample of a 2 x 2 image reads all four pixels, with weight 0 or
+    // not: one NaN makes every sample NaN, and every NaN is the one NaN
+    // whatever the payload and sign it came from.
+    double payload_nan;
+    const uint64_t payload_bits = 0xFFF4000000000123ULL;
+    std::memcpy(&payload_nan, &payload_bits, sizeof payload_nan);
+    for (const double& v : resample_guarded(std::vector<double>{1, 3, payload_nan, 4}, 2, 2, 3, 3)) {
+        EXPECT_EQ(bits_of(v), nan_bits);
+    }
+    for (const float& v : resample_guarded(std::vector<float>{1, 3, std::nanf("7"), 4}, 2, 2, 3, 3)) {
+        EXPECT_EQ(bits_of(v), 0x7FC00000U);
+    }
+    // Infinity times a weight of 0 is NaN; with any other weight, infinity.
+    const std::vector<double> with_infinity = resample_guarded(std::vector<double>{1, 3, inf, 4}, 2, 2, 1, 3);
+    EXPECT_EQ(bits_of(with_infinity[0]), nan_bits);
+    EXPECT_EQ(with_infinity[1], inf);
+    EXPECT_EQ(with_infinity[2], inf);
+    // Opposite infinities meet as NaN; far from a NaN, values stay finite.
+    EXPECT_EQ(bits_of(resample_guarded(std::vector<double>{inf, -inf}, 2, 1, 3, 1)[1]), nan_bits);
+    // (Not named far: windows.h defines that as nothing.)
+    std::vector<float> corner_nan(100, 2.0f);
+    corner_nan[0] = std::numeric_limits<float>::quiet_NaN();
+    const std::vector<float> far_result = resample_guarded(corner_nan, 10, 10, 19, 19);
+    EXPECT_TRUE(std::isnan(far_result[0]));
+    EXPECT_EQ(far_result.back(), 2.0f);
+    // Only the 3 x 3 samples whose neighbours include the NaN pixel are NaN.
+    EXPECT_EQ(std::count_if(far_result.begin(), far_result.end(), [](float v) { return std::isnan(v); }), 9);
 }

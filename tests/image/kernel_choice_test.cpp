@@ -96,6 +96,12 @@ TEST(KernelChoice, ForcedBaselineGivesThePlainResultsAndTheChoiceIsMadeOnce)
         bilinear_resample(image.data(), 37, 23, 1, scaled.data(), 50, 41);
         bilinear_resample_plain(image.data(), 37, 23, plain_scaled.data(), 50, 41);
         EXPECT_EQ(scaled, plain_scaled);
+        // Each element type makes its own choice at its first call.
+        const std::vector<float> single_image(image.begin(), image.end());
+        std::vector<float> single_scaled(50 * 41), plain_single_scaled(50 * 41);
+        bilinear_resample(single_image.data(), 37, 23, 1, single_scaled.data(), 50, 41);
+        bilinear_resample_plain(single_image.data(), 37, 23, plain_single_scaled.data(), 50, 41);
+        EXPECT_EQ(single_scaled, plain_single_scaled);
 
         std::vector<uint8_t> gray(image.size() / 3), plain_gray(image.size() / 3);
         weighted_luma(image.data(), static_cast<int64_t>(gray.size()), gray.data());
@@ -130,7 +136,8 @@ TEST(KernelChoice, ForcedBaselineGivesThePlainResultsAndTheChoiceIsMadeOnce)
     const std::string baseline_image = "plain";
 #endif
     // The setting is gone, but the choice stays as it was made.
-    EXPECT_EQ(bilinear_resample_chosen().name, baseline_image);
+    EXPECT_EQ(bilinear_resample_chosen<uint8_t>().name, baseline_image);
+    EXPECT_EQ(bilinear_resample_chosen<float>().name, baseline_image);
     EXPECT_EQ(weighted_luma_chosen().name, baseline_image);
     EXPECT_EQ(fit_weights_chosen().name, baseline_trainer);
 }
@@ -140,7 +147,8 @@ TEST(KernelChoice, TheChoiceIsTheWidestVariant)
     auto first_name = [](const auto& variants) {
         return variants.empty() ? std::string("plain") : std::string(variants.front().name);
     };
-    EXPECT_EQ(bilinear_resample_chosen().name, first_name(bilinear_resample_variants()));
+    EXPECT_EQ(bilinear_resample_chosen<uint8_t>().name, first_name(bilinear_resample_variants<uint8_t>()));
+    EXPECT_EQ(bilinear_resample_chosen<uint16_t>().name, first_name(bilinear_resample_variants<uint16_t>()));
     EXPECT_EQ(weighted_luma_chosen().name, first_name(weighted_luma_variants()));
     EXPECT_EQ(fit_weights_chosen().name, first_name(fit_weights_variants()));
 }

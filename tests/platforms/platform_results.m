@@ -57,6 +57,16 @@ for k = 1:rows (sizes)
 endfor
 r.scale_planes = scale_bilinear (RGB, [300 500]);
 r.scale_long_column = scale_bilinear (G(1:10, 1:2), [100000 2]);
+% The other classes, by every size form: 16-bit integers over their whole
+% range, and floating-point values with NaNs and infinities among them.
+r.scale_uint16 = scale_bilinear (uint16 (reshape (integers (Ny * Nx, 65536, 17), Ny, Nx)), [300 500]);
+r.scale_int16 = scale_bilinear (int16 (reshape (integers (Ny * Nx * 2, 65536, 19), Ny, Nx, 2) - 32768), 0.8);
+F = reshape (integers (Ny * Nx, 2^20, 23), Ny, Nx) / 2^10 - 512;
+F(1:97:end) = NaN;
+F(5:211:end) = Inf;
+F(9:307:end) = -Inf;
+r.scale_single = scale_bilinear (single (F), [1000 NaN]);
+r.scale_double = scale_bilinear (F, 1.25);
 
 % A larger training problem: integer features over 256, labels from an
 % integer hyperplane (exact in any summation order), some of them flipped.
