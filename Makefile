@@ -129,7 +129,7 @@ package:
 hostile: build
 	@tools/ensure_packages.sh $(HOSTILE_PACKAGES)
 	ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS) -L hostile
-	tests/host/hostile_valgrind.sh $(BUILD_DIR)/mex $(BUILD_DIR)/hostile $(JOBS)
+	tests/host/hostile_valgrind.sh $(BUILD_DIR)/mex $(BUILD_DIR)/hostile $(JOBS) $(BUILD_DIR)/oct
 
 sanitize: setup
 	cmake -C cmake/Sanitizers.cmake -S . -B $(SANITIZE_BUILD_DIR)

@@ -1,15 +1,17 @@
 function outdir = build_mex(outdir, names)
-% BUILD_MEX  Compile the MEX modules linsvm_fit, scale_bilinear and luma_u8.
+% BUILD_MEX  Compile the modules linsvm_fit, scale_bilinear and luma_u8.
 %
 %   build_mex
 %   build_mex(OUTDIR)
 %   build_mex(OUTDIR, NAMES)
 %   outdir = build_mex(...)
 %
-%   Compiles each module with the host's own mex command, in MATLAB
-%   (mex with the compiler chosen by "mex -setup C++") and in GNU Octave
-%   (mex, that is mkoctfile --mex), and copies each module's help file
-%   beside it so that "help NAME" works. Then add OUTDIR to the path:
+%   Compiles each module with the host's own compiler command: in MATLAB as
+%   a MEX module (mex, with the compiler chosen by "mex -setup C++"), in GNU
+%   Octave as an oct-file (mkoctfile: Octave's own interface, whose results
+%   Octave takes over without the copy it makes of MEX results). Each
+%   module's help file is copied beside it, where "help NAME" finds it. Then
+%   add OUTDIR to the path:
 %
 %     addpath(build_mex())
 %
@@ -67,7 +69,11 @@ function outdir = build_mex(outdir, names)
   variants = target_variants(rules, host_architecture(in_octave));
   for k = 1:numel(known)
     name = known{k};
-    entry = rule(rules, ['MODULE_' name '_MEX']);
+    if in_octave
+      entry = rule(rules, ['MODULE_' name '_OCT']);
+    else
+      entry = rule(rules, ['MODULE_' name '_MEX']);
+    end
     if ~any(strcmp(names, name)) || isempty(entry)
       continue;
     end
@@ -88,7 +94,7 @@ function outdir = build_mex(outdir, names)
       end
     end
     fprintf('build_mex: %s from %d source file(s)\n', name, numel(sources) + numel(objects));
-    link_module(in_octave, flags, root, name, [sources, objects], outdir);
+    link_module(in_octave, flags, rules, root, name, [sources, objects], outdir);
 
     help_file = fullfile(folder, [name '.m']);
     if ~exist(help_file, 'file')
@@ -208,7 +214,7 @@ function object = compile_object(in_octave, flags, isa_flags, root, source, objd
   if in_octave
     object = fullfile(objdir, [base '.o']);
     args = [{'-c'}, split_flags([flags.common ' ' isa_flags]), {['-I' root], source, '-o', object}];
-    mex(args{:});
+    mkoctfile(args{:});
   else
     variable = compiler_flags_variable(flags);
     mex('-c', '-outdir', objdir, ['-I' root], [variable flags.common ' ' isa_flags], source);
@@ -230,10 +236,11 @@ function variable = compiler_flags_variable(flags)
   end
 end
 
-function link_module(in_octave, flags, root, name, inputs, outdir)
+function link_module(in_octave, flags, rules, root, name, inputs, outdir)
   if in_octave
-    args = [split_flags(flags.common), {['-I' root]}, inputs, {'-o', fullfile(outdir, [name '.mex'])}];
-    mex(args{:});
+    args = [split_flags([flags.common ' ' rule(rules, 'OCT_FLAGS')]), {['-I' root]}, inputs, ...
+            {'-o', fullfile(outdir, [name '.oct'])}];
+    mkoctfile(args{:});
   else
     variable = compiler_flags_variable(flags);
     mex('-outdir', outdir, '-output', name, ['-I' root], [variable flags.common], inputs{:});

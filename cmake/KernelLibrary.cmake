@@ -49,12 +49,14 @@ endfunction()
 
 # add_rule_modules(): for every module of the rules, its kernel library
 # (named after the last part of its folder: svm_kernels, scale_kernels,
-# gray_kernels) and, when it has a MEX entry, the module (add_mex_module,
-# which the including project supplies). Sets KERNEL_LIBRARIES and
-# MEX_MODULES in the caller.
+# gray_kernels) and, when it has a MEX entry, the MEX module (add_mex_module,
+# which the including project supplies), and when it has an oct-file entry
+# and the project builds those (add_oct_module defined), the oct-file. Sets
+# KERNEL_LIBRARIES, MEX_MODULES and OCT_MODULES in the caller.
 function(add_rule_modules)
   set(libraries)
   set(modules)
+  set(oct_modules)
   foreach(module IN LISTS BUILD_RULE_MODULES)
     set(folder ${BUILD_RULES_ROOT}/${BUILD_RULE_MODULE_${module}_FOLDER})
     get_filename_component(library ${folder} NAME)
@@ -70,7 +72,13 @@ function(add_rule_modules)
                      SOURCES ${folder}/${BUILD_RULE_MODULE_${module}_MEX} LIBRARIES ${library})
       list(APPEND modules ${module})
     endif()
+    if(BUILD_RULE_MODULE_${module}_OCT AND COMMAND add_oct_module)
+      add_oct_module(${module} HELP ${folder}/${module}.m
+                     SOURCES ${folder}/${BUILD_RULE_MODULE_${module}_OCT} LIBRARIES ${library})
+      list(APPEND oct_modules ${module})
+    endif()
   endforeach()
   set(KERNEL_LIBRARIES ${libraries} PARENT_SCOPE)
   set(MEX_MODULES ${modules} PARENT_SCOPE)
+  set(OCT_MODULES ${oct_modules} PARENT_SCOPE)
 endfunction()

@@ -1,57 +1,60 @@
-// The one place where the modules meet the host (GNU Octave or MATLAB).
-//
-// Entries use these helpers instead of calling the mx/mex API directly, so
-// that differences between hosts are handled once:
+// The MEX back end of the host layer (host/host.h includes it): MATLAB, and
+// GNU Octave's MEX interface. Host differences are handled here once:
 // - Octave's mxGetField raises an error on a non-structure, MATLAB's returns
 //   null; struct_field checks mxIsStruct first and returns null on both.
 // - mwSize is a signed 64-bit integer in Octave and size_t in MATLAB; sizes
 //   leave this header as int64_t.
 // - Octave puts the function name in front of an error text, MATLAB does not;
 //   callers should match error texts by suffix or by identifier.
+// - The interrupt flags of either host are found at run time (below), so one
+//   module binary serves both.
 #pragma once
 
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <new>
+#include <exception>
 
 #include "mex.h"
 
+#if defined(_WIN32)
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+#include <psapi.h>
+#else
+#include <dlfcn.h>
+#endif
+
 namespace host {
+
+// An argument; null for an absent one.
+using Value = const mxArray*;
+
+inline bool present(Value value)
+{
+    return value != nullptr;
+}
+
+// An array being made.
+class Result {
+public:
+    explicit Result(mxArray* array) : array_(array) {}
+    mxArray* array() const { return array_; }
+
+private:
+    mxArray* array_;
+};
 
 // Raises a host error with an identifier (callers can catch by it); never returns.
 [[noreturn]] inline void fail(const char* id, const char* text)
 {
     mexErrMsgIdAndTxt(id, "%s", text);
     std::abort();  // not reached: the host unwinds out of mexErrMsgIdAndTxt
-}
-
-// Runs a kernel call. A std::bad_alloc from it (its working memory refused)
-// becomes a host error with the module's identifier and text, raised after
-// the exception has been dealt with, so that no C++ exception crosses the
-// module's entry; the module then works normally at its next call.
-template <class Kernel>
-void run_kernel(const char* out_of_memory_id, const char* out_of_memory_text, const Kernel& kernel)
-{
-    bool out_of_memory = false;
-    try {
-        kernel();
-    } catch (const std::bad_alloc&) {
-        out_of_memory = true;
-    }
-    if (out_of_memory) fail(out_of_memory_id, out_of_memory_text);
-}
-
-// Fails with the module's identifier and text when a result of `bytes` bytes
-// cannot be had now (an address-space limit, say). Octave raises its own
-// failed allocation without an identifier, so a large request is first tried
-// here; below a mebibyte it is not worth the call.
-inline void ensure_memory(double bytes, const char* out_of_memory_id, const char* out_of_memory_text)
-{
-    if (bytes < 1048576.0) return;
-    void* probe = bytes < 9.2e18 ? std::malloc(static_cast<size_t>(bytes)) : nullptr;
-    if (probe == nullptr) fail(out_of_memory_id, out_of_memory_text);
-    std::free(probe);
 }
 
 inline void print(const char* text)
@@ -66,47 +69,43 @@ inline void warn(const char* id, const char* text)
     mexWarnMsgIdAndTxt(id, "%s", text);
 }
 
-inline bool is_real_dense(const mxArray* array)
+inline bool is_real_dense(Value array)
 {
     return !mxIsComplex(array) && !mxIsSparse(array);
 }
 
-inline bool is_real_dense_double(const mxArray* array)
+inline bool is_real_dense_double(Value array)
 {
     return mxIsDouble(array) && is_real_dense(array);
 }
 
-inline bool is_real_dense_single(const mxArray* array)
+inline bool is_real_dense_single(Value array)
 {
     return mxIsSingle(array) && is_real_dense(array);
 }
 
-inline bool is_text(const mxArray* array)
+inline bool is_text(Value array)
 {
     return mxIsChar(array);
 }
 
 // Copies text into buffer (of size bytes, at least 1), cut short to fit and
 // always terminated.
-inline void copy_text(const mxArray* array, char* buffer, size_t size)
+inline void copy_text(Value array, char* buffer, size_t size)
 {
     buffer[0] = '\0';
     if (mxGetString(array, buffer, static_cast<mwSize>(size)) != 0) buffer[size - 1] = '\0';
 }
 
-inline bool is_real_dense_uint8(const mxArray* array)
+inline bool is_real_dense_uint8(Value array)
 {
     return mxIsUint8(array) && is_real_dense(array);
 }
 
-// The classes whose real dense arrays a module may read and write as plain
-// arrays of one C++ element type.
-enum class ElementClass { uint8, uint16, int16, single, double_precision, other };
-
 // The element class of a real dense array; other for every other class
 // (logical, char, the other integers, cells, structures...) and for complex
 // or sparse arrays.
-inline ElementClass element_class(const mxArray* array)
+inline ElementClass element_class(Value array)
 {
     if (!is_real_dense(array)) return ElementClass::other;
     switch (mxGetClassID(array)) {
@@ -126,97 +125,95 @@ inline ElementClass element_class(const mxArray* array)
 }
 
 // Bytes per element of an array.
-inline int64_t element_size(const mxArray* array)
+inline int64_t element_size(Value array)
 {
     return static_cast<int64_t>(mxGetElementSize(array));
 }
 
-inline bool is_empty(const mxArray* array)
+inline bool is_empty(Value array)
 {
     return mxIsEmpty(array);
 }
 
-inline int64_t rows(const mxArray* array)
+inline int64_t rows(Value array)
 {
     return static_cast<int64_t>(mxGetM(array));
 }
 
-inline int64_t columns(const mxArray* array)
+inline int64_t columns(Value array)
 {
     return static_cast<int64_t>(mxGetN(array));
 }
 
-inline int64_t element_count(const mxArray* array)
+inline int64_t element_count(Value array)
 {
     return static_cast<int64_t>(mxGetNumberOfElements(array));
 }
 
-inline int64_t dimension_count(const mxArray* array)
+inline int64_t dimension_count(Value array)
 {
     return static_cast<int64_t>(mxGetNumberOfDimensions(array));
 }
 
 // Size along dimension k (counting from 0); 1 beyond the last dimension.
-inline int64_t dimension(const mxArray* array, int64_t k)
+inline int64_t dimension(Value array, int64_t k)
 {
     if (k >= dimension_count(array)) return 1;
     return static_cast<int64_t>(mxGetDimensions(array)[k]);
 }
 
-inline const double* double_data(const mxArray* array)
+inline const double* double_data(Value array)
 {
     return static_cast<const double*>(mxGetData(array));
 }
 
-inline double* double_data(mxArray* array)
+inline double* double_data(Result& result)
 {
-    return static_cast<double*>(mxGetData(array));
+    return static_cast<double*>(mxGetData(result.array()));
 }
 
-inline const float* single_data(const mxArray* array)
+inline const float* single_data(Value array)
 {
     return static_cast<const float*>(mxGetData(array));
 }
 
-inline const uint8_t* uint8_data(const mxArray* array)
+inline const uint8_t* uint8_data(Value array)
 {
     return static_cast<const uint8_t*>(mxGetData(array));
 }
 
-inline uint8_t* uint8_data(mxArray* array)
+inline uint8_t* uint8_data(Result& result)
 {
-    return static_cast<uint8_t*>(mxGetData(array));
+    return static_cast<uint8_t*>(mxGetData(result.array()));
 }
 
 // The elements of a real dense array whose element_class the caller has
 // checked to match E (uint8_t, uint16_t, int16_t, float, double).
 template <class E>
-inline const E* element_data(const mxArray* array)
+inline const E* element_data(Value array)
 {
     return static_cast<const E*>(mxGetData(array));
 }
 
 template <class E>
-inline E* element_data(mxArray* array)
+inline E* element_data(Result& result)
 {
-    return static_cast<E*>(mxGetData(array));
+    return static_cast<E*>(mxGetData(result.array()));
 }
 
 // Field of element 0 of a structure; null when the array is not a
 // structure, has no elements, or lacks the field.
-inline const mxArray* struct_field(const mxArray* array, const char* name)
+inline Value struct_field(Value array, const char* name)
 {
     if (!mxIsStruct(array) || mxGetNumberOfElements(array) == 0) return nullptr;
     return mxGetField(array, 0, name);
 }
 
-enum class ScalarValue { absent, empty, unreadable, present };
-
 // Reads the first element of a value as a double. Real dense numeric and
 // logical values of any class are read by value; an empty value is reported
 // as such, and anything else (text, cells, structures, complex or sparse
 // values) as unreadable.
-inline ScalarValue read_scalar(const mxArray* value, double* out)
+inline ScalarValue read_scalar(Value value, double* out)
 {
     if (value == nullptr) return ScalarValue::absent;
     if (mxIsEmpty(value)) return ScalarValue::empty;
@@ -226,45 +223,33 @@ inline ScalarValue read_scalar(const mxArray* value, double* out)
 }
 
 // A 1 x 1 structure with the given fields, each an empty matrix until set.
-inline mxArray* create_structure(const char* const* field_names, int field_count)
+inline Result create_structure(const char* const* field_names, int field_count)
 {
-    return mxCreateStructMatrix(1, 1, field_count, const_cast<const char**>(field_names));
+    return Result(mxCreateStructMatrix(1, 1, field_count, const_cast<const char**>(field_names)));
 }
 
 // Sets a field of a structure made by create_structure to a real double scalar.
-inline void set_scalar_field(mxArray* structure, const char* name, double value)
+inline void set_scalar_field(Result& structure, const char* name, double value)
 {
-    mxSetField(structure, 0, name, mxCreateDoubleScalar(value));
+    mxSetField(structure.array(), 0, name, mxCreateDoubleScalar(value));
 }
 
-// Memory for count doubles for the rest of the call (count >= 1), released
-// with release_memory; the host reclaims it itself should the call end in an
-// error first.
-inline double* temporary_doubles(int64_t count)
+inline Result create_double_column(int64_t length)
 {
-    return static_cast<double*>(mxMalloc(static_cast<size_t>(count) * sizeof(double)));
+    return Result(mxCreateDoubleMatrix(static_cast<mwSize>(length), 1, mxREAL));
 }
 
-inline void release_memory(void* memory)
+inline Result create_uint8_matrix(int64_t rows, int64_t columns)
 {
-    mxFree(memory);
-}
-
-inline mxArray* create_double_column(int64_t length)
-{
-    return mxCreateDoubleMatrix(static_cast<mwSize>(length), 1, mxREAL);
-}
-
-inline mxArray* create_uint8_matrix(int64_t rows, int64_t columns)
-{
-    return mxCreateNumericMatrix(static_cast<mwSize>(rows), static_cast<mwSize>(columns), mxUINT8_CLASS, mxREAL);
+    return Result(
+        mxCreateNumericMatrix(static_cast<mwSize>(rows), static_cast<mwSize>(columns), mxUINT8_CLASS, mxREAL));
 }
 
 // A zero-filled real array of the class of `shape` (a real numeric array),
 // rows x columns x (the dimensions of `shape` after its second). The
 // dimension list is taken with mxMalloc, which the host releases itself
 // should the creation raise an error.
-inline mxArray* create_resized(const mxArray* shape, int64_t rows, int64_t columns)
+inline Result create_resized(Value shape, int64_t rows, int64_t columns)
 {
     const mwSize count = mxGetNumberOfDimensions(shape);
     mwSize* dims = static_cast<mwSize*>(mxMalloc(static_cast<size_t>(count) * sizeof(mwSize)));
@@ -273,7 +258,168 @@ inline mxArray* create_resized(const mxArray* shape, int64_t rows, int64_t colum
     dims[1] = static_cast<mwSize>(columns);
     mxArray* result = mxCreateNumericArray(count, dims, mxGetClassID(shape), mxREAL);
     mxFree(dims);
-    return result;
+    return Result(result);
 }
 
+// One call of a module: its arguments, the results asked for and handed
+// over, and memory that lasts as long as the call.
+class Call {
+public:
+    Call(int nlhs, mxArray** plhs, int nrhs, const mxArray** prhs)
+        : results_requested_(nlhs), results_(plhs), argument_count_(nrhs), arguments_(prhs)
+    {
+    }
+    Call(const Call&) = delete;
+    Call& operator=(const Call&) = delete;
+    ~Call()
+    {
+        for (int k = 0; k < temporary_count_; ++k) mxFree(temporaries_[k]);
+    }
+
+    int argument_count() const { return argument_count_; }
+    // Argument k, for k below argument_count().
+    Value argument(int k) const { return arguments_[k]; }
+    // How many results the caller asked for (0 when it takes none; result 0
+    // may be set all the same).
+    int results_requested() const { return results_requested_; }
+    void set_result(int k, const Result& result) { results_[k] = result.array(); }
+
+    // Memory for count doubles (count >= 1) until the call returns. Should the
+    // call end in an error, the host releases it.
+    double* temporary_doubles(int64_t count)
+    {
+        if (temporary_count_ == max_temporaries) std::abort();  // a module takes one or two
+        double* memory = static_cast<double*>(mxMalloc(static_cast<size_t>(count) * sizeof(double)));
+        temporaries_[temporary_count_++] = memory;
+        return memory;
+    }
+
+private:
+    static constexpr int max_temporaries = 4;
+    int results_requested_;
+    mxArray** results_;
+    int argument_count_;
+    const mxArray** arguments_;
+    void* temporaries_[max_temporaries] = {};
+    int temporary_count_ = 0;
+};
+
+// The interrupt flags of the host, for host/long_call.h. GNU Octave:
+// octave_interrupt_state (> 0: an interrupt is pending; -1: being handled),
+// octave_signal_caught (some signal waits for the interpreter) and
+// octave_handle_signal, from liboctave. MATLAB: utIsInterruptPending and
+// utSetInterruptPending, from libut. Found at run time, once per load.
+namespace signals {
+
+// The address of a symbol exported by any module of the host process, or null.
+inline void* find_host_symbol(const char* name)
+{
+#if defined(_WIN32)
+    HMODULE modules[1024];
+    DWORD bytes = 0;
+    if (!K32EnumProcessModules(GetCurrentProcess(), modules, sizeof modules, &bytes)) return nullptr;
+    const DWORD count = bytes / sizeof(HMODULE) < 1024 ? bytes / sizeof(HMODULE) : 1024;
+    for (DWORD k = 0; k < count; ++k) {
+        if (FARPROC address = GetProcAddress(modules[k], name)) return reinterpret_cast<void*>(address);
+    }
+    return nullptr;
+#else
+    return dlsym(RTLD_DEFAULT, name);
+#endif
+}
+
+struct HostFlags {
+    // Octave: an int (sig_atomic_t or std::atomic<int>) in every version;
+    // octave_signal_caught is read and cleared through its first byte, which
+    // holds its 0 or 1 whether Octave declares it int or bool (little-endian
+    // targets).
+    volatile int* octave_interrupt_state = nullptr;
+    volatile unsigned char* octave_signal_caught = nullptr;
+    void (*octave_handle_signal)() = nullptr;
+    // MATLAB.
+    bool (*is_interrupt_pending)() = nullptr;
+    void (*set_interrupt_pending)(bool) = nullptr;
+
+    HostFlags()
+    {
+        octave_interrupt_state = static_cast<volatile int*>(find_host_symbol("octave_interrupt_state"));
+        octave_signal_caught = static_cast<volatile unsigned char*>(find_host_symbol("octave_signal_caught"));
+        octave_handle_signal = reinterpret_cast<void (*)()>(find_host_symbol("octave_handle_signal"));
+        if (octave_interrupt_state == nullptr) {
+            is_interrupt_pending = reinterpret_cast<bool (*)()>(find_host_symbol("utIsInterruptPending"));
+            set_interrupt_pending = reinterpret_cast<void (*)(bool)>(find_host_symbol("utSetInterruptPending"));
+        }
+    }
+};
+
+inline HostFlags& flags()
+{
+    static HostFlags found;
+    return found;
+}
+
+inline void look_up()
+{
+    flags();
+}
+
+inline bool interrupt_pending() noexcept
+{
+    HostFlags& host = flags();
+    if (host.octave_interrupt_state != nullptr) return *host.octave_interrupt_state > 0;
+    return host.is_interrupt_pending != nullptr && host.is_interrupt_pending();
+}
+
+// Octave only: a signal waits for the interpreter's response.
+inline bool signal_waiting() noexcept
+{
+    HostFlags& host = flags();
+    return host.octave_signal_caught != nullptr && host.octave_handle_signal != nullptr &&
+           *host.octave_signal_caught != 0;
+}
+
+// Hands the waiting signals to Octave, as its own octave_quit does; may
+// throw what Octave raises in response (its exit on SIGTERM).
+inline void respond_to_signals()
+{
+    HostFlags& host = flags();
+    *host.octave_signal_caught = 0;
+    host.octave_handle_signal();
+}
+
+// Octave marks an interrupt it has just raised as being handled.
+inline bool interrupt_being_handled() noexcept
+{
+    HostFlags& host = flags();
+    return host.octave_interrupt_state != nullptr && *host.octave_interrupt_state < 0;
+}
+
+inline void set_interrupt_pending(bool pending) noexcept
+{
+    HostFlags& host = flags();
+    if (host.octave_interrupt_state != nullptr) {
+        *host.octave_interrupt_state = pending ? 1 : 0;
+        if (!pending && host.octave_signal_caught != nullptr) *host.octave_signal_caught = 0;
+    } else if (host.set_interrupt_pending != nullptr) {
+        host.set_interrupt_pending(pending);
+    }
+}
+
+// Shows what was printed while the call runs: Octave's fflush(stdout);
+// MATLAB flushes its command window on drawnow.
+inline void flush_console()
+{
+    mexEvalString(flags().octave_interrupt_state != nullptr ? "fflush(stdout);" : "drawnow;");
+}
+
+}  // namespace signals
+
 }  // namespace host
+
+// The module's entry point: MEX's mexFunction, running entry(host::Call&).
+#define HOST_ENTRY(name, entry)                                                             \
+    void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[])            \
+    {                                                                                       \
+        host::Call call(nlhs, plhs, nrhs, prhs);                                            \
+        entry(call);                                                                        \
+    }

@@ -1,8 +1,8 @@
 function post_install(desc)
-% Moves each function's help file beside its compiled module: Octave reads
-% the help of a MEX function only from NAME.m in the module's own folder,
-% while pkg install puts modules and .m files in different folders.
-  modules = dir(fullfile(desc.archprefix, '*', '*.mex'));
+% Moves each function's help file beside its compiled module: the module
+% reads its help from NAME.m in its own folder when Octave loads it, while
+% pkg install puts modules and .m files in different folders.
+  modules = [dir(fullfile(desc.archprefix, '*', '*.oct')); dir(fullfile(desc.archprefix, '*', '*.mex'))];
   for k = 1:numel(modules)
     [~, name] = fileparts(modules(k).name);
     help_file = fullfile(desc.dir, [name '.m']);

@@ -10,8 +10,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "host/long_call.h"
-#include "host/mex_host.h"
+#include "host/host.h"
 #include "svm/fit_weights.h"
 #include "svm/labels.h"
 #include "svm/sampler.h"
@@ -55,32 +54,33 @@ template <class... Args>
 // name/value pairs. Either way each option is a value or null (absent).
 class OptionSource {
 public:
-    OptionSource(int nrhs, const mxArray* prhs[])
+    explicit OptionSource(const host::Call& call)
     {
-        if (nrhs < 3 || host::is_empty(prhs[2])) return;
-        if (!host::is_text(prhs[2])) {
+        const int nrhs = call.argument_count();
+        if (nrhs < 3 || host::is_empty(call.argument(2))) return;
+        if (!host::is_text(call.argument(2))) {
             // Not a structure either: struct_field finds nothing, the defaults hold.
-            for (int k = 0; k < option_count; ++k) values_[k] = host::struct_field(prhs[2], option_names[k]);
+            for (int k = 0; k < option_count; ++k) values_[k] = host::struct_field(call.argument(2), option_names[k]);
             return;
         }
         for (int i = 2; i < nrhs; i += 2) {
-            if (!host::is_text(prhs[i])) fail_option("option name at argument %d must be text\n", i + 1);
+            if (!host::is_text(call.argument(i))) fail_option("option name at argument %d must be text\n", i + 1);
             char name[name_length + 1];
-            host::copy_text(prhs[i], name, sizeof name);
+            host::copy_text(call.argument(i), name, sizeof name);
             const int k = option_index(name);
             if (k < 0) {
                 fail_option("unknown option '%s' (lambda, biasmult, nbite, seed, weights, w0, startstep or verbose)\n",
                             name);
             }
             if (i + 1 >= nrhs) fail_option("option '%s' has no value\n", name);
-            values_[k] = prhs[i + 1];
+            values_[k] = call.argument(i + 1);
         }
     }
 
-    // The value of option k; null when it is absent or empty (the default stays).
-    const mxArray* value(int k) const
+    // The value of option k; absent when it is absent or empty (the default stays).
+    host::Value value(int k) const
     {
-        return values_[k] != nullptr && !host::is_empty(values_[k]) ? values_[k] : nullptr;
+        return host::present(values_[k]) && !host::is_empty(values_[k]) ? values_[k] : host::Value();
     }
 
 private:
@@ -99,7 +99,7 @@ private:
         return -1;
     }
 
-    const mxArray* values_[option_count] = {};
+    host::Value values_[option_count] = {};
 };
 
 // Reads scalar option k; false when it is absent (the default stays).
@@ -116,12 +116,11 @@ bool read_number(const OptionSource& source, int k, double* value)
 }
 
 // A vector option (weights, w0): real dense double or single, `count` finite
-// elements that pass `valid`; null when absent.
-const mxArray* read_vector(const OptionSource& source, int k, int64_t count, bool (*valid)(double),
-                           const char* message)
+// elements that pass `valid`; absent when not given.
+host::Value read_vector(const OptionSource& source, int k, int64_t count, bool (*valid)(double), const char* message)
 {
-    const mxArray* value = source.value(k);
-    if (value == nullptr) return nullptr;
+    const host::Value value = source.value(k);
+    if (!host::present(value)) return value;
     const bool is_double = host::is_real_dense_double(value);
     if ((!is_double && !host::is_real_dense_single(value)) || host::element_count(value) != count) {
         fail_option(message, count);
@@ -135,8 +134,8 @@ const mxArray* read_vector(const OptionSource& source, int k, int64_t count, boo
 
 struct EntryOptions {
     TrainerOptions trainer;
-    const mxArray* weights = nullptr;
-    const mxArray* w0 = nullptr;
+    host::Value weights;
+    host::Value w0;
 };
 
 // Every value is checked before anything is printed; then the corrections
@@ -168,7 +167,7 @@ EntryOptions read_options(const OptionSource& source, int32_t d, int32_t N)
 }
 
 // Copies a double or single host vector of count elements into doubles.
-void copy_doubles(const mxArray* value, int64_t count, double* out)
+void copy_doubles(const host::Value& value, int64_t count, double* out)
 {
     if (host::is_real_dense_double(value)) {
         std::memcpy(out, host::double_data(value), static_cast<size_t>(count) * sizeof(double));
@@ -226,28 +225,27 @@ const char* const info_fields[] = {"seed",      "state",     "lambda", "biasmult
                                    "violations", "objective", "loss",   "regularizer", "seconds"};
 constexpr int info_field_count = sizeof info_fields / sizeof info_fields[0];
 
-}  // namespace
-
-void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[])
+void linsvm_fit_entry(host::Call& call)
 {
     const Clock::time_point started = Clock::now();
 
-    if (nrhs < 1 || !(host::is_real_dense_double(prhs[0]) || host::is_real_dense_single(prhs[0]))) {
+    const int nrhs = call.argument_count();
+    if (nrhs < 1 || !(host::is_real_dense_double(call.argument(0)) || host::is_real_dense_single(call.argument(0)))) {
         host::fail("linsvm_fit:invalidX", x_message);
     }
-    const mxArray* X = prhs[0];
+    const host::Value X = call.argument(0);
     if (host::rows(X) > INT32_MAX || host::columns(X) > INT32_MAX) host::fail("linsvm_fit:invalidX", x_message);
     const int32_t d = static_cast<int32_t>(host::rows(X));
     const int32_t N = static_cast<int32_t>(host::columns(X));
 
-    if (nrhs < 2 || !host::is_real_dense_double(prhs[1])) host::fail("linsvm_fit:invalidY", y_message);
-    const mxArray* y = prhs[1];
+    if (nrhs < 2 || !host::is_real_dense_double(call.argument(1))) host::fail("linsvm_fit:invalidY", y_message);
+    const host::Value y = call.argument(1);
     // Only the column count is compared, but the labels are read as the first
     // N elements, so y must hold that many.
     if (host::columns(y) != N || host::element_count(y) < N) host::fail("linsvm_fit:invalidY", y_message);
     const double* labels = host::double_data(y);
 
-    const EntryOptions options = read_options(OptionSource(nrhs, prhs), d, N);
+    const EntryOptions options = read_options(OptionSource(call), d, N);
     const TrainerOptions& trainer = options.trainer;
 
     // Labels other than -1 and +1 (0/1 labels, say) train a worse model without
@@ -261,18 +259,17 @@ void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[])
 
     const int64_t length = static_cast<int64_t>(weight_count(d, trainer.biasmult));
     host::ensure_memory(8.0 * static_cast<double>(length), "linsvm_fit:outOfMemory", "out of memory for the result\n");
-    plhs[0] = host::create_double_column(length);
-    double* W = host::double_data(plhs[0]);
-    if (options.w0 != nullptr) copy_doubles(options.w0, length, W);
+    host::Result w = host::create_double_column(length);
+    double* W = host::double_data(w);
+    if (host::present(options.w0)) copy_doubles(options.w0, length, W);
 
     FitSettings settings;
     settings.lambda = trainer.lambda;
     settings.biasmult = trainer.biasmult;
     settings.steps = trainer.nbite;
     settings.start_step = trainer.startstep;
-    double* example_weights = nullptr;
-    if (options.weights != nullptr && N > 0) {
-        example_weights = host::temporary_doubles(N);
+    if (host::present(options.weights) && N > 0) {
+        double* example_weights = call.temporary_doubles(N);
         copy_doubles(options.weights, N, example_weights);
         settings.weights = example_weights;
     }
@@ -304,13 +301,14 @@ void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[])
     sampler_store();
     if (fit.stopped) fail_interrupted("while training", fit.steps_made, trainer.nbite);
 
-    if (nlhs >= 2) {
+    call.set_result(0, w);
+    if (call.results_requested() >= 2) {
         settings.monitor = FitMonitor{[](void*, int64_t) noexcept { return host::stop_requested(); }, nullptr};
         const TrainingObjective objective = host::is_real_dense_single(X)
                                                 ? training_objective(host::single_data(X), labels, d, N, settings, W)
                                                 : training_objective(host::double_data(X), labels, d, N, settings, W);
         if (objective.stopped) fail_interrupted("while evaluating the objective", fit.steps_made, trainer.nbite);
-        mxArray* info = host::create_structure(info_fields, info_field_count);
+        host::Result info = host::create_structure(info_fields, info_field_count);
         host::set_scalar_field(info, "seed", start_state);
         host::set_scalar_field(info, "state", sampler_stored_state());
         host::set_scalar_field(info, "lambda", trainer.lambda);
@@ -322,9 +320,8 @@ void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[])
         host::set_scalar_field(info, "loss", objective.loss);
         host::set_scalar_field(info, "regularizer", objective.regularizer);
         host::set_scalar_field(info, "seconds", seconds_since(started));
-        plhs[1] = info;
+        call.set_result(1, info);
     }
-    if (example_weights != nullptr) host::release_memory(example_weights);
 
     if (trainer.verbose) {
         host::print_now(Text("linsvm_fit: %" PRId64 " steps in %.3f s, %" PRId64 " of them violated the margin\n",
@@ -333,3 +330,7 @@ void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[])
         host::raise_deferred_if_any();
     }
 }
+
+}  // namespace
+
+HOST_ENTRY(linsvm_fit, linsvm_fit_entry)

@@ -2,21 +2,19 @@
 
 #include <cstdint>
 
-#include "host/mex_host.h"
+#include "host/host.h"
 #include "image/gray/weighted_luma.h"
 
 namespace {
 
 const char* const rgb_message = "rgb must be (Ny x Nx x 3) in UINT8 format";
 
-}  // namespace
-
-void mexFunction(int /*nlhs*/, mxArray* plhs[], int nrhs, const mxArray* prhs[])
+void luma_u8_entry(host::Call& call)
 {
-    if (nrhs < 1 || host::is_empty(prhs[0]) || !host::is_real_dense_uint8(prhs[0])) {
+    if (call.argument_count() < 1 || host::is_empty(call.argument(0)) || !host::is_real_dense_uint8(call.argument(0))) {
         host::fail("luma_u8:invalidImage", rgb_message);
     }
-    const mxArray* rgb = prhs[0];
+    const host::Value rgb = call.argument(0);
     // Dimensions after the third are accepted; only the first three planes are read.
     if (host::dimension_count(rgb) <= 2 || host::dimension(rgb, 2) != 3) {
         host::fail("luma_u8:invalidImage", rgb_message);
@@ -26,7 +24,12 @@ void mexFunction(int /*nlhs*/, mxArray* plhs[], int nrhs, const mxArray* prhs[])
 
     host::ensure_memory(static_cast<double>(Ny) * static_cast<double>(Nx), "luma_u8:outOfMemory",
                         "out of memory for the result");
-    plhs[0] = host::create_uint8_matrix(Ny, Nx);
+    host::Result gray = host::create_uint8_matrix(Ny, Nx);
     host::run_kernel("luma_u8:outOfMemory", "out of memory",
-                     [&] { weighted_luma(host::uint8_data(rgb), Ny * Nx, host::uint8_data(plhs[0])); });
+                     [&] { weighted_luma(host::uint8_data(rgb), Ny * Nx, host::uint8_data(gray)); });
+    call.set_result(0, gray);
 }
+
+}  // namespace
+
+HOST_ENTRY(luma_u8, luma_u8_entry)

@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "common/truncation.h"
-#include "host/mex_host.h"
+#include "host/host.h"
 #include "image/scale/bilinear_resample.h"
 
 namespace {
@@ -52,22 +52,22 @@ const char* output_size(const double* size, int64_t count, int64_t Ny, int64_t N
 }
 
 template <class E>
-void resample(const mxArray* X, int64_t Ny, int64_t Nx, int64_t planes, mxArray* Y, int32_t ny, int32_t nx)
+void resample(const host::Value& X, int64_t Ny, int64_t Nx, int64_t planes, host::Result& Y, int32_t ny, int32_t nx)
 {
     host::run_kernel("scale_bilinear:outOfMemory", "out of memory for the working memory of the resampling", [&] {
         bilinear_resample(host::element_data<E>(X), Ny, Nx, planes, host::element_data<E>(Y), ny, nx);
     });
 }
 
-}  // namespace
-
-void mexFunction(int /*nlhs*/, mxArray* plhs[], int nrhs, const mxArray* prhs[])
+void scale_bilinear_entry(host::Call& call)
 {
-    const host::ElementClass image_class = nrhs < 1 ? host::ElementClass::other : host::element_class(prhs[0]);
-    if (image_class == host::ElementClass::other || host::is_empty(prhs[0])) {
+    const int nrhs = call.argument_count();
+    const host::ElementClass image_class =
+        nrhs < 1 ? host::ElementClass::other : host::element_class(call.argument(0));
+    if (image_class == host::ElementClass::other || host::is_empty(call.argument(0))) {
         host::fail("scale_bilinear:invalidImage", image_message);
     }
-    const mxArray* X = prhs[0];
+    const host::Value X = call.argument(0);
     // Every dimension after the second counts planes (three for RGB), each
     // resampled on its own; the result keeps those dimensions.
     const int64_t Ny = host::dimension(X, 0);
@@ -75,36 +75,42 @@ void mexFunction(int /*nlhs*/, mxArray* plhs[], int nrhs, const mxArray* prhs[])
     int64_t planes = 1;
     for (int64_t k = 2; k < host::dimension_count(X); ++k) planes *= host::dimension(X, k);
 
-    if (nrhs < 2 || !host::is_real_dense_double(prhs[1]) || host::is_empty(prhs[1])) {
+    if (nrhs < 2 || !host::is_real_dense_double(call.argument(1)) || host::is_empty(call.argument(1))) {
         host::fail("scale_bilinear:invalidSize", size_message);
     }
+    const host::Value size = call.argument(1);
     int32_t ny = 0;
     int32_t nx = 0;
-    const char* size_error = output_size(host::double_data(prhs[1]), host::element_count(prhs[1]), Ny, Nx, ny, nx);
+    const char* size_error = output_size(host::double_data(size), host::element_count(size), Ny, Nx, ny, nx);
     if (size_error != nullptr) host::fail("scale_bilinear:invalidSize", size_error);
 
     // Y has the class of X.
     host::ensure_memory(static_cast<double>(ny) * static_cast<double>(nx) * static_cast<double>(planes) *
                             static_cast<double>(host::element_size(X)),
                         "scale_bilinear:outOfMemory", "out of memory for the result");
-    plhs[0] = host::create_resized(X, ny, nx);
+    host::Result Y = host::create_resized(X, ny, nx);
     switch (image_class) {
     case host::ElementClass::uint8:
-        resample<uint8_t>(X, Ny, Nx, planes, plhs[0], ny, nx);
+        resample<uint8_t>(X, Ny, Nx, planes, Y, ny, nx);
         break;
     case host::ElementClass::uint16:
-        resample<uint16_t>(X, Ny, Nx, planes, plhs[0], ny, nx);
+        resample<uint16_t>(X, Ny, Nx, planes, Y, ny, nx);
         break;
     case host::ElementClass::int16:
-        resample<int16_t>(X, Ny, Nx, planes, plhs[0], ny, nx);
+        resample<int16_t>(X, Ny, Nx, planes, Y, ny, nx);
         break;
     case host::ElementClass::single:
-        resample<float>(X, Ny, Nx, planes, plhs[0], ny, nx);
+        resample<float>(X, Ny, Nx, planes, Y, ny, nx);
         break;
     case host::ElementClass::double_precision:
-        resample<double>(X, Ny, Nx, planes, plhs[0], ny, nx);
+        resample<double>(X, Ny, Nx, planes, Y, ny, nx);
         break;
     case host::ElementClass::other:
         break;  // refused above
     }
+    call.set_result(0, Y);
 }
+
+}  // namespace
+
+HOST_ENTRY(scale_bilinear, scale_bilinear_entry)

@@ -653,7 +653,8 @@ only = find (strcmp (args, "--only"), 1);
 if (! isempty (only))
   modules = args(only + 1);
 end
-missing = modules(cellfun (@(name) ! isfile (fullfile (args{1}, [name ".mex"])), modules));
+missing = modules(cellfun (@(name) ! isfile (fullfile (args{1}, [name ".mex"])) ...
+                                    && ! isfile (fullfile (args{1}, [name ".oct"])), modules));
 if (! isempty (missing))
   error ("hostile:missing", "no module %s in %s", strjoin (missing, ", "), args{1});
 end

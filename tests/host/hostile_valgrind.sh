@@ -1,16 +1,20 @@
 #!/bin/bash
 # Runs the hostile-input suite inside octave-cli under valgrind memcheck, one
 # process per module and per kernel choice (the fastest the processor runs
-# under valgrind, and the x86-64 baseline), JOBS at a time. Fails when the
-# suite fails or when memcheck reports any error: an invalid read or write,
-# a use of an uninitialised value, an invalid free. No error is suppressed.
+# under valgrind, and the x86-64 baseline), JOBS at a time: for the MEX
+# modules in MEX_DIR, and, given OCT_DIR, for the oct-files there with the
+# fastest kernels (the kernels are the same code in both kinds; the entries'
+# host back ends differ). Fails when the suite fails or when memcheck reports
+# any error: an invalid read or write, a use of an uninitialised value, an
+# invalid free. No error is suppressed.
 #
-# Usage: hostile_valgrind.sh MEX_DIR LOG_DIR [JOBS]
+# Usage: hostile_valgrind.sh MEX_DIR LOG_DIR [JOBS [OCT_DIR]]
 set -euo pipefail
 
 mex_dir=$1
 log_dir=$2
 jobs=${3:-2}
+oct_dir=${4:-}
 here="$(cd "$(dirname "$0")" && pwd)"
 suite="$here/hostile_suite.m"
 mkdir -p "$log_dir"
@@ -25,35 +29,41 @@ if ! grep -qw rdtscp /proc/cpuinfo && ldd "$(command -v octave-cli)" | grep -q l
     echo "valgrind: this processor's CPUID lists no RDTSCP; preloading $preload for libhwy"
 fi
 
-# One run: module name and kernel choice (fast or baseline).
+# One run: module name, kernel choice (fast or baseline) and kind (mex or oct).
 run_one() {
-    local module=$1 kernels=$2
-    local log="$log_dir/$module-$kernels"
+    local module=$1 kernels=$2 kind=$3
+    local log="$log_dir/$module-$kernels-$kind"
+    local module_dir=$mex_dir
+    [ "$kind" = oct ] && module_dir=$oct_dir
     local baseline=0
     [ "$kernels" = baseline ] && baseline=1
     local status=0
     LD_PRELOAD=$preload MEX_KERNELS_BASELINE=$baseline valgrind --tool=memcheck --error-exitcode=97 --num-callers=30 \
         --log-file="$log.valgrind.log" \
-        octave-cli --no-history --no-gui --quiet "$suite" "$mex_dir" --only "$module" \
+        octave-cli --no-history --no-gui --quiet "$suite" "$module_dir" --only "$module" \
         > "$log.suite.log" 2>&1 || status=$?
     echo "$status" > "$log.status"
 }
 export -f run_one
-export log_dir mex_dir suite preload
+export log_dir mex_dir oct_dir suite preload
 
-runs=(linsvm_fit:fast linsvm_fit:baseline scale_bilinear:fast scale_bilinear:baseline luma_u8:fast luma_u8:baseline)
+runs=(linsvm_fit:fast:mex linsvm_fit:baseline:mex scale_bilinear:fast:mex scale_bilinear:baseline:mex
+      luma_u8:fast:mex luma_u8:baseline:mex)
+if [ -n "$oct_dir" ]; then
+    runs+=(linsvm_fit:fast:oct scale_bilinear:fast:oct luma_u8:fast:oct)
+fi
 rm -f "$log_dir"/*.status
 printf '%s\n' "${runs[@]}" | tr ':' ' ' | xargs -P "$jobs" -L 1 bash -c 'run_one "$@"' _
 
 failed=0
 total_errors=0
 for run in "${runs[@]}"; do
-    log="$log_dir/${run/:/-}"
+    log="$log_dir/${run//:/-}"
     status=$(cat "$log.status" 2>/dev/null || echo missing)
     summary=$(grep -h '^hostile' "$log.suite.log" || echo "no summary line (crashed?)")
     errors=$(sed -n 's/.*ERROR SUMMARY: \([0-9]*\) errors.*/\1/p' "$log.valgrind.log" | tail -1)
     errors=${errors:-unknown}
-    echo "valgrind ${run/:/ (}): $errors memcheck errors; $summary"
+    echo "valgrind ${run//:/ }: $errors memcheck errors; $summary"
     if [ "$status" != 0 ] || [ "$errors" != 0 ]; then
         failed=1
         echo "  FAILED (exit status $status); logs: $log.suite.log, $log.valgrind.log"

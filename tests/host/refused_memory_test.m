@@ -1,17 +1,28 @@
 % Every allocation of the modules' own code refused (run with the preloaded
 % refusing_allocator and REFUSE_MODULE_MEMORY set here): each module raises
 % its out-of-memory error instead of ending Octave, and works normally once
-% memory is to be had again.
+% memory is to be had again. (Where the refusal comes first differs between
+% the kinds of module: an oct-file's code also makes Octave's arrays.)
+
+%!function expect_out_of_memory (call, id)
+%!  try
+%!    call ();
+%!    error ("refused_memory:allocated", "no error raised");
+%!  catch err
+%!    assert (err.identifier, id);
+%!    assert (! isempty (strfind (err.message, "out of memory")), err.message);
+%!  end_try_catch
+%!endfunction
 
 %!test
 %! clear scale_bilinear luma_u8 linsvm_fit
 %! setenv ("REFUSE_MODULE_MEMORY", "all");
 %! unwind_protect
-%!   expect_error (@() scale_bilinear (uint8 (magic (8)), [20 20]), "scale_bilinear:outOfMemory", ...
-%!                 "out of memory for the working memory of the resampling");
-%!   % The other two allocate only when they choose their variants, at the first call.
-%!   expect_error (@() luma_u8 (uint8 (ones (4, 4, 3))), "luma_u8:outOfMemory", "out of memory");
-%!   expect_error (@() linsvm_fit (1:10, ones (1, 10)), "linsvm_fit:outOfMemory", "out of memory\n");
+%!   expect_out_of_memory (@() scale_bilinear (uint8 (magic (8)), [20 20]), "scale_bilinear:outOfMemory");
+%!   % The MEX modules' luma_u8 and linsvm_fit allocate only when they choose
+%!   % their variants, at the first call.
+%!   expect_out_of_memory (@() luma_u8 (uint8 (ones (4, 4, 3))), "luma_u8:outOfMemory");
+%!   expect_out_of_memory (@() linsvm_fit (1:10, ones (1, 10)), "linsvm_fit:outOfMemory");
 %! unwind_protect_cleanup
 %!   unsetenv ("REFUSE_MODULE_MEMORY");
 %! end_unwind_protect

@@ -1,7 +1,7 @@
 // Preloaded into Octave to refuse memory to the modules, as a system under
 // memory pressure, a container's limit or a per-thread allocator would, while
 // Octave itself goes on normally. Every operator new called from a module's
-// own code (a .mex file) throws std::bad_alloc when REFUSE_MODULE_MEMORY is
+// own code (a .mex or .oct file) throws std::bad_alloc when REFUSE_MODULE_MEMORY is
 // "all", or "workers" and the calling thread is not the process's main
 // thread. The variable is read at every allocation, so a test turns the
 // refusal on and off with setenv.
@@ -33,7 +33,8 @@ bool in_module(const void* caller)
     bool found = false;
     if (dladdr(caller, &info) != 0 && info.dli_fname != nullptr) {
         const size_t length = std::strlen(info.dli_fname);
-        found = length >= 4 && std::strcmp(info.dli_fname + length - 4, ".mex") == 0;
+        found = length >= 4 && (std::strcmp(info.dli_fname + length - 4, ".mex") == 0 ||
+                                std::strcmp(info.dli_fname + length - 4, ".oct") == 0);
     }
     entry = Entry{caller, found};
     return found;

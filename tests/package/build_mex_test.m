@@ -1,5 +1,5 @@
-% Runs build_mex.m in Octave (its mex is mkoctfile --mex) into a temporary
-% folder, then calls every module built there and reads its help.
+% Runs build_mex.m in Octave (which builds oct-files with mkoctfile) into a
+% temporary folder, then calls every module built there and reads its help.
 % Usage: octave-cli build_mex_test.m REPOSITORY_ROOT [NAME ...]
 1;
 args = argv ();

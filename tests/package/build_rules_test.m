@@ -65,7 +65,7 @@ function commands = makefile_plan (tree)
     error ("build_rules_test: make -n failed: %s", output);
   endif
   lines = strsplit (output, "\n");
-  lines = lines(! cellfun (@isempty, strfind (lines, "mkoctfile --mex")));
+  lines = lines(! cellfun (@isempty, regexp (lines, '^mkoctfile ', "once")) & cellfun (@isempty, strfind (lines, " -p ")));
   commands = cellfun (@strsplit, lines, "UniformOutput", false);
 endfunction
 
@@ -172,6 +172,18 @@ stand_in = fullfile (work, "stand_in");
 mkdir (stand_in);
 fid = fopen (fullfile (stand_in, "mex.m"), "w");
 fputs (fid, "function mex (varargin)\n  global build_rules_test_calls\n  build_rules_test_calls{end+1} = varargin;\nend\n");
+fclose (fid);
+% And for mkoctfile, which build_mex runs in Octave; its queries (-p) go to
+% the real one.
+fid = fopen (fullfile (stand_in, "mkoctfile.m"), "w");
+fputs (fid, ["function varargout = mkoctfile (varargin)\n", ...
+             "  if (numel (varargin) == 2 && strcmp (varargin{1}, '-p'))\n", ...
+             "    [~, varargout{1}] = system (['mkoctfile -p ' varargin{2}]);\n", ...
+             "    return;\n", ...
+             "  end\n", ...
+             "  global build_rules_test_calls\n", ...
+             "  build_rules_test_calls{end+1} = varargin;\n", ...
+             "end\n"]);
 fclose (fid);
 
 failed = 0;

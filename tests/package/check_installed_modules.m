@@ -60,7 +60,7 @@ endfunction
 
 function ok = module_is_below (name, folder)
   file = which (name);
-  ok = ! isempty (regexp (file, '\.mex$', "once")) ...
+  ok = ! isempty (regexp (file, '\.oct$', "once")) ...
        && strncmp (canonicalize_file_name (file), canonicalize_file_name (folder), numel (canonicalize_file_name (folder)));
 endfunction
 

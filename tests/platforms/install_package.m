@@ -19,7 +19,7 @@ if (! all (strcmp (folders, folders{1})) || ! strncmp (folders{1}, prefix, numel
   printf ("install_package: the modules are not all from the installed package: %s\n", strjoin (folders, ", "));
   exit (1);
 endif
-modules = dir (fullfile (folders{1}, "*.mex"));
+modules = dir (fullfile (folders{1}, "*.oct"));
 printf ("install_package: %s holds %s\n", folders{1}, strjoin (sort ({modules.name}), ", "));
 fid = fopen (folder_file, "w");
 fprintf (fid, "%s\n", folders{1});

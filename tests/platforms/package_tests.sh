@@ -2,8 +2,11 @@
 # Runs inside a Debian root (test_in_root.sh): installs the package tarball
 # with the root's own Octave and compiler, then runs the package's own tests
 # (pkg test), the Octave host tests and the hostile-input suite on the
-# installed modules and writes
-# platform_results.m's results, each with octave-cli --no-history.
+# installed modules (oct-files) and writes platform_results.m's results, each
+# with octave-cli --no-history. Then it builds the MEX modules from the same
+# tarball (make mex) into OUT_DIR/mex, runs the host tests and the
+# hostile-input suite on them too, and compares their results with the
+# oct-files', allowing no difference.
 # Usage: package_tests.sh SOURCE_DIR TARBALL OUT_DIR [emulated]
 #   emulated: under qemu, where address-space caps count the emulator's own
 #   reservations; the capped hostile run and the baseline run (the same
@@ -54,6 +57,25 @@ if [ "$mode" != emulated ]; then
         $octave "$source_dir/tests/host/hostile_suite.m" "$modules" --memory-limited
 fi
 step platform_results $octave "$source_dir/tests/platforms/platform_results.m" "$out_dir/results.bin" "$modules"
+
+# The MEX modules of the same sources, beside their help files.
+mex_modules="$out_dir/mex"
+build_mex_modules() {
+    rm -rf "$work/source" "$mex_modules" && mkdir -p "$work/source" "$mex_modules" &&
+    tar -xzf "$tarball" -C "$work/source" &&
+    make -C "$work"/source/*/src mex MKOCTFILE=mkoctfile &&
+    cp "$work"/source/*/src/*.mex "$work"/source/*/src/*.m "$mex_modules/"
+}
+step build_mex_modules build_mex_modules
+for test in svm/linsvm_fit_host image/scale_bilinear_host image/luma_u8_host; do
+    step "$(basename "$test")_mex" $octave "$source_dir/tests/host/run_octave_test.m" "$mex_modules" \
+        "$source_dir/tests/${test}_test.m"
+done
+step hostile_inputs_mex $octave "$source_dir/tests/host/hostile_suite.m" "$mex_modules"
+step platform_results_mex $octave "$source_dir/tests/platforms/platform_results.m" "$out_dir/results-mex.bin" \
+    "$mex_modules"
+step mex_and_oct_results_equal $octave "$source_dir/tests/platforms/compare_results.m" "$out_dir/results.bin" \
+    "$out_dir/results-mex.bin" 0
 
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

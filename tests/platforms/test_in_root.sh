@@ -38,6 +38,6 @@ chroot "$root" /usr/bin/env -i HOME=/tmp PATH=/usr/sbin:/usr/bin:/sbin:/bin LANG
 
 if [ -s "$out_dir/module_folder" ]; then
     modules="$root$(cat "$out_dir/module_folder")"
-    "$source_dir/tests/host/no_fused_multiply_add.sh" "$modules"/*.mex || status=1
+    "$source_dir/tests/host/no_fused_multiply_add.sh" "$modules"/*.oct "$out_dir"/mex/*.mex || status=1
 fi
 exit $status

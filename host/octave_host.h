@@ -1,0 +1,478 @@
+// The Octave back end of the host layer (host/host.h includes it when
+// HOST_OCTAVE is defined): GNU Octave's own C++ interface, for oct-files. A
+// result is made as an Octave array and handed over as it is, where a MEX
+// result is copied once more by Octave. Everything the modules see behaves as
+// through the MEX back end in Octave: the same classes and shapes read, the
+// same errors, warnings and messages (with the function's name in front, as
+// Octave's MEX interface puts it), the same console, the same interrupt
+// flags, read here directly.
+#pragma once
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "oct.h"
+#include "oct-map.h"
+#include "pager.h"
+#include "quit.h"
+
+#if defined(_WIN32)
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+#else
+#include <dlfcn.h>
+#endif
+
+namespace host {
+
+// An argument; undefined for an absent one. Copies share the data.
+using Value = octave_value;
+
+inline bool present(const Value& value)
+{
+    return value.is_defined();
+}
+
+namespace octave_detail {
+
+// The name of the function being called, for the texts of its errors.
+inline const char*& function_name()
+{
+    static const char* name = "";
+    return name;
+}
+
+}  // namespace octave_detail
+
+// Raises a host error with an identifier (callers can catch by it); never
+// returns. The function's name goes in front, as Octave's MEX interface
+// puts it.
+[[noreturn]] inline void fail(const char* id, const char* text)
+{
+    error_with_id(id, "%s: %s", octave_detail::function_name(), text);
+    std::abort();  // not reached: error_with_id throws
+}
+
+inline void print(const char* text)
+{
+    octave_stdout << text;
+}
+
+// Raises a host warning with an identifier, so that warning('off', id)
+// silences it; returns (unless the caller made that warning an error).
+inline void warn(const char* id, const char* text)
+{
+    warning_with_id(id, "%s: %s", octave_detail::function_name(), text);
+}
+
+inline bool is_real_dense(const Value& array)
+{
+    return !array.iscomplex() && !array.issparse();
+}
+
+inline bool is_real_dense_double(const Value& array)
+{
+    return array.is_double_type() && is_real_dense(array);
+}
+
+inline bool is_real_dense_single(const Value& array)
+{
+    return array.is_single_type() && is_real_dense(array);
+}
+
+inline bool is_real_dense_uint8(const Value& array)
+{
+    return array.is_uint8_type() && is_real_dense(array);
+}
+
+inline bool is_text(const Value& array)
+{
+    return array.is_string();
+}
+
+// Copies text (its characters in storage order) into buffer (of size bytes,
+// at least 1), cut short to fit and always terminated.
+inline void copy_text(const Value& array, char* buffer, size_t size)
+{
+    const charNDArray text = array.char_array_value();
+    const size_t count = static_cast<size_t>(text.numel()) < size - 1 ? static_cast<size_t>(text.numel()) : size - 1;
+    std::memcpy(buffer, text.data(), count);
+    buffer[count] = '\0';
+}
+
+// The element class of a real dense array; other for every other class
+// (logical, char, the other integers, cells, structures...) and for complex
+// or sparse arrays.
+inline ElementClass element_class(const Value& array)
+{
+    if (!is_real_dense(array)) return ElementClass::other;
+    switch (array.builtin_type()) {
+    case btyp_uint8:
+        return ElementClass::uint8;
+    case btyp_uint16:
+        return ElementClass::uint16;
+    case btyp_int16:
+        return ElementClass::int16;
+    case btyp_float:
+        return ElementClass::single;
+    case btyp_double:
+        return ElementClass::double_precision;
+    default:
+        return ElementClass::other;
+    }
+}
+
+// Bytes per element of an array of a class element_class knows (8 otherwise).
+inline int64_t element_size(const Value& array)
+{
+    switch (element_class(array)) {
+    case ElementClass::uint8:
+        return 1;
+    case ElementClass::uint16:
+    case ElementClass::int16:
+        return 2;
+    case ElementClass::single:
+        return 4;
+    default:
+        return 8;
+    }
+}
+
+inline bool is_empty(const Value& array)
+{
+    return array.isempty();
+}
+
+inline int64_t dimension_count(const Value& array)
+{
+    return array.ndims();
+}
+
+// Size along dimension k (counting from 0); 1 beyond the last dimension.
+inline int64_t dimension(const Value& array, int64_t k)
+{
+    const dim_vector dims = array.dims();
+    return k < dims.ndims() ? static_cast<int64_t>(dims(static_cast<int>(k))) : 1;
+}
+
+inline int64_t rows(const Value& array)
+{
+    return dimension(array, 0);
+}
+
+// The product of the dimensions after the first, as MEX's mxGetN gives it.
+inline int64_t columns(const Value& array)
+{
+    const dim_vector dims = array.dims();
+    int64_t count = 1;
+    for (int k = 1; k < dims.ndims(); ++k) count *= dims(k);
+    return count;
+}
+
+inline int64_t element_count(const Value& array)
+{
+    return array.numel();
+}
+
+// The elements of a real dense array, in storage order, without a copy: the
+// data of the array itself (Call makes sure every numeric argument has them).
+template <class E>
+inline const E* element_data(const Value& array)
+{
+    return static_cast<const E*>(array.mex_get_data());
+}
+
+inline const double* double_data(const Value& array)
+{
+    return element_data<double>(array);
+}
+
+inline const float* single_data(const Value& array)
+{
+    return element_data<float>(array);
+}
+
+inline const uint8_t* uint8_data(const Value& array)
+{
+    return element_data<uint8_t>(array);
+}
+
+// Field of element 0 of a structure; absent when the array is not a
+// structure, has no elements, or lacks the field.
+inline Value struct_field(const Value& array, const char* name)
+{
+    if (!array.isstruct() || array.numel() == 0) return Value();
+    const octave_map map = array.map_value();
+    if (!map.isfield(name)) return Value();
+    return map.contents(name)(0);
+}
+
+// Reads the first element of a value as a double. Real dense numeric and
+// logical values of any class are read by value; an empty value is reported
+// as such, and anything else (text, cells, structures, complex or sparse
+// values) as unreadable.
+inline ScalarValue read_scalar(const Value& value, double* out)
+{
+    if (!present(value)) return ScalarValue::absent;
+    if (value.isempty()) return ScalarValue::empty;
+    if (!(value.isnumeric() || value.islogical()) || !is_real_dense(value)) return ScalarValue::unreadable;
+    const octave_value first = value.fast_elem_extract(0);
+    *out = first.is_defined() ? first.double_value() : value.double_value();
+    return ScalarValue::present;
+}
+
+// An array being made: an Octave array whose data are written in place, made
+// an Octave value only when it is handed over (a 1 x 1 value would otherwise
+// be narrowed to a scalar before its data are written).
+class Result {
+public:
+    using Array = std::variant<NDArray, FloatNDArray, uint8NDArray, uint16NDArray, int16NDArray, octave_scalar_map>;
+
+    template <class A>
+    explicit Result(A array) : array_(std::move(array))
+    {
+        if constexpr (!std::is_same_v<A, octave_scalar_map>) data_ = std::get<A>(array_).fortran_vec();
+    }
+
+    void* data() const { return data_; }
+    octave_scalar_map& structure() { return std::get<octave_scalar_map>(array_); }
+    octave_value value() const
+    {
+        return std::visit([](const auto& array) { return octave_value(array); }, array_);
+    }
+
+private:
+    Array array_;
+    void* data_ = nullptr;
+};
+
+template <class E>
+inline E* element_data(Result& result)
+{
+    return static_cast<E*>(result.data());
+}
+
+inline double* double_data(Result& result)
+{
+    return element_data<double>(result);
+}
+
+inline uint8_t* uint8_data(Result& result)
+{
+    return element_data<uint8_t>(result);
+}
+
+// A 1 x 1 structure with the given fields, each an empty matrix until set.
+inline Result create_structure(const char* const* field_names, int field_count)
+{
+    octave_scalar_map structure;
+    for (int k = 0; k < field_count; ++k) structure.assign(field_names[k], Matrix());
+    return Result(structure);
+}
+
+// Sets a field of a structure made by create_structure to a real double scalar.
+inline void set_scalar_field(Result& structure, const char* name, double value)
+{
+    structure.structure().assign(name, value);
+}
+
+inline Result create_double_column(int64_t length)
+{
+    return Result(NDArray(dim_vector(static_cast<octave_idx_type>(length), 1), 0.0));
+}
+
+inline Result create_uint8_matrix(int64_t rows, int64_t columns)
+{
+    return Result(uint8NDArray(dim_vector(static_cast<octave_idx_type>(rows), static_cast<octave_idx_type>(columns))));
+}
+
+// A zero-filled real array of the class of `shape` (one element_class knows),
+// rows x columns x (the dimensions of `shape` after its second).
+inline Result create_resized(const Value& shape, int64_t rows, int64_t columns)
+{
+    dim_vector dims = shape.dims();
+    dims(0) = static_cast<octave_idx_type>(rows);
+    dims(1) = static_cast<octave_idx_type>(columns);
+    switch (element_class(shape)) {
+    case ElementClass::uint8:
+        return Result(uint8NDArray(dims));
+    case ElementClass::uint16:
+        return Result(uint16NDArray(dims));
+    case ElementClass::int16:
+        return Result(int16NDArray(dims));
+    case ElementClass::single:
+        return Result(FloatNDArray(dims, 0.0f));
+    default:
+        return Result(NDArray(dims, 0.0));
+    }
+}
+
+// One call of a module: its arguments, the results asked for and handed
+// over, and memory that lasts as long as the call.
+class Call {
+public:
+    Call(const char* name, const octave_value_list& arguments, int results_requested)
+        : arguments_(arguments), results_requested_(results_requested)
+    {
+        octave_detail::function_name() = name;
+        // Numeric arguments Octave keeps in another form (a range, a diagonal
+        // matrix) are made plain arrays, as Octave's MEX interface makes them,
+        // so that element_data finds their elements.
+        for (octave_idx_type k = 0; k < arguments_.length(); ++k) {
+            octave_value& argument = arguments_(k);
+            if ((argument.isnumeric() || argument.islogical()) && !argument.issparse() && !argument.isempty() &&
+                argument.mex_get_data() == nullptr) {
+                argument = argument.full_value();
+            }
+        }
+    }
+    Call(const Call&) = delete;
+    Call& operator=(const Call&) = delete;
+
+    int argument_count() const { return static_cast<int>(arguments_.length()); }
+    // Argument k, for k below argument_count().
+    Value argument(int k) const { return arguments_(k); }
+    int results_requested() const { return results_requested_; }
+    void set_result(int k, const Result& result) { results_(k) = result.value(); }
+    const octave_value_list& results() const { return results_; }
+
+    // Memory for count doubles (count >= 1) until the call returns, also when
+    // it ends in an error.
+    double* temporary_doubles(int64_t count)
+    {
+        temporaries_.emplace_back(new double[static_cast<size_t>(count)]);
+        return temporaries_.back().get();
+    }
+
+private:
+    octave_value_list arguments_;
+    int results_requested_;
+    octave_value_list results_;
+    std::vector<std::unique_ptr<double[]>> temporaries_;
+};
+
+// Octave's interrupt flags, for host/long_call.h: octave_interrupt_state
+// (> 0: an interrupt is pending; < 0: being handled), octave_signal_caught
+// (some signal waits for the interpreter) and octave_handle_signal, used as
+// Octave's own octave_quit uses them.
+namespace signals {
+
+inline void look_up() {}
+
+inline bool interrupt_pending() noexcept
+{
+    return octave_interrupt_state > 0;
+}
+
+inline bool signal_waiting() noexcept
+{
+    return octave_signal_caught;
+}
+
+inline void respond_to_signals()
+{
+    octave_signal_caught = 0;
+    octave_handle_signal();
+}
+
+inline bool interrupt_being_handled() noexcept
+{
+    return octave_interrupt_state < 0;
+}
+
+inline void set_interrupt_pending(bool pending) noexcept
+{
+    octave_interrupt_state = pending ? 1 : 0;
+    if (!pending) octave_signal_caught = 0;
+}
+
+inline void flush_console()
+{
+    octave::flush_stdout();
+}
+
+}  // namespace signals
+
+namespace octave_detail {
+
+// Where this module's file lies: the help file NAME.m is beside it.
+inline std::string module_folder()
+{
+    static const char marker = 0;
+#if defined(_WIN32)
+    HMODULE module = nullptr;
+    char path[MAX_PATH] = {};
+    if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                            &marker, &module) ||
+        GetModuleFileNameA(module, path, MAX_PATH) == 0) {
+        return "";
+    }
+    const std::string file = path;
+    const size_t slash = file.find_last_of("\\/");
+#else
+    Dl_info info;
+    if (dladdr(&marker, &info) == 0 || info.dli_fname == nullptr) return "";
+    const std::string file = info.dli_fname;
+    const size_t slash = file.find_last_of('/');
+#endif
+    return slash == std::string::npos ? std::string(".") : file.substr(0, slash);
+}
+
+}  // namespace octave_detail
+
+// The help text of function `name`: the first block of comment lines of
+// NAME.m beside the module, read as Octave reads a function file's help
+// (leading blanks and comment characters dropped from each line), so that
+// "help NAME" shows what it shows for the MEX module. Read when Octave loads
+// the module; should memory be refused then, the function loads without
+// help rather than not at all.
+inline std::string help_beside_module(const char* name) noexcept
+{
+    try {
+        std::ifstream file(octave_detail::module_folder() + "/" + name + ".m");
+        std::ostringstream help;
+        std::string line;
+        while (std::getline(file, line)) {
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            size_t at = line.find_first_not_of(" \t");
+            if (at == std::string::npos || (line[at] != '%' && line[at] != '#')) break;
+            at = line.find_first_not_of("%#", at);
+            help << (at == std::string::npos ? std::string() : line.substr(at)) << '\n';
+        }
+        return help.str();
+    } catch (...) {
+        return std::string();
+    }
+}
+
+}  // namespace host
+
+// The module's entry point: the oct-file function NAME, running
+// entry(host::Call&); its help is read from NAME.m when the module is loaded.
+// Octave's arrays allocate in code inlined into the module: memory refused
+// anywhere in the call (std::bad_alloc) becomes the module's own
+// NAME:outOfMemory error, as the kernels' does through run_kernel.
+#define HOST_ENTRY(name, entry)                                         \
+    DEFUN_DLD(name, args, nargout, host::help_beside_module(#name))     \
+    {                                                                   \
+        host::octave_detail::function_name() = #name;                   \
+        try {                                                           \
+            host::Call call(#name, args, nargout);                      \
+            entry(call);                                                \
+            return call.results();                                      \
+        } catch (const std::bad_alloc&) {                               \
+        }                                                               \
+        host::fail(#name ":outOfMemory", "out of memory");              \
+    }
