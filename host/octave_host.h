@@ -47,6 +47,20 @@ inline bool present(const Value& value)
 
 namespace octave_detail {
 
+// A real numeric value that Octave keeps in another form (a range such as
+// 1:40 or, in Octave 6, ones(1, 40); a diagonal matrix) as a plain array, as
+// Octave's MEX interface makes it, so that element_data finds its elements.
+// Complex and sparse values are left as they are, to be refused: a complex
+// value made anew would be narrowed to real where its imaginary parts are 0.
+inline octave_value plain(const octave_value& value)
+{
+    if ((value.isnumeric() || value.islogical()) && !value.issparse() && !value.iscomplex() && !value.isempty() &&
+        value.mex_get_data() == nullptr) {
+        return value.full_value();
+    }
+    return value;
+}
+
 // The name of the function being called, for the texts of its errors.
 inline const char*& function_name()
 {
@@ -187,7 +201,8 @@ inline int64_t element_count(const Value& array)
 }
 
 // The elements of a real dense array, in storage order, without a copy: the
-// data of the array itself (Call makes sure every numeric argument has them).
+// data of the array itself (Call and struct_field make sure that every
+// numeric value they give has them).
 template <class E>
 inline const E* element_data(const Value& array)
 {
@@ -216,7 +231,7 @@ inline Value struct_field(const Value& array, const char* name)
     if (!array.isstruct() || array.numel() == 0) return Value();
     const octave_map map = array.map_value();
     if (!map.isfield(name)) return Value();
-    return map.contents(name)(0);
+    return octave_detail::plain(map.contents(name)(0));
 }
 
 // Reads the first element of a value as a double. Real dense numeric and
@@ -327,16 +342,7 @@ public:
         : arguments_(arguments), results_requested_(results_requested)
     {
         octave_detail::function_name() = name;
-        // Numeric arguments Octave keeps in another form (a range, a diagonal
-        // matrix) are made plain arrays, as Octave's MEX interface makes them,
-        // so that element_data finds their elements.
-        for (octave_idx_type k = 0; k < arguments_.length(); ++k) {
-            octave_value& argument = arguments_(k);
-            if ((argument.isnumeric() || argument.islogical()) && !argument.issparse() && !argument.isempty() &&
-                argument.mex_get_data() == nullptr) {
-                argument = argument.full_value();
-            }
-        }
+        for (octave_idx_type k = 0; k < arguments_.length(); ++k) arguments_(k) = octave_detail::plain(arguments_(k));
     }
     Call(const Call&) = delete;
     Call& operator=(const Call&) = delete;

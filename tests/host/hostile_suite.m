@@ -68,6 +68,11 @@ function values = hostile_values ()
       end
     end
   end
+  % Values Octave keeps in forms of their own: ranges, a diagonal matrix.
+  values = add_value (values, "range 1:5", 1:5);
+  values = add_value (values, "range 0:0.5:2", 0:0.5:2);
+  values = add_value (values, "range 1x0", 1:0);
+  values = add_value (values, "diagonal 3x3", eye (3));
   values = add_value (values, "text", "hostile");
   values = add_value (values, "empty text", "");
   values = add_value (values, "empty cell", {});

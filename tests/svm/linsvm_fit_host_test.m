@@ -296,6 +296,11 @@
 %! assert (linsvm_fit (Xd, yd, "seed", 4, "nbite", 500, "weights", single (ones (40, 1))), base, 0);
 %! assert (linsvm_fit (Xd, yd, "seed", 4, "nbite", 500, "w0", zeros (4, 1), "startstep", 0), base, 0);
 %! assert (linsvm_fit (Xd, yd, struct ("seed", 4, "nbite", 500, "weights", ones (1, 40), "w0", zeros (1, 4))), base, 0);
+%! % Ranges (1:40 is kept as one; so is ones (1, 40) in Octave 6), as
+%! % arguments and as structure fields, read as their elements.
+%! plain = linsvm_fit (Xd, yd, "seed", 4, "nbite", 500, "weights", cumsum (ones (1, 40)));
+%! assert (linsvm_fit (Xd, yd, "seed", 4, "nbite", 500, "weights", 1:40), plain, 0);
+%! assert (linsvm_fit (Xd, yd, struct ("seed", 4, "nbite", 500, "weights", 1:40)), plain, 0);
 %! % Class weights: doubling the positives' weight moves the boundary.
 %! weighted = linsvm_fit (Xd, yd, "seed", 4, "nbite", 500, "weights", 1 + (yd > 0));
 %! assert (! isequal (weighted, base));
