@@ -117,9 +117,13 @@ bench: setup
 	@tools/ensure_packages.sh $(BENCH_PACKAGES)
 	cmake -S . -B $(BENCH_BUILD_DIR) -DCMAKE_BUILD_TYPE=Release -DBUILD_BENCHMARKS=ON -DBUILD_TESTING=OFF
 	cmake --build $(BENCH_BUILD_DIR) -j $(JOBS)
-	@$(BENCH_BUILD_DIR)/bench/bench_kernels $(BENCH_ARGS)
+	@$(BENCH_BUILD_DIR)/bench/bench_kernels $(BENCH_ARGS) --kernel-times=$(BENCH_BUILD_DIR)/kernel_times.txt
 	@bench/build_release.sh $(RELEASE_COMMIT) $(BENCH_BUILD_DIR)/release
-	@$(OCTAVE) bench/octave_vs_builtin.m $(BENCH_BUILD_DIR)/mex $(BENCH_BUILD_DIR)/release/mex
+	@rm -rf $(BENCH_BUILD_DIR)/mex-named && mkdir -p $(BENCH_BUILD_DIR)/mex-named && \
+	  for module in $(BENCH_BUILD_DIR)/mex/*.mex; do \
+	    cp $$module $(BENCH_BUILD_DIR)/mex-named/$$(basename $$module .mex)_mex.mex; done
+	@$(OCTAVE) bench/octave_vs_builtin.m $(BENCH_BUILD_DIR)/oct $(BENCH_BUILD_DIR)/mex-named \
+	  $(BENCH_BUILD_DIR)/release/mex $(BENCH_BUILD_DIR)/kernel_times.txt
 
 # The Octave package NAME-VERSION.tar.gz (pkg install builds it with mkoctfile).
 package:

@@ -434,6 +434,41 @@ void register_trainer(const TrainerCase& c, const std::vector<const Dataset*>& d
     });
 }
 
+// One default call of the trainer (100 steps) at d = 1024, for the Octave
+// rows, which compare a whole call from Octave with the kernel alone.
+void register_trainer_call(const Dataset* set)
+{
+    benchmark::RegisterBenchmark("fit/call/d=1024 100 steps", [=](benchmark::State& state) {
+        std::vector<double> W(static_cast<size_t>(set->d) + 1);
+        for (auto _ : state) {
+            std::fill(W.begin(), W.end(), 0.0);
+            sampler_seed(12345);
+            fit_weights(set->X.data(), set->y.data(), set->d, set->N, fit_settings(trainer_lambda, 1.0, 100), W.data());
+            sampler_store();
+            benchmark::DoNotOptimize(W.data());
+        }
+    });
+}
+
+// Writes the kernels' times that the Octave rows set a whole call from
+// Octave against: "name seconds" per line.
+void write_kernel_times(const char* file)
+{
+    std::FILE* out = std::fopen(file, "w");
+    if (out == nullptr) {
+        std::fprintf(stderr, "cannot write %s\n", file);
+        return;
+    }
+    for (const char* tag : {"1920x1080", "3840x2160"}) {
+        std::fprintf(out, "luma_%s %.9g\n", tag, best_seconds(std::string("luma/threads/") + tag));
+    }
+    for (const char* tag : {"0.50", "1.25", "2.00"}) {
+        std::fprintf(out, "scale_%s %.9g\n", tag, best_seconds(scale_name<uint8_t>("threads", tag)));
+    }
+    std::fprintf(out, "fit_1024 %.9g\n", best_seconds("fit/call/d=1024 100 steps"));
+    std::fclose(out);
+}
+
 // Copy bandwidth of memory: bytes read per second by memcpy of a buffer far
 // larger than the caches.
 void register_copy_bandwidth()
@@ -648,7 +683,12 @@ int main(int argc, char** argv)
     std::string repetitions = "--benchmark_repetitions=7";
     std::string min_time = "--benchmark_min_time=0.2";
     std::string interleave = "--benchmark_enable_random_interleaving=true";
+    const char* kernel_times = nullptr;
+    const char* const kernel_times_option = "--kernel-times=";
     for (int i = 1; i < argc; ++i) {
+        if (std::strncmp(argv[i], kernel_times_option, std::strlen(kernel_times_option)) == 0) {
+            kernel_times = argv[i] + std::strlen(kernel_times_option);
+        }
         if (std::strcmp(argv[i], "--quick") == 0) {
             quick = true;
             repetitions = "--benchmark_repetitions=3";
@@ -659,7 +699,10 @@ int main(int argc, char** argv)
     args.push_back(min_time.data());
     args.push_back(interleave.data());
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--quick") != 0) args.push_back(argv[i]);
+        if (std::strcmp(argv[i], "--quick") != 0 &&
+            std::strncmp(argv[i], kernel_times_option, std::strlen(kernel_times_option)) != 0) {
+            args.push_back(argv[i]);
+        }
     }
     int count = static_cast<int>(args.size());
     benchmark::Initialize(&count, args.data());
@@ -678,6 +721,7 @@ int main(int argc, char** argv)
         register_scale<double>(factor, false);
     }
     for (const TrainerCase& c : trainer_cases) register_trainer(c, data);
+    register_trainer_call(&large_d);
     register_copy_bandwidth();
     register_crossover();
 
@@ -823,6 +867,7 @@ int main(int argc, char** argv)
                       one / two);
         }
     }
+    if (kernel_times != nullptr) write_kernel_times(kernel_times);
     std::fflush(stdout);
     benchmark::Shutdown();
     return 0;

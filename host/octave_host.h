@@ -22,6 +22,7 @@
 #include "oct-map.h"
 #include "pager.h"
 #include "quit.h"
+#include "version.h"
 
 #if defined(_WIN32)
 #ifndef NOMINMAX
@@ -308,13 +309,39 @@ inline Result create_double_column(int64_t length)
     return Result(NDArray(dim_vector(static_cast<octave_idx_type>(length), 1), 0.0));
 }
 
-inline Result create_uint8_matrix(int64_t rows, int64_t columns)
+namespace octave_detail {
+
+// An array of dims for an image result, whose every element the kernel
+// writes. Where Octave takes over memory it did not fill itself (Octave 7 and
+// later), the memory is taken as it comes: the kernel's pass is then the
+// only one over it, and its threads share the first touch of its fresh pages,
+// which costs more than the writing on some systems. Octave 6 fills the array
+// with zeros first.
+template <class A>
+A image_array(const dim_vector& dims)
 {
-    return Result(uint8NDArray(dim_vector(static_cast<octave_idx_type>(rows), static_cast<octave_idx_type>(columns))));
+#if OCTAVE_MAJOR_VERSION >= 7
+    using T = typename A::element_type;
+    T* data = std::allocator<T>().allocate(static_cast<size_t>(dims.safe_numel()));
+    return A(Array<T>(data, dims));
+#else
+    return A(dims);
+#endif
 }
 
-// A zero-filled real array of the class of `shape` (one element_class knows),
-// rows x columns x (the dimensions of `shape` after its second).
+}  // namespace octave_detail
+
+// An image result: rows x columns of uint8, each element for the kernel to
+// write (zero-filled in the MEX back end).
+inline Result create_uint8_matrix(int64_t rows, int64_t columns)
+{
+    return Result(octave_detail::image_array<uint8NDArray>(
+        dim_vector(static_cast<octave_idx_type>(rows), static_cast<octave_idx_type>(columns))));
+}
+
+// An image result of the class of `shape` (one element_class knows), rows x
+// columns x (the dimensions of `shape` after its second), each element for
+// the kernel to write (zero-filled in the MEX back end).
 inline Result create_resized(const Value& shape, int64_t rows, int64_t columns)
 {
     dim_vector dims = shape.dims();
@@ -322,15 +349,15 @@ inline Result create_resized(const Value& shape, int64_t rows, int64_t columns)
     dims(1) = static_cast<octave_idx_type>(columns);
     switch (element_class(shape)) {
     case ElementClass::uint8:
-        return Result(uint8NDArray(dims));
+        return Result(octave_detail::image_array<uint8NDArray>(dims));
     case ElementClass::uint16:
-        return Result(uint16NDArray(dims));
+        return Result(octave_detail::image_array<uint16NDArray>(dims));
     case ElementClass::int16:
-        return Result(int16NDArray(dims));
+        return Result(octave_detail::image_array<int16NDArray>(dims));
     case ElementClass::single:
-        return Result(FloatNDArray(dims, 0.0f));
+        return Result(octave_detail::image_array<FloatNDArray>(dims));
     default:
-        return Result(NDArray(dims, 0.0));
+        return Result(octave_detail::image_array<NDArray>(dims));
     }
 }
 
