@@ -224,6 +224,7 @@ FitResult fit_weights_vector(const Element* X, const double* y, int32_t d, int32
             const int32_t ja = draws.peek(lookahead);
             if (ja < 0) return fallback;
             prefetch(y + ja);
+            if (weights != nullptr) prefetch(weights + ja);
             return example(ja);
         };
         double s = dot_pass<Isa>(W, x, features, ahead_of(x));
