@@ -4,8 +4,8 @@
 #include <cstddef>
 
 #include "common/cpu_features.h"
-#include "common/truncation.h"
 #include "svm/sampler.h"
+#include "svm/step_rule.h"
 
 namespace {
 
@@ -15,14 +15,8 @@ template <class Element>
 FitResult plain_loop(const Element* X, const double* y, int32_t d, int32_t N, const FitSettings& settings,
                      double* W) noexcept
 {
-    const double lambda = settings.lambda;
-    const double biasmult = settings.biasmult;
-    const double* weights = settings.weights;
-    const bool has_bias = has_bias_weight(biasmult);
-    const size_t features = d > 0 ? static_cast<size_t>(d) : 0;
-    const double sqrt_lambda = std::sqrt(lambda);
-    const double radius = projection_radius(weights, N);
-    const double eps = 2.220446049250313e-16;
+    const StepRule rule(d, N, settings);
+    const size_t features = rule.features;
     const int64_t poll_interval = steps_between_polls(d);
     const int64_t T = settings.steps;
 
@@ -32,55 +26,50 @@ FitResult plain_loop(const Element* X, const double* y, int32_t d, int32_t N, co
     FitResult result;
     int64_t until_poll = poll_interval;
 
-    // Counted in 64 bits: T may be INT32_MAX, and the count starts at start_step.
-    for (int64_t step = 0; step < T; ++step) {
+    // Counted in 64 bits: T may be INT32_MAX.
+    for (int64_t step = 1; step <= T; ++step) {
         if (--until_poll == 0) {
             until_poll = poll_interval;
-            if (settings.monitor.poll != nullptr && settings.monitor.poll(settings.monitor.context, step)) {
+            if (settings.monitor.poll != nullptr && settings.monitor.poll(settings.monitor.context, step - 1)) {
                 result.stopped = true;
                 break;
             }
         }
         const int32_t j = sampler_draw(N);
-        const double label = static_cast<double>(truncate_to_int32(y[j]));
+        const double label = StepRule::label(y[j]);
         const Element* example = X + static_cast<size_t>(j) * features;
 
         double s = 0.0;
         for (size_t k = 0; k < features; ++k) s += W[k] * example[k];
-        if (has_bias) s += biasmult * W[features];
+        if (rule.has_bias) s += rule.biasmult * W[features];
 
         const double m = (s * a) * label;
-        const double t = static_cast<double>(settings.start_step + step + 1);
-        const double eta = 1.0 / (t * lambda);
-        // Kept in this form rather than 1 - 1/t: it is exactly 0 at t = 1 only
-        // when lambda * (1/lambda) rounds to 1.
-        const double a_dec = a * (1.0 - lambda * eta);
+        const double eta = rule.eta(step);
+        const double a_dec = rule.decayed(a, eta);
 
         if (m < 1.0) {
-            const double c = weights == nullptr ? eta * label : (eta * label) * weights[j];
+            const double c = rule.update_factor(eta, label, j);
             double q = 0.0;
             for (size_t k = 0; k < features; ++k) {
                 const double w = W[k] * a_dec + example[k] * c;
                 W[k] = w;
                 q += w * w;
             }
-            if (has_bias) {
-                const double w = W[features] * a_dec + c * biasmult;
+            if (rule.has_bias) {
+                const double w = W[features] * a_dec + c * rule.biasmult;
                 W[features] = w;
                 q += w * w;
             }
-            // Projection onto the ball of radius r/sqrt(lambda); NaN falls back to 1.
-            a = radius / (std::sqrt(q + eps) * sqrt_lambda);
-            if (!(a <= 1.0)) a = 1.0;
+            a = rule.projected(q);
             ++result.violations;
         } else {
             // Also taken when m is NaN.
             a = a_dec;
         }
-        result.steps_made = step + 1;
+        result.steps_made = step;
     }
 
-    const size_t length = weight_count(d, biasmult);
+    const size_t length = weight_count(d, settings.biasmult);
     for (size_t k = 0; k < length; ++k) W[k] *= a;
     return result;
 }

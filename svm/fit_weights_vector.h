@@ -23,13 +23,12 @@
 #include <xmmintrin.h>
 #endif
 
-#include <cmath>
 #include <cstddef>
 #include <cstdint>
 
-#include "common/truncation.h"
 #include "svm/fit_weights.h"
 #include "svm/sampler.h"
+#include "svm/step_rule.h"
 
 namespace {
 
@@ -191,14 +190,10 @@ template <class Isa, class Element>
 FitResult fit_weights_vector(const Element* X, const double* y, int32_t d, int32_t N, const FitSettings& settings,
                              double* W) noexcept
 {
-    const double lambda = settings.lambda;
-    const double biasmult = settings.biasmult;
+    const StepRule rule(d, N, settings);
+    const size_t features = rule.features;
+    const bool has_bias = rule.has_bias;
     const double* weights = settings.weights;
-    const bool has_bias = has_bias_weight(biasmult);
-    const size_t features = d > 0 ? static_cast<size_t>(d) : 0;
-    const double sqrt_lambda = std::sqrt(lambda);
-    const double radius = projection_radius(weights, N);
-    const double eps = 2.220446049250313e-16;
     const int64_t T = settings.steps;
 
     double a = 1.0;
@@ -240,12 +235,11 @@ FitResult fit_weights_vector(const Element* X, const double* y, int32_t d, int32
                     break;
                 }
             }
-            if (has_bias) s += biasmult * W[features];
-            const double label = static_cast<double>(truncate_to_int32(y[j]));
+            if (has_bias) s += rule.biasmult * W[features];
+            const double label = StepRule::label(y[j]);
             const double m = (s * a) * label;
-            const double t = static_cast<double>(settings.start_step + step);
-            const double eta = 1.0 / (t * lambda);
-            const double a_dec = a * (1.0 - lambda * eta);
+            const double eta = rule.eta(step);
+            const double a_dec = rule.decayed(a, eta);
 
             const bool last = step == T;
             const int32_t j_next = last ? j : draws.take();
@@ -253,7 +247,7 @@ FitResult fit_weights_vector(const Element* X, const double* y, int32_t d, int32
             double s_next = 0.0;
 
             if (m < 1.0) {
-                const double c = weights == nullptr ? eta * label : (eta * label) * weights[j];
+                const double c = rule.update_factor(eta, label, j);
                 double q = 0.0;
                 if (last) {
                     update_pass<Isa, false, Element>(W, x, nullptr, features, x, a_dec, c, &q);
@@ -261,12 +255,11 @@ FitResult fit_weights_vector(const Element* X, const double* y, int32_t d, int32
                     s_next = update_pass<Isa, true>(W, x, x_next, features, ahead_of(x_next), a_dec, c, &q);
                 }
                 if (has_bias) {
-                    const double wb = W[features] * a_dec + c * biasmult;
+                    const double wb = W[features] * a_dec + c * rule.biasmult;
                     W[features] = wb;
                     q += wb * wb;
                 }
-                a = radius / (std::sqrt(q + eps) * sqrt_lambda);
-                if (!(a <= 1.0)) a = 1.0;
+                a = rule.projected(q);
                 ++result.violations;
             } else {
                 a = a_dec;
@@ -280,7 +273,7 @@ FitResult fit_weights_vector(const Element* X, const double* y, int32_t d, int32
         }
     }
 
-    const size_t length = weight_count(d, biasmult);
+    const size_t length = weight_count(d, settings.biasmult);
     for (size_t k = 0; k < length; ++k) W[k] *= a;
     return result;
 }

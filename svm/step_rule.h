@@ -1,0 +1,71 @@
+// The solver's scalar arithmetic, one place for the plain loop
+// (fit_weights.cpp) and the vector variants (fit_weights_vector.h): they may
+// sum the two inner sums in other orders, but every other operation must
+// round alike. Internal linkage: files built for wider instruction sets
+// include it too, and their copies must never stand in for the baseline's.
+#pragma once
+
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+
+#include "common/truncation.h"
+#include "svm/fit_weights.h"
+
+namespace {
+
+class StepRule {
+public:
+    StepRule(int32_t d, int32_t N, const FitSettings& settings)
+        : features(d > 0 ? static_cast<size_t>(d) : 0),
+          has_bias(has_bias_weight(settings.biasmult)),
+          biasmult(settings.biasmult),
+          lambda_(settings.lambda),
+          sqrt_lambda_(std::sqrt(settings.lambda)),
+          radius_(projection_radius(settings.weights, N)),
+          weights_(settings.weights),
+          start_step_(settings.start_step)
+    {
+    }
+
+    const size_t features;  // d
+    const bool has_bias;    // W[features] is the bias weight
+    const double biasmult;
+
+    // A label as the solver reads it: truncated toward zero.
+    static double label(double y) { return static_cast<double>(truncate_to_int32(y)); }
+
+    // The step size of step `step` (1, 2, ... within the call): 1/(t*lambda)
+    // with t counted on from start_step, converted to double, the product first.
+    double eta(int64_t step) const { return 1.0 / (static_cast<double>(start_step_ + step) * lambda_); }
+
+    // The scale after a step: a * (1 - lambda * eta), in this form rather than
+    // 1 - 1/t, which is exactly 0 at t = 1 only when lambda * (1/lambda)
+    // rounds to 1.
+    double decayed(double a, double eta) const { return a * (1.0 - lambda_ * eta); }
+
+    // The factor of example j in a violating step's update: eta * label,
+    // times the example's weight when there are weights.
+    double update_factor(double eta, double label, int32_t j) const
+    {
+        return weights_ == nullptr ? eta * label : (eta * label) * weights_[j];
+    }
+
+    // The scale after a violating step whose new W has squared norm q: the
+    // projection onto the ball of radius r/sqrt(lambda); NaN falls back to 1.
+    double projected(double q) const
+    {
+        const double eps = 2.220446049250313e-16;
+        const double a = radius_ / (std::sqrt(q + eps) * sqrt_lambda_);
+        return a <= 1.0 ? a : 1.0;
+    }
+
+private:
+    double lambda_;
+    double sqrt_lambda_;
+    double radius_;
+    const double* weights_;
+    int64_t start_step_;
+};
+
+}  // namespace
