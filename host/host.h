@@ -70,11 +70,12 @@ void run_kernel(const char* out_of_memory_id, const char* out_of_memory_text, co
 // cannot be had now (an address-space limit, say). Octave raises its own
 // failed allocation of a MEX result without an identifier, and that of an
 // oct-file result with Octave's own, so a large request is first tried here;
-// below a mebibyte it is not worth the call.
+// below a mebibyte it is not worth the call. The probe is held in a volatile
+// so that the compiler cannot drop the malloc and free pair (clang does).
 inline void ensure_memory(double bytes, const char* out_of_memory_id, const char* out_of_memory_text)
 {
     if (bytes < 1048576.0) return;
-    void* probe = bytes < 9.2e18 ? std::malloc(static_cast<size_t>(bytes)) : nullptr;
+    void* volatile probe = bytes < 9.2e18 ? std::malloc(static_cast<size_t>(bytes)) : nullptr;
     if (probe == nullptr) fail(out_of_memory_id, out_of_memory_text);
     std::free(probe);
 }
