@@ -3,10 +3,10 @@
 # with the root's own Octave and compiler, then runs the package's own tests
 # (pkg test), the Octave host tests and the hostile-input suite on the
 # installed modules (oct-files) and writes platform_results.m's results, each
-# with octave-cli --no-history. Then it builds the MEX modules from the same
-# tarball (make mex) into OUT_DIR/mex, runs the host tests and the
-# hostile-input suite on them too, and compares their results with the
-# oct-files', allowing no difference.
+# with octave-cli --no-history. Beside that (the two take a core each), it
+# builds the MEX modules from the same tarball (make mex) into OUT_DIR/mex and
+# runs the host tests and the hostile-input suite on them too. Last, the two
+# kinds' results are compared, allowing no difference.
 # Usage: package_tests.sh SOURCE_DIR TARBALL OUT_DIR [emulated]
 #   emulated: under qemu, where address-space caps count the emulator's own
 #   reservations; the capped hostile run and the baseline run (the same
@@ -19,44 +19,50 @@ out_dir=$3
 mode=${4:-native}
 octave="octave-cli --no-history --no-gui --quiet"
 work=$(mktemp -d)
-passed=0
-failed=0
+: > "$work/outcomes"
 
+# Each step's outcome is a line in $work/outcomes, so that steps run in a
+# background sequence count too.
 step() {
     name=$1
     shift
     started=$(date +%s)
     if "$@" > "$out_dir/$name.log" 2>&1; then
-        passed=$((passed + 1))
+        echo ok >> "$work/outcomes"
         echo "  ok    $name ($(( $(date +%s) - started )) s): $(tail -n 1 "$out_dir/$name.log")"
     else
-        failed=$((failed + 1))
+        echo failed >> "$work/outcomes"
         echo "  FAIL  $name ($(( $(date +%s) - started )) s), last lines of $out_dir/$name.log:"
         tail -n 25 "$out_dir/$name.log" | sed 's/^/        /'
+        return 1
     fi
 }
 
 echo "package tests in $(. /etc/os-release && echo "$PRETTY_NAME") $(dpkg --print-architecture), $($octave --version | head -n 1), $(g++ --version | head -n 1)"
 mkdir -p "$out_dir"
-step install $octave "$source_dir/tests/platforms/install_package.m" "$tarball" "$work/prefix" "$work/folder"
-if [ ! -s "$work/folder" ]; then
-    echo "0 passed, 1 failed"
-    exit 1
-fi
-modules=$(cat "$work/folder")
-echo "$modules" > "$out_dir/module_folder"
 
-step self_tests $octave "$source_dir/tests/platforms/package_self_tests.m" "$work/prefix"
-for test in svm/linsvm_fit_host image/scale_bilinear_host image/luma_u8_host; do
-    step "$(basename "$test")" $octave "$source_dir/tests/host/run_octave_test.m" "$modules" "$source_dir/tests/${test}_test.m"
-done
-step hostile_inputs $octave "$source_dir/tests/host/hostile_suite.m" "$modules"
-if [ "$mode" != emulated ]; then
-    step hostile_inputs_baseline env MEX_KERNELS_BASELINE=1 $octave "$source_dir/tests/host/hostile_suite.m" "$modules"
-    step hostile_inputs_memory_limited env OPENBLAS_NUM_THREADS=1 sh -c 'ulimit -v 6291456 && exec "$@"' _ \
-        $octave "$source_dir/tests/host/hostile_suite.m" "$modules" --memory-limited
-fi
-step platform_results $octave "$source_dir/tests/platforms/platform_results.m" "$out_dir/results.bin" "$modules"
+oct_file_tests() {
+    step install $octave "$source_dir/tests/platforms/install_package.m" "$tarball" "$work/prefix" "$work/folder" ||
+        return
+    if [ ! -s "$work/folder" ]; then
+        echo failed >> "$work/outcomes"
+        echo "  FAIL  install named no module folder"
+        return
+    fi
+    modules=$(cat "$work/folder")
+    echo "$modules" > "$out_dir/module_folder"
+    step self_tests $octave "$source_dir/tests/platforms/package_self_tests.m" "$work/prefix"
+    for test in svm/linsvm_fit_host image/scale_bilinear_host image/luma_u8_host; do
+        step "$(basename "$test")" $octave "$source_dir/tests/host/run_octave_test.m" "$modules" "$source_dir/tests/${test}_test.m"
+    done
+    step hostile_inputs $octave "$source_dir/tests/host/hostile_suite.m" "$modules"
+    if [ "$mode" != emulated ]; then
+        step hostile_inputs_baseline env MEX_KERNELS_BASELINE=1 $octave "$source_dir/tests/host/hostile_suite.m" "$modules"
+        step hostile_inputs_memory_limited env OPENBLAS_NUM_THREADS=1 sh -c 'ulimit -v 6291456 && exec "$@"' _ \
+            $octave "$source_dir/tests/host/hostile_suite.m" "$modules" --memory-limited
+    fi
+    step platform_results $octave "$source_dir/tests/platforms/platform_results.m" "$out_dir/results.bin" "$modules"
+}
 
 # The MEX modules of the same sources, beside their help files.
 mex_modules="$out_dir/mex"
@@ -66,16 +72,25 @@ build_mex_modules() {
     make -C "$work"/source/*/src mex MKOCTFILE=mkoctfile &&
     cp "$work"/source/*/src/*.mex "$work"/source/*/src/*.m "$mex_modules/"
 }
-step build_mex_modules build_mex_modules
-for test in svm/linsvm_fit_host image/scale_bilinear_host image/luma_u8_host; do
-    step "$(basename "$test")_mex" $octave "$source_dir/tests/host/run_octave_test.m" "$mex_modules" \
-        "$source_dir/tests/${test}_test.m"
-done
-step hostile_inputs_mex $octave "$source_dir/tests/host/hostile_suite.m" "$mex_modules"
-step platform_results_mex $octave "$source_dir/tests/platforms/platform_results.m" "$out_dir/results-mex.bin" \
-    "$mex_modules"
+mex_module_tests() {
+    step build_mex_modules build_mex_modules || return
+    for test in svm/linsvm_fit_host image/scale_bilinear_host image/luma_u8_host; do
+        step "$(basename "$test")_mex" $octave "$source_dir/tests/host/run_octave_test.m" "$mex_modules" \
+            "$source_dir/tests/${test}_test.m"
+    done
+    step hostile_inputs_mex $octave "$source_dir/tests/host/hostile_suite.m" "$mex_modules"
+    step platform_results_mex $octave "$source_dir/tests/platforms/platform_results.m" "$out_dir/results-mex.bin" \
+        "$mex_modules"
+}
+
+oct_file_tests > "$work/oct_file_tests.out" 2>&1 &
+mex_module_tests > "$work/mex_module_tests.out" 2>&1
+wait
+cat "$work/oct_file_tests.out" "$work/mex_module_tests.out"
 step mex_and_oct_results_equal $octave "$source_dir/tests/platforms/compare_results.m" "$out_dir/results.bin" \
     "$out_dir/results-mex.bin" 0
 
+passed=$(grep -c '^ok' "$work/outcomes")
+failed=$(grep -c '^failed' "$work/outcomes")
 echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+[ "$failed" -eq 0 ] && [ -s "$out_dir/module_folder" ]
