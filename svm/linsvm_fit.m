@@ -124,9 +124,10 @@
 %         or a name that is not text.
 %     linsvm_fit:interrupted    interrupted by the user while training, after <k> of <nbite> steps
 %         Ctrl-C (also "while evaluating the objective").
+%     linsvm_fit:outOfMemory    out of memory for the result
+%         the system refused the memory of w.
 %     linsvm_fit:outOfMemory    out of memory
-%         the module's own memory refused (the host's refusals of the result
-%         raise the host's error).
+%         the module's own memory refused.
 %
 %   Warning (identifier: message):
 %     linsvm_fit:unusualLabels  <n> of the <N> labels are not -1 or +1 after truncation toward zero

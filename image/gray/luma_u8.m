@@ -29,6 +29,9 @@
 %     luma_u8:invalidImage  rgb must be (Ny x Nx x 3) in UINT8 format
 %         RGB missing, empty, not uint8, complex or sparse, with fewer than
 %         three dimensions, or with a third dimension other than 3.
+%     luma_u8:outOfMemory   out of memory for the result
+%     luma_u8:outOfMemory   out of memory
+%         the system refused the result's memory, or the module's own.
 %
 %   Example:
 %     RGB = uint8(cat(3, [255 0; 10 255], [0 255; 20 255], [0 0; 30 255]));

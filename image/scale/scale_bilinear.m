@@ -75,6 +75,7 @@
 %                                  give fewer than 2^31 rows and columns
 %         a factor s <= 0, NaN or Inf, or one for which ceil(s * Ny) or
 %         ceil(s * Nx) is 2^31 or more.
+%     scale_bilinear:outOfMemory   out of memory for the result
 %     scale_bilinear:outOfMemory   out of memory for the working memory of
 %                                  the resampling
 %
