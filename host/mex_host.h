@@ -17,14 +17,9 @@
 
 #include "mex.h"
 
+#include "common/windows_headers.h"
+
 #if defined(_WIN32)
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
 #include <psapi.h>
 #else
 #include <dlfcn.h>

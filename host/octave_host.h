@@ -24,15 +24,9 @@
 #include "quit.h"
 #include "version.h"
 
-#if defined(_WIN32)
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
-#else
+#include "common/windows_headers.h"
+
+#if !defined(_WIN32)
 #include <dlfcn.h>
 #endif
 
@@ -365,10 +359,9 @@ inline Result create_resized(const Value& shape, int64_t rows, int64_t columns)
 // over, and memory that lasts as long as the call.
 class Call {
 public:
-    Call(const char* name, const octave_value_list& arguments, int results_requested)
+    Call(const octave_value_list& arguments, int results_requested)
         : arguments_(arguments), results_requested_(results_requested)
     {
-        octave_detail::function_name() = name;
         for (octave_idx_type k = 0; k < arguments_.length(); ++k) arguments_(k) = octave_detail::plain(arguments_(k));
     }
     Call(const Call&) = delete;
@@ -502,7 +495,7 @@ inline std::string help_beside_module(const char* name) noexcept
     {                                                                   \
         host::octave_detail::function_name() = #name;                   \
         try {                                                           \
-            host::Call call(#name, args, nargout);                      \
+            host::Call call(args, nargout);                             \
             entry(call);                                                \
             return call.results();                                      \
         } catch (const std::bad_alloc&) {                               \
