@@ -69,14 +69,10 @@ function outdir = build_mex(outdir, names)
   variants = target_variants(rules, host_architecture(in_octave));
   for k = 1:numel(known)
     name = known{k};
-    if in_octave
-      entry = rule(rules, ['MODULE_' name '_OCT']);
-    else
-      entry = rule(rules, ['MODULE_' name '_MEX']);
-    end
-    if ~any(strcmp(names, name)) || isempty(entry)
+    if ~any(strcmp(names, name))
       continue;
     end
+    entry = rule(rules, ['MODULE_' name '_ENTRY']);
     folder = fullfile(root, strrep(rule(rules, ['MODULE_' name '_FOLDER']), '/', filesep));
     sources = cellfun(@(file) fullfile(folder, file), [{entry}, rule_words(rules, ['MODULE_' name '_KERNELS'])], ...
                       'UniformOutput', false);

@@ -49,24 +49,20 @@ VARIANT_neon_FLAGS_MSVC =
 
 # Modules. MODULE_<name>_FOLDER holds the module's sources and its help file
 # <name>.m; MODULE_<name>_KERNELS are its plain kernel sources there (their
-# variants are the folder's files with the suffixes above). Its entry is
-# written once against the host layer (host/host.h) and built in two kinds:
-# MODULE_<name>_MEX with the kernels as a MEX module (.mex, .mexa64,
-# .mexw64...: MATLAB, and Octave's MEX interface), and MODULE_<name>_OCT,
-# compiled with OCT_FLAGS, as an oct-file (.oct: Octave's own interface,
-# which the Octave package and build_mex in Octave build). A route that does
-# not build a kind leaves its key alone.
+# variants are the folder's files with the suffixes above). Its entry,
+# MODULE_<name>_ENTRY, is written once against the host layer (host/host.h)
+# and built with the kernels in two kinds: a MEX module (.mex, .mexa64,
+# .mexw64...: MATLAB, and Octave's MEX interface), and, compiled with
+# OCT_FLAGS, an oct-file (.oct: Octave's own interface, which the Octave
+# package and build_mex in Octave build).
 OCT_FLAGS = -DHOST_OCTAVE
 MODULES = linsvm_fit scale_bilinear luma_u8
 MODULE_linsvm_fit_FOLDER = svm
 MODULE_linsvm_fit_KERNELS = fit_weights.cpp labels.cpp sampler.cpp trainer_options.cpp training_objective.cpp
-MODULE_linsvm_fit_MEX = linsvm_fit.cpp
-MODULE_linsvm_fit_OCT = linsvm_fit.cpp
+MODULE_linsvm_fit_ENTRY = linsvm_fit.cpp
 MODULE_scale_bilinear_FOLDER = image/scale
 MODULE_scale_bilinear_KERNELS = bilinear_resample.cpp
-MODULE_scale_bilinear_MEX = scale_bilinear.cpp
-MODULE_scale_bilinear_OCT = scale_bilinear.cpp
+MODULE_scale_bilinear_ENTRY = scale_bilinear.cpp
 MODULE_luma_u8_FOLDER = image/gray
 MODULE_luma_u8_KERNELS = weighted_luma.cpp
-MODULE_luma_u8_MEX = luma_u8.cpp
-MODULE_luma_u8_OCT = luma_u8.cpp
+MODULE_luma_u8_ENTRY = luma_u8.cpp

@@ -49,9 +49,9 @@ endfunction()
 
 # add_rule_modules(): for every module of the rules, its kernel library
 # (named after the last part of its folder: svm_kernels, scale_kernels,
-# gray_kernels) and, when it has a MEX entry, the MEX module (add_mex_module,
-# which the including project supplies), and when it has an oct-file entry
-# and the project builds those (add_oct_module defined), the oct-file. Sets
+# gray_kernels), the MEX module (add_mex_module, which the including project
+# supplies) and, when the project builds those (add_oct_module defined), the
+# oct-file, both from the module's one entry. Sets
 # KERNEL_LIBRARIES, MEX_MODULES and OCT_MODULES in the caller.
 function(add_rule_modules)
   set(libraries)
@@ -67,14 +67,11 @@ function(add_rule_modules)
     list(TRANSFORM BUILD_RULE_MODULE_${module}_KERNELS PREPEND ${folder}/ OUTPUT_VARIABLE kernels)
     add_kernel_library(${library} FOLDER ${folder} SOURCES ${kernels})
     list(APPEND libraries ${library})
-    if(BUILD_RULE_MODULE_${module}_MEX)
-      add_mex_module(${module} HELP ${folder}/${module}.m
-                     SOURCES ${folder}/${BUILD_RULE_MODULE_${module}_MEX} LIBRARIES ${library})
-      list(APPEND modules ${module})
-    endif()
-    if(BUILD_RULE_MODULE_${module}_OCT AND COMMAND add_oct_module)
-      add_oct_module(${module} HELP ${folder}/${module}.m
-                     SOURCES ${folder}/${BUILD_RULE_MODULE_${module}_OCT} LIBRARIES ${library})
+    set(entry ${folder}/${BUILD_RULE_MODULE_${module}_ENTRY})
+    add_mex_module(${module} HELP ${folder}/${module}.m SOURCES ${entry} LIBRARIES ${library})
+    list(APPEND modules ${module})
+    if(COMMAND add_oct_module)
+      add_oct_module(${module} HELP ${folder}/${module}.m SOURCES ${entry} LIBRARIES ${library})
       list(APPEND oct_modules ${module})
     endif()
   endforeach()
