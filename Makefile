@@ -81,12 +81,12 @@ CLANG_BUILD_DIR ?= $(BUILD_DIR)-clang
 # make without a target: what there is to make.
 .DEFAULT_GOAL := help
 help:
-	@echo 'linsvm_image: MEX functions for Octave and MATLAB. Set up and check with one of'
+	@echo 'linsvm_image: compiled functions for Octave and MATLAB. Set up and check with one of'
 	@echo '  make test        install what is missing (Debian packages), build, run the tests'
 	@echo '  make demo        install what is missing, build, run the demo in Octave'
 	@echo 'Other targets:'
 	@echo '  make setup       only install the Debian packages the build needs'
-	@echo '  make build       configure and build into $(BUILD_DIR)/ (modules in $(BUILD_DIR)/mex/)'
+	@echo '  make build       configure and build into $(BUILD_DIR)/ (MEX modules in $(BUILD_DIR)/mex/, oct-files in $(BUILD_DIR)/oct/)'
 	@echo '  make package     the Octave package $(BUILD_DIR)/NAME-VERSION.tar.gz and its index entry'
 	@echo '  make bench       the benchmark table'
 	@echo '  make hostile, make sanitize, make fuzz, make coverage'

@@ -48,14 +48,19 @@ check() {
     if eval "$2"; then echo "ok: $1"; else echo "FAILED: $1"; failed=1; fi
 }
 
-# Each session runs under timeout, which passes the signals on and ends a
-# session that ignores them.
-timeout -s KILL 20 "$octave" --no-history --no-gui --quiet session.m > interrupted.log 2>&1 &
-pid=$!
-wait_for_training interrupted.log
-sleep 0.5
-sent=$(now)
-kill -INT "$pid"
+# Starts a session writing to log and sends it the signal half a second into
+# training; sets pid and sent. The session runs under timeout, which passes
+# the signal on and ends a session that ignores it.
+signal_during_training() {
+    timeout -s KILL 20 "$octave" --no-history --no-gui --quiet session.m > "$2" 2>&1 &
+    pid=$!
+    wait_for_training "$2"
+    sleep 0.5
+    sent=$(now)
+    kill "-$1" "$pid"
+}
+
+signal_during_training INT interrupted.log
 for _ in $(seq 200); do grep -q "^caught" interrupted.log && break; sleep 0.01; done
 latency=$(seconds_since "$sent")
 wait "$pid" && status=0 || status=$?
@@ -68,12 +73,7 @@ check "the session's variables survive" "grep -q '^keep 42$' interrupted.log"
 check "the next call works" "grep -q '^next call gives 1025 weights$' interrupted.log"
 check "the session ends normally" "[ $status -eq 0 ]"
 
-timeout -s KILL 20 "$octave" --no-history --no-gui --quiet session.m > terminated.log 2>&1 &
-pid=$!
-wait_for_training terminated.log
-sleep 0.5
-sent=$(now)
-kill -TERM "$pid"
+signal_during_training TERM terminated.log
 wait "$pid" || true
 ended=$(seconds_since "$sent")
 cat terminated.log
