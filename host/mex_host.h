@@ -266,10 +266,6 @@ public:
     }
     Call(const Call&) = delete;
     Call& operator=(const Call&) = delete;
-    ~Call()
-    {
-        for (int k = 0; k < temporary_count_; ++k) mxFree(temporaries_[k]);
-    }
 
     int argument_count() const { return argument_count_; }
     // Argument k, for k below argument_count().
@@ -279,24 +275,18 @@ public:
     int results_requested() const { return results_requested_; }
     void set_result(int k, const Result& result) { results_[k] = result.array(); }
 
-    // Memory for count doubles (count >= 1) until the call returns. Should the
-    // call end in an error, the host releases it.
+    // Memory for count doubles (count >= 1) until the call returns: the host
+    // releases what mxMalloc gave when the call ends, by an error or not.
     double* temporary_doubles(int64_t count)
     {
-        if (temporary_count_ == max_temporaries) std::abort();  // a module takes one or two
-        double* memory = static_cast<double*>(mxMalloc(static_cast<size_t>(count) * sizeof(double)));
-        temporaries_[temporary_count_++] = memory;
-        return memory;
+        return static_cast<double*>(mxMalloc(static_cast<size_t>(count) * sizeof(double)));
     }
 
 private:
-    static constexpr int max_temporaries = 4;
     int results_requested_;
     mxArray** results_;
     int argument_count_;
     const mxArray** arguments_;
-    void* temporaries_[max_temporaries] = {};
-    int temporary_count_ = 0;
 };
 
 // The interrupt flags of the host, for host/long_call.h. GNU Octave:
