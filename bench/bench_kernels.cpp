@@ -378,40 +378,45 @@ std::string trainer_tag(const TrainerCase& c)
     return "d=" + std::to_string(c.d) + " N=" + std::to_string(c.N);
 }
 
+// Times whole training runs: each from zero weights and the same seed, as a
+// call of the module makes them; fit(W) runs the solver into W.
+template <class Fit>
+void time_training(benchmark::State& state, const Dataset* set, const Fit& fit)
+{
+    std::vector<double> W(static_cast<size_t>(set->d) + 1);
+    for (auto _ : state) {
+        std::fill(W.begin(), W.end(), 0.0);
+        sampler_seed(12345);
+        fit(W.data());
+        sampler_store();
+        benchmark::DoNotOptimize(W.data());
+    }
+}
+
 void register_trainer(const TrainerCase& c, const std::vector<const Dataset*>& data)
 {
     const Dataset* set = data[c.d == 1024 ? 0 : 1];
+    const FitSettings settings = fit_settings(trainer_lambda, 1.0, c.T);
     // Examples as doubles (the dispatched variant and the plain loop) and as singles.
     const std::pair<const char*, Solver> solvers[] = {{"double", fit_weights}, {"plain", fit_weights_plain}};
     for (const auto& [who, solver] : solvers) {
         benchmark::RegisterBenchmark((std::string("fit/") + who + "/" + trainer_tag(c)).c_str(),
                                      [=](benchmark::State& state) {
-                                         std::vector<double> W(static_cast<size_t>(set->d) + 1);
-                                         for (auto _ : state) {
-                                             std::fill(W.begin(), W.end(), 0.0);
-                                             sampler_seed(12345);
-                                             solver(set->X.data(), set->y.data(), set->d, set->N,
-                                                    fit_settings(trainer_lambda, 1.0, c.T), W.data());
-                                             sampler_store();
-                                             benchmark::DoNotOptimize(W.data());
-                                         }
+                                         time_training(state, set, [&](double* W) {
+                                             solver(set->X.data(), set->y.data(), set->d, set->N, settings, W);
+                                         });
                                      });
     }
     // Class weights (the positives' weight 3, the negatives' 1), which scale
     // every update and the projection radius.
     benchmark::RegisterBenchmark(("fit/weighted/" + trainer_tag(c)).c_str(), [=](benchmark::State& state) {
-        std::vector<double> W(static_cast<size_t>(set->d) + 1);
         std::vector<double> weights(static_cast<size_t>(set->N));
         for (size_t j = 0; j < weights.size(); ++j) weights[j] = set->y[j] > 0 ? 3.0 : 1.0;
-        FitSettings settings = fit_settings(trainer_lambda, 1.0, c.T);
-        settings.weights = weights.data();
-        for (auto _ : state) {
-            std::fill(W.begin(), W.end(), 0.0);
-            sampler_seed(12345);
-            fit_weights(set->X.data(), set->y.data(), set->d, set->N, settings, W.data());
-            sampler_store();
-            benchmark::DoNotOptimize(W.data());
-        }
+        FitSettings weighted = settings;
+        weighted.weights = weights.data();
+        time_training(state, set, [&](double* W) {
+            fit_weights(set->X.data(), set->y.data(), set->d, set->N, weighted, W);
+        });
     });
     // The objective pass of [w, info] = linsvm_fit(...): one pass over X.
     benchmark::RegisterBenchmark(("objective/" + trainer_tag(c)).c_str(), [=](benchmark::State& state) {
@@ -423,14 +428,9 @@ void register_trainer(const TrainerCase& c, const std::vector<const Dataset*>& d
         }
     });
     benchmark::RegisterBenchmark(("fit/single/" + trainer_tag(c)).c_str(), [=](benchmark::State& state) {
-        std::vector<double> W(static_cast<size_t>(set->d) + 1);
-        for (auto _ : state) {
-            std::fill(W.begin(), W.end(), 0.0);
-            sampler_seed(12345);
-            fit_weights(set->X_single.data(), set->y.data(), set->d, set->N, fit_settings(trainer_lambda, 1.0, c.T), W.data());
-            sampler_store();
-            benchmark::DoNotOptimize(W.data());
-        }
+        time_training(state, set, [&](double* W) {
+            fit_weights(set->X_single.data(), set->y.data(), set->d, set->N, settings, W);
+        });
     });
 }
 
@@ -439,14 +439,9 @@ void register_trainer(const TrainerCase& c, const std::vector<const Dataset*>& d
 void register_trainer_call(const Dataset* set)
 {
     benchmark::RegisterBenchmark("fit/call/d=1024 100 steps", [=](benchmark::State& state) {
-        std::vector<double> W(static_cast<size_t>(set->d) + 1);
-        for (auto _ : state) {
-            std::fill(W.begin(), W.end(), 0.0);
-            sampler_seed(12345);
-            fit_weights(set->X.data(), set->y.data(), set->d, set->N, fit_settings(trainer_lambda, 1.0, 100), W.data());
-            sampler_store();
-            benchmark::DoNotOptimize(W.data());
-        }
+        time_training(state, set, [&](double* W) {
+            fit_weights(set->X.data(), set->y.data(), set->d, set->N, fit_settings(trainer_lambda, 1.0, 100), W);
+        });
     });
 }
 
