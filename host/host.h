@@ -18,13 +18,15 @@
 //   fail, warn, print        errors and warnings with identifiers, console output
 //   is_*, rows, columns, element_count, dimension_count, dimension,
 //   element_class, element_size, element_data, double_data, single_data,
-//   uint8_data, copy_text, struct_field, read_scalar
+//   uint8_data, copy_text, is_structure, struct_field, field_count,
+//   copy_field_name, is_real_numbers, number_at
 //                            what an argument is, and its elements
 //   create_double_column, create_uint8_matrix, create_resized,
-//   create_structure, set_scalar_field
+//   create_structure, set_scalar_field, set_uint32_field, set_logical_field
 //                            results, zero-filled
 //   interrupt primitives     for host/long_call.h
-// and the operations below are written once over them.
+// and the operations below (read_scalar, run_kernel, ensure_memory) are
+// written once over them.
 #pragma once
 
 #include <cstdint>
@@ -49,6 +51,19 @@ enum class ScalarValue { absent, empty, unreadable, present };
 #endif
 
 namespace host {
+
+// Reads the first element of a value as a double. Real dense numeric and
+// logical values of any class are read by value; an empty value is reported
+// as such, and anything else (text, cells, structures, complex or sparse
+// values) as unreadable.
+inline ScalarValue read_scalar(const Value& value, double* out)
+{
+    if (!present(value)) return ScalarValue::absent;
+    if (is_empty(value)) return ScalarValue::empty;
+    if (!is_real_numbers(value)) return ScalarValue::unreadable;
+    *out = number_at(value, 0);
+    return ScalarValue::present;
+}
 
 // Runs a kernel call. A std::bad_alloc from it (its working memory refused)
 // becomes a host error with the module's identifier and text, raised after

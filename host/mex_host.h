@@ -204,17 +204,61 @@ inline Value struct_field(Value array, const char* name)
     return mxGetField(array, 0, name);
 }
 
-// Reads the first element of a value as a double. Real dense numeric and
-// logical values of any class are read by value; an empty value is reported
-// as such, and anything else (text, cells, structures, complex or sparse
-// values) as unreadable.
-inline ScalarValue read_scalar(Value value, double* out)
+// A real dense numeric or logical array, whose elements number_at reads.
+inline bool is_real_numbers(Value array)
 {
-    if (value == nullptr) return ScalarValue::absent;
-    if (mxIsEmpty(value)) return ScalarValue::empty;
-    if (!(mxIsNumeric(value) || mxIsLogical(value)) || !is_real_dense(value)) return ScalarValue::unreadable;
-    *out = mxGetScalar(value);
-    return ScalarValue::present;
+    return (mxIsNumeric(array) || mxIsLogical(array)) && is_real_dense(array);
+}
+
+// Element k of an array is_real_numbers accepts, as a double.
+inline double number_at(Value array, int64_t k)
+{
+    const void* data = mxGetData(array);
+    switch (mxGetClassID(array)) {
+    case mxDOUBLE_CLASS:
+        return static_cast<const double*>(data)[k];
+    case mxSINGLE_CLASS:
+        return static_cast<const float*>(data)[k];
+    case mxINT8_CLASS:
+        return static_cast<const int8_t*>(data)[k];
+    case mxUINT8_CLASS:
+    case mxLOGICAL_CLASS:  // one byte of 0 or 1
+        return static_cast<const uint8_t*>(data)[k];
+    case mxINT16_CLASS:
+        return static_cast<const int16_t*>(data)[k];
+    case mxUINT16_CLASS:
+        return static_cast<const uint16_t*>(data)[k];
+    case mxINT32_CLASS:
+        return static_cast<const int32_t*>(data)[k];
+    case mxUINT32_CLASS:
+        return static_cast<const uint32_t*>(data)[k];
+    case mxINT64_CLASS:
+        return static_cast<double>(static_cast<const int64_t*>(data)[k]);
+    case mxUINT64_CLASS:
+        return static_cast<double>(static_cast<const uint64_t*>(data)[k]);
+    default:
+        return 0.0;  // not a class is_real_numbers accepts
+    }
+}
+
+inline bool is_structure(Value array)
+{
+    return mxIsStruct(array);
+}
+
+// The fields of a structure (0 for any other array), and the name of field
+// k, cut short to fit buffer (of size bytes, at least 1) and terminated.
+inline int field_count(Value array)
+{
+    return mxIsStruct(array) ? mxGetNumberOfFields(array) : 0;
+}
+
+inline void copy_field_name(Value array, int k, char* buffer, size_t size)
+{
+    const char* name = mxGetFieldNameByNumber(array, k);
+    size_t length = 0;
+    for (; name != nullptr && name[length] != '\0' && length + 1 < size; ++length) buffer[length] = name[length];
+    buffer[length] = '\0';
 }
 
 // A 1 x 1 structure with the given fields, each an empty matrix until set.
@@ -223,10 +267,23 @@ inline Result create_structure(const char* const* field_names, int field_count)
     return Result(mxCreateStructMatrix(1, 1, field_count, const_cast<const char**>(field_names)));
 }
 
-// Sets a field of a structure made by create_structure to a real double scalar.
+// Sets a field of a structure made by create_structure to a scalar: a real
+// double, a uint32 (which prints as the whole number it is) or a logical.
 inline void set_scalar_field(Result& structure, const char* name, double value)
 {
     mxSetField(structure.array(), 0, name, mxCreateDoubleScalar(value));
+}
+
+inline void set_uint32_field(Result& structure, const char* name, uint32_t value)
+{
+    mxArray* scalar = mxCreateNumericMatrix(1, 1, mxUINT32_CLASS, mxREAL);
+    *static_cast<uint32_t*>(mxGetData(scalar)) = value;
+    mxSetField(structure.array(), 0, name, scalar);
+}
+
+inline void set_logical_field(Result& structure, const char* name, bool value)
+{
+    mxSetField(structure.array(), 0, name, mxCreateLogicalScalar(value));
 }
 
 inline Result create_double_column(int64_t length)

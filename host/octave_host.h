@@ -229,18 +229,37 @@ inline Value struct_field(const Value& array, const char* name)
     return octave_detail::plain(map.contents(name)(0));
 }
 
-// Reads the first element of a value as a double. Real dense numeric and
-// logical values of any class are read by value; an empty value is reported
-// as such, and anything else (text, cells, structures, complex or sparse
-// values) as unreadable.
-inline ScalarValue read_scalar(const Value& value, double* out)
+// A real dense numeric or logical array, whose elements number_at reads.
+inline bool is_real_numbers(const Value& array)
 {
-    if (!present(value)) return ScalarValue::absent;
-    if (value.isempty()) return ScalarValue::empty;
-    if (!(value.isnumeric() || value.islogical()) || !is_real_dense(value)) return ScalarValue::unreadable;
-    const octave_value first = value.fast_elem_extract(0);
-    *out = first.is_defined() ? first.double_value() : value.double_value();
-    return ScalarValue::present;
+    return (array.isnumeric() || array.islogical()) && is_real_dense(array);
+}
+
+// Element k of an array is_real_numbers accepts, as a double.
+inline double number_at(const Value& array, int64_t k)
+{
+    const octave_value element = array.fast_elem_extract(static_cast<octave_idx_type>(k));
+    return element.is_defined() ? element.double_value() : array.array_value()(static_cast<octave_idx_type>(k));
+}
+
+inline bool is_structure(const Value& array)
+{
+    return array.isstruct();
+}
+
+// The fields of a structure (0 for any other array), and the name of field
+// k, cut short to fit buffer (of size bytes, at least 1) and terminated.
+inline int field_count(const Value& array)
+{
+    return array.isstruct() ? static_cast<int>(array.map_value().nfields()) : 0;
+}
+
+inline void copy_field_name(const Value& array, int k, char* buffer, size_t size)
+{
+    const std::string name = array.map_value().fieldnames()(k);
+    const size_t count = name.size() < size - 1 ? name.size() : size - 1;
+    std::memcpy(buffer, name.data(), count);
+    buffer[count] = '\0';
 }
 
 // An array being made: an Octave array whose data are written in place, made
@@ -292,10 +311,21 @@ inline Result create_structure(const char* const* field_names, int field_count)
     return Result(structure);
 }
 
-// Sets a field of a structure made by create_structure to a real double scalar.
+// Sets a field of a structure made by create_structure to a scalar: a real
+// double, a uint32 (which prints as the whole number it is) or a logical.
 inline void set_scalar_field(Result& structure, const char* name, double value)
 {
     structure.structure().assign(name, value);
+}
+
+inline void set_uint32_field(Result& structure, const char* name, uint32_t value)
+{
+    structure.structure().assign(name, octave_uint32(value));
+}
+
+inline void set_logical_field(Result& structure, const char* name, bool value)
+{
+    structure.structure().assign(name, octave_value(value));
 }
 
 inline Result create_double_column(int64_t length)
