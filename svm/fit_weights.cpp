@@ -42,6 +42,7 @@ FitResult plain_loop(const Element* X, const double* y, int32_t d, int32_t N, co
         double s = 0.0;
         for (size_t k = 0; k < features; ++k) s += W[k] * example[k];
         if (rule.has_bias) s += rule.biasmult * W[features];
+        if (!std::isfinite(s)) ++result.nonfinite_scores;
 
         const double m = (s * a) * label;
         const double eta = rule.eta(step);

@@ -45,6 +45,9 @@ struct FitSettings {
 struct FitResult {
     int64_t steps_made = 0;
     int64_t violations = 0;  // steps that took the margin-violating branch
+    // Steps whose score was NaN or infinite: an example holding NaN or Inf
+    // (which never trains as meant), or weights that overflowed.
+    int64_t nonfinite_scores = 0;
     bool stopped = false;    // the monitor stopped the call before its last step
 };
 

@@ -23,6 +23,7 @@
 #include <xmmintrin.h>
 #endif
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 
@@ -236,6 +237,7 @@ FitResult fit_weights_vector(const Element* X, const double* y, int32_t d, int32
                 }
             }
             if (has_bias) s += rule.biasmult * W[features];
+            if (!std::isfinite(s)) ++result.nonfinite_scores;
             const double label = StepRule::label(y[j]);
             const double m = (s * a) * label;
             const double eta = rule.eta(step);

@@ -250,6 +250,62 @@ TEST(FitWeightsOptions, WeightsOfOneAreTheDefaultToTheBit)
     }
 }
 
+TEST(FitWeightsOptions, WeightedStepsGiveTheValuesWorkedByHand)
+{
+    // Two examples, x = 2 (label 1, weight 1) and x = 3 (label -1, weight 4),
+    // lambda 0.01, seed 1: step 1 draws example 1, step 2 example 0. The
+    // projection radius is sqrt(mean(weights)) / sqrt(lambda) = sqrt(2.5) / 0.1.
+    const Problem p{{2, 3}, {1, -1}, 1, 2};
+    const std::vector<double> weights{1.0, 4.0};
+    const double eps = 2.220446049250313e-16;
+    const double radius = std::sqrt(2.5);
+    // Step 1: eta = 100, the shrink is 0, c = 100 * -1 * 4 = -400: W = (-1200, -400),
+    // |W|^2 = 1600000, a = radius / (sqrt(1600000) * 0.1) = 1/80.
+    const double a1 = radius / (std::sqrt(1600000.0 + eps) * 0.1);
+    // Step 2: eta = 50, score (-2400 - 400) * a1 < 1, shrink a1 * 0.5,
+    // c = 50: W = (-1200 * a1/2 + 100, -400 * a1/2 + 50) = (92.5, 47.5).
+    const double a2 = radius / (std::sqrt(92.5 * 92.5 + 47.5 * 47.5 + eps) * 0.1);
+    for (const auto& [name, solver] : all_solvers()) {
+        FitSettings settings = fit_settings(0.01, 1.0, 1);
+        settings.weights = weights.data();
+        const Trained one = train_with(solver, p, settings, {0.0, 0.0}, 1);
+        EXPECT_NEAR(one.W[0], -1200.0 * a1, 1e-12) << name;
+        EXPECT_NEAR(one.W[1], -400.0 * a1, 1e-12) << name;
+        EXPECT_NEAR(a1, 0.0125, 1e-17);
+        settings.steps = 2;
+        const Trained two = train_with(solver, p, settings, {0.0, 0.0}, 1);
+        EXPECT_NEAR(two.W[0], 92.5 * a2, 1e-12) << name;
+        EXPECT_NEAR(two.W[1], 47.5 * a2, 1e-12) << name;
+        // On the ball: the norm is the radius.
+        EXPECT_NEAR(std::hypot(two.W[0], two.W[1]), radius / 0.1, 1e-12) << name;
+    }
+}
+
+TEST(FitWeightsOptions, StepsWithNonFiniteScoresAreCounted)
+{
+    Problem p = random_problem(9, 6, 21);
+    const std::vector<double> zeros(weight_count(9, 1.0), 0.0);
+    for (const auto& [name, solver] : all_solvers()) {
+        std::vector<double> W = zeros;
+        sampler_seed(4);
+        EXPECT_EQ(solver(p.X.data(), p.y.data(), p.d, p.N, fit_settings(0.05, 1.0, 300), W.data()).nonfinite_scores, 0)
+            << name;
+    }
+    // A NaN in example 2: once W is non-zero in that feature, each draw of
+    // that example scores NaN; the count is the same on every path.
+    p.X[2 * 9 + 4] = std::nan("");
+    int64_t expected = -1;
+    for (const auto& [name, solver] : all_solvers()) {
+        std::vector<double> W = zeros;
+        sampler_seed(4);
+        const FitResult result = solver(p.X.data(), p.y.data(), p.d, p.N, fit_settings(0.05, 1.0, 300), W.data());
+        if (expected < 0) expected = result.nonfinite_scores;
+        EXPECT_EQ(result.nonfinite_scores, expected) << name;
+    }
+    EXPECT_GT(expected, 10);
+    EXPECT_LT(expected, 300);
+}
+
 TEST(FitWeightsOptions, WeightsStartingWeightsAndStepsMatchThePlainLoop)
 {
     std::mt19937 generator(3);
