@@ -25,11 +25,17 @@
 %   ball of radius sqrt(mean(c))/sqrt(lambda). The same seed, data and
 %   options always give the same w.
 %
-%   options is a structure with any of these fields, or the same options as
-%   name/value pairs (names case-insensitive; a later pair overrides an
-%   earlier one). A missing field or name, an empty value or an empty
-%   options argument keeps the default; a third argument that is neither a
-%   structure nor text is ignored.
+%   options is a structure with any of these fields (field names exactly as
+%   written here), or the same options as name/value pairs (names
+%   case-insensitive; a later pair overrides an earlier one). A missing
+%   field or name, an empty value or an empty options argument keeps the
+%   default. A structure field that is not an option ('Lambda', 'lamda') is
+%   ignored with the warning linsvm_fit:unknownOption, which names it and
+%   the option it differs from only in case, if any; a third argument that
+%   is neither a structure nor text is ignored with the warning
+%   linsvm_fit:ignoredArgument (the defaults apply). After a structure (or
+%   any other third argument that is not an option name) nothing more may
+%   follow.
 %
 %     lambda    regularisation weight. Default 0.01. A negative value prints
 %               "lambda >= 0, force to 1/N" and becomes 1/N. lambda = 0
@@ -51,8 +57,12 @@
 %               and the projection radius by sqrt(mean(weights)). Default:
 %               all 1, which gives exactly the unweighted result. Class
 %               weights: weights = 1 + (cost - 1) * (y > 0), say.
-%     w0        starting weights: as many finite numbers as w has (d, plus
-%               1 with the bias weight), double or single. Default: zeros.
+%     w0        starting weights, to continue a run: as many finite numbers
+%               as w has (d, plus 1 with the bias weight), double or single.
+%               Default: zeros. Give startstep with it: the step size
+%               1/(t*lambda) makes step t = 1 shrink the weights by 1 -
+%               lambda/lambda = 0, so a run from startstep 0 forgets w0 at
+%               its first step (the warning linsvm_fit:w0Ignored says so).
 %     startstep the number of steps already made, a whole number from 0 to
 %               2^53: steps are counted startstep + 1, startstep + 2, ...,
 %               so the step size continues its schedule. Default 0.
@@ -60,6 +70,13 @@
 %               a progress line about once a second (steps made, share done,
 %               steps per second, time left) and a line at the end. Default
 %               false: nothing else is printed.
+%     interrupt 'error' (default): Ctrl-C ends the call with the error
+%               linsvm_fit:interrupted. 'return': Ctrl-C ends training and
+%               the call returns w of the steps made, with info.interrupted
+%               true and info.state the sampler state of those steps, so a
+%               long run can be stopped when it is good enough and
+%               continued later with 'w0', w, 'startstep', info.startstep +
+%               info.steps, 'seed', info.state.
 %
 %   Scalar option values may be of any real numeric or logical class; a
 %   text, cell, structure, complex or sparse value is an error. Corrections
@@ -76,12 +93,15 @@
 %
 %   info, the second output, is computed only when it is asked for:
 %     seed        the sampler state the call started from: the seed, or the
-%                 one drawn from the clock. Passing it as the seed repeats
-%                 the call bit for bit.
-%     state       the sampler state at the end. Passing it as the seed
-%                 continues the same sequence of draws.
+%                 one drawn from the clock (uint32, so that it prints as the
+%                 whole number it is). Passing it as the seed repeats the
+%                 call bit for bit.
+%     state       the sampler state at the end (uint32). Passing it as the
+%                 seed continues the same sequence of draws.
 %     lambda, biasmult, nbite, startstep   the values in force after
 %                 corrections.
+%     steps       how many steps were made: nbite, or fewer when Ctrl-C
+%                 stopped the call ('interrupt', 'return').
 %     violations  how many steps violated the margin (and updated w).
 %     regularizer lambda/2 * |w|^2, the bias weight included.
 %     loss        mean over the examples of weight * max(0, 1 - y * score),
@@ -89,15 +109,20 @@
 %                 as the solver reads them (0 when N = 0).
 %     objective   regularizer + loss.
 %     seconds     wall time of the call.
+%     interrupted true when Ctrl-C stopped the call ('interrupt', 'return');
+%                 objective, loss and regularizer are then NaN if it stopped
+%                 the pass that computes them.
 %   The loss costs one more pass over X; w and the sampler state are the
 %   same with one output or two.
 %
 %   Ctrl-C stops a running call within milliseconds: the sampler keeps the
 %   state of the steps made, the error linsvm_fit:interrupted says how many
-%   were made, and the session goes on. In Octave, SIGTERM (a batch
+%   were made (or, with 'interrupt', 'return', the weights of those steps
+%   come back), and the session goes on. In Octave, SIGTERM (a batch
 %   scheduler's stop) ends the session as promptly as when idle. In a host
 %   that offers neither Octave's nor MATLAB's interrupt flag the call runs to
-%   its end.
+%   its end. Tested in Octave only: the MATLAB route (utIsInterruptPending)
+%   is written from its documentation and untested.
 %
 %   The sampler keeps its state between calls while the module stays
 %   loaded, so unseeded calls within the same second still differ;
@@ -117,11 +142,16 @@
 %     linsvm_fit:invalidOption  w0 must be <n> finite numbers (double or single), as many as w has
 %     linsvm_fit:invalidOption  startstep must be a whole number from 0 to 2^53
 %     linsvm_fit:invalidOption  verbose must be true, false or a number >= 0
-%     linsvm_fit:invalidOption  unknown option '<name>' (lambda, biasmult, nbite, seed, weights, w0, startstep or verbose)
+%     linsvm_fit:invalidOption  interrupt must be 'error' or 'return'
+%     linsvm_fit:invalidOption  unknown option '<name>' (lambda, biasmult, nbite, seed, weights, w0, startstep, verbose or interrupt)
 %     linsvm_fit:invalidOption  option '<name>' has no value
 %     linsvm_fit:invalidOption  option name at argument <k> must be text
 %         name/value pairs with an unknown name, a name without a value,
 %         or a name that is not text.
+%     linsvm_fit:tooManyArguments  too many arguments (<n>): options are one structure, or name/value pairs from the third argument on
+%     linsvm_fit:busy           linsvm_fit was called while a call of it is running (...)
+%         from a callback that the host ran while the running call
+%         flushed its progress output (MATLAB timers).
 %     linsvm_fit:interrupted    interrupted by the user while training, after <k> of <nbite> steps
 %         Ctrl-C (also "while evaluating the objective").
 %     linsvm_fit:outOfMemory    out of memory for the result
@@ -129,8 +159,16 @@
 %     linsvm_fit:outOfMemory    out of memory
 %         the module's own memory refused.
 %
-%   Warning (identifier: message):
+%   Warnings (identifier: message):
 %     linsvm_fit:unusualLabels  <n> of the <N> labels are not -1 or +1 after truncation toward zero
+%     linsvm_fit:unknownOption  field '<name>' of the options structure is not an option and is ignored ...
+%     linsvm_fit:ignoredArgument  the third argument is neither an options structure nor an option name, and is ignored: the defaults apply
+%     linsvm_fit:w0Ignored      w0 is forgotten at the first step when startstep is 0 ...
+%         a non-zero w0 with startstep 0 (see w0).
+%     linsvm_fit:nonFiniteX     <k> of the <n> steps drew an example whose score is NaN or infinite ...
+%         examples holding NaN or Inf (or values so large that the score
+%         overflows): such a step never trains as meant. Not raised for
+%         lambda = 0, whose weights are NaN by design.
 %
 %   An X without columns (N = 0) makes no step and returns the zero vector.
 %
@@ -209,3 +247,12 @@
 %!error <option 'seed' has no value> linsvm_fit (ones (2, 3), [1 -1 1], "seed")
 %!error <option name at argument 5 must be text> linsvm_fit (ones (2, 3), [1 -1 1], "seed", 1, 2, 3)
 %!error id=linsvm_fit:invalidOption linsvm_fit (ones (2, 3), [1 -1 1], "nbite", {5})
+%!warning id=linsvm_fit:unknownOption linsvm_fit (ones (2, 3), [1 -1 1], struct ("Lambda", 0.1, "seed", 1));
+%!warning id=linsvm_fit:ignoredArgument linsvm_fit (ones (2, 3), [1 -1 1], 0.5);
+%!warning id=linsvm_fit:w0Ignored linsvm_fit (ones (2, 3), [1 -1 1], "w0", [1 2 3], "seed", 1);
+%!warning id=linsvm_fit:nonFiniteX linsvm_fit ([1 2; NaN 3], [1 -1], "seed", 1);
+%!error id=linsvm_fit:tooManyArguments linsvm_fit (ones (2, 3), [1 -1 1], struct ("seed", 1), 2)
+%!error <interrupt must be 'error' or 'return'> linsvm_fit (ones (2, 3), [1 -1 1], "interrupt", "stop")
+%!test
+%! [~, info] = linsvm_fit (1:10, ones (1, 10), "nbite", 10, "seed", 1);
+%! assert ({info.seed, info.state, info.interrupted}, {uint32(1), uint32(3865031728), false});

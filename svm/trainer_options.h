@@ -11,6 +11,9 @@ struct TrainerOptions {
     uint32_t seed = 0;  // 0: seed from the clock
     int64_t startstep = 0;
     bool verbose = false;
+    // Ctrl-C ends training and returns the weights of the steps made, instead
+    // of raising an error ('interrupt', 'return').
+    bool return_on_interrupt = false;
 };
 
 // Each setter stores the value as the option's rule reads it and returns true

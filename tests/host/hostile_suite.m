@@ -122,6 +122,11 @@ function yes = real_dense (value, class_name)
   yes = isa (value, class_name) && ! issparse (value) && ! iscomplex (value);
 endfunction
 
+% Real dense numbers of any numeric or logical class.
+function yes = real_numbers (value)
+  yes = (isnumeric (value) || islogical (value)) && ! issparse (value) && ! iscomplex (value);
+endfunction
+
 function n = host_columns (value)
   shape = size (value);
   n = prod (shape(2:end));
@@ -144,11 +149,16 @@ function outcome = expect_linsvm_fit (args)
     outcome.error = "linsvm_fit:invalidY";
     return;
   end
+  % After X and y, one options argument, or name/value pairs.
+  if (numel (args) > 3 && ! ischar (args{3}))
+    outcome.error = "linsvm_fit:tooManyArguments";
+    return;
+  end
   biasmult = 1;
   options = struct ();
   if (numel (args) >= 3 && ! isempty (args{3}) && isstruct (args{3}) && numel (args{3}) > 0)
     options = args{3}(1);
-  elseif (numel (args) >= 3 && ! isempty (args{3}) && ischar (args{3}))
+  elseif (numel (args) >= 3 && ischar (args{3}) && ! (numel (args) == 3 && isempty (args{3})))
     % Name/value pairs from the third argument on: text names (read in
     % storage order, case-insensitive), each followed by a value.
     for i = 3:2:numel (args)
@@ -185,6 +195,12 @@ function outcome = expect_linsvm_fit (args)
         biasmult = v;
       end
   end
+  % interrupt: 'error' or 'return', in any case.
+  if (isfield (options, "interrupt") && ! isempty (options.interrupt) ...
+      && ! (ischar (options.interrupt) && any (strcmpi (options.interrupt(:)', {"error", "return"}))))
+    outcome.error = "linsvm_fit:invalidOption";
+    return;
+  end
   % Vector options: real dense double or single, finite, one per example
   % (weights, also >= 0) or one per element of w (w0).
   lengths = struct ("weights", N, "w0", d + (biasmult > 0));
@@ -204,25 +220,31 @@ function outcome = expect_linsvm_fit (args)
 endfunction
 
 function names = option_names ()
-  names = {"lambda", "biasmult", "nbite", "seed", "weights", "w0", "startstep", "verbose"};
+  names = {"lambda", "biasmult", "nbite", "seed", "weights", "w0", "startstep", "verbose", "interrupt"};
 endfunction
 
 function outcome = expect_scale_bilinear (args)
   outcome = struct ("error", "", "size", [], "class", "", "bytes", 0);
+  if (numel (args) > 2)
+    outcome.error = "scale_bilinear:tooManyArguments";
+    return;
+  end
   classes = {"uint8", "uint16", "int16", "single", "double"};
   if (numel (args) < 1 || isempty (args{1}) || ! any (cellfun (@(c) real_dense (args{1}, c), classes)))
     outcome.error = "scale_bilinear:invalidImage";
     return;
   end
   outcome.class = class (args{1});
-  if (numel (args) < 2 || ! real_dense (args{2}, "double") || isempty (args{2}))
+  % The size: numbers of any real class, read as doubles.
+  if (numel (args) < 2 || ! real_numbers (args{2}) || isempty (args{2}))
     outcome.error = "scale_bilinear:invalidSize";
     return;
   end
+  size_value = double (args{2}(1:min (2, numel (args{2}))));
   shape = size (args{1});
-  if (numel (args{2}) == 1)
+  if (numel (size_value) == 1)
     % A scale factor: ceil (s * N), each product in double.
-    factor = args{2};
+    factor = size_value;
     ny = ceil (factor * shape(1));
     nx = ceil (factor * shape(2));
     if (! (factor > 0) || ! isfinite (factor))
@@ -230,10 +252,10 @@ function outcome = expect_scale_bilinear (args)
     end
   else
     % [ny nx], truncated; one NaN takes the other's aspect ratio.
-    free_rows = isnan (args{2}(1));
-    free_columns = isnan (args{2}(2));
-    ny = truncate32 (args{2}(1)) * ! free_rows;
-    nx = truncate32 (args{2}(2)) * ! free_columns;
+    free_rows = isnan (size_value(1));
+    free_columns = isnan (size_value(2));
+    ny = truncate32 (size_value(1)) * ! free_rows;
+    nx = truncate32 (size_value(2)) * ! free_columns;
     if (free_rows && free_columns)
       ny = -1;
     elseif (free_rows && nx >= 0)
@@ -253,6 +275,10 @@ endfunction
 
 function outcome = expect_luma_u8 (args)
   outcome = struct ("error", "", "size", [], "class", "uint8", "bytes", 0);
+  if (numel (args) > 1)
+    outcome.error = "luma_u8:tooManyArguments";
+    return;
+  end
   if (numel (args) < 1 || isempty (args{1}) || ! real_dense (args{1}, "uint8") ...
       || ndims (args{1}) <= 2 || size (args{1}, 3) != 3)
     outcome.error = "luma_u8:invalidImage";
@@ -340,14 +366,16 @@ function tally = check_call (tally, name, label, args, expected)
   end
 endfunction
 
-% The second output of linsvm_fit: one structure whose fields are real double
-% scalars.
+% The second output of linsvm_fit: one structure of real scalars, the
+% sampler states uint32, interrupted logical, the others double.
 function yes = well_formed_info (info)
-  fields = {"seed", "state", "lambda", "biasmult", "nbite", "startstep", "violations", "objective", "loss", ...
-            "regularizer", "seconds"};
+  fields = {"seed", "state", "lambda", "biasmult", "nbite", "startstep", "steps", "violations", "objective", ...
+            "loss", "regularizer", "seconds", "interrupted"};
+  classes = {"uint32", "uint32", "double", "double", "double", "double", "double", "double", "double", ...
+             "double", "double", "double", "logical"};
   yes = isstruct (info) && isscalar (info) && isequal (sort (fieldnames (info)), sort (fields(:)));
   for k = 1:numel (fields)
-    yes = yes && isfield (info, fields{k}) && isa (info.(fields{k}), "double") && isscalar (info.(fields{k})) ...
+    yes = yes && isfield (info, fields{k}) && isa (info.(fields{k}), classes{k}) && isscalar (info.(fields{k})) ...
           && isreal (info.(fields{k}));
   end
 endfunction
@@ -528,7 +556,8 @@ function tally = linsvm_fit_suite (tally, values, memory_limited)
 
   % Failed calls, and calls the host cannot allocate for, leave the sampler alone.
   failing = {@() linsvm_fit(int8 (X0), y0), @() linsvm_fit(X0, y0'), @() linsvm_fit(X0, zeros (0, 5)), ...
-             @() linsvm_fit(X0, y0, struct ("seed", 3, "nbite", "x")), @() linsvm_fit(zeros (2^31, 0), [])};
+             @() linsvm_fit(X0, y0, struct ("seed", 3, "nbite", "x")), @() linsvm_fit(zeros (2^31, 0), []), ...
+             @() linsvm_fit(X0, y0, struct ("seed", 3), 1), @() linsvm_fit(X0, y0, "interrupt", "later")};
   if (memory_limited)
     failing{end + 1} = @() linsvm_fit(zeros (1.5e9, 0), zeros (1, 0));
   end

@@ -2,7 +2,9 @@
 # Ctrl-C (SIGINT) and SIGTERM during a long linsvm_fit call in a real
 # octave-cli. SIGINT: the call ends within half a second with
 # linsvm_fit:interrupted, the session's variables survive and the next call
-# works. SIGTERM: the session ends within a second, as an idle one does.
+# works; with 'interrupt', 'return' the call returns the weights and sampler
+# state of the steps made instead, the same as a call of that many steps.
+# SIGTERM: the session ends within a second, as an idle one does.
 # Usage: interrupt_test.sh OCTAVE_CLI MEX_DIR
 set -euo pipefail
 
@@ -26,6 +28,16 @@ end
 printf ('keep %d\n', keep);
 w = linsvm_fit (X, y, 'nbite', 100, 'seed', 1);
 printf ('next call gives %d weights\n', numel (w));
+OCTAVE
+
+cat > returning.m <<OCTAVE
+addpath ('$mex_dir');
+X = randn (1024, 2000);
+y = sign (randn (1, 2000));
+[w, info] = linsvm_fit (X, y, 'nbite', 2e9, 'seed', 1, 'verbose', true, 'interrupt', 'return');
+printf ('returned %d weights, interrupted %d, after %d steps\n', numel (w), info.interrupted, info.steps);
+[w2, info2] = linsvm_fit (X, y, 'nbite', info.steps, 'seed', 1);
+printf ('the call of that many steps: same weights %d, same state %d\n', isequal (w2, w), info2.state == info.state);
 OCTAVE
 
 now() { date +%s.%N; }
@@ -52,7 +64,7 @@ check() {
 # training; sets pid and sent. The session runs under timeout, which passes
 # the signal on and ends a session that ignores it.
 signal_during_training() {
-    timeout -s KILL 20 "$octave" --no-history --no-gui --quiet session.m > "$2" 2>&1 &
+    timeout -s KILL 20 "$octave" --no-history --no-gui --quiet "${3:-session.m}" > "$2" 2>&1 &
     pid=$!
     wait_for_training "$2"
     sleep 0.5
@@ -72,6 +84,15 @@ check "within half a second" "below $latency 0.5"
 check "the session's variables survive" "grep -q '^keep 42$' interrupted.log"
 check "the next call works" "grep -q '^next call gives 1025 weights$' interrupted.log"
 check "the session ends normally" "[ $status -eq 0 ]"
+
+signal_during_training INT returned.log returning.m
+wait "$pid" && status=0 || status=$?
+cat returned.log
+check "with 'interrupt', 'return', SIGINT returns the weights" \
+    "grep -q '^returned 1025 weights, interrupted 1, after [1-9][0-9]* steps' returned.log"
+check "... which a call of that many steps gives, bit for bit, with its sampler state" \
+    "grep -q '^the call of that many steps: same weights 1, same state 1$' returned.log"
+check "... and the session ends normally" "[ $status -eq 0 ]"
 
 signal_during_training TERM terminated.log
 wait "$pid" || true

@@ -12,6 +12,13 @@
 %!  assert (printed, "");
 %!endfunction
 
+%!function [texts, w, info] = warnings_of (varargin)
+%!  % Calls linsvm_fit (varargin{:}); texts are the warnings it shows, in
+%!  % order, without "linsvm_fit: ".
+%!  printed = evalc ("[w, info] = linsvm_fit (varargin{:});");
+%!  texts = regexp (printed, '(?<=^warning: linsvm_fit: )[^\n]*', "match", "lineanchors");
+%!endfunction
+
 %!function [w, info] = fit_quiet_two (varargin)
 %!  warning ("off", "linsvm_fit:unusualLabels", "local");
 %!  printed = evalc ("[w, info] = linsvm_fit (varargin{:});");
@@ -40,9 +47,6 @@
 %! assert (size (fit_quiet (Xd, yd)), [4 1]);
 %! assert (size (fit_quiet (Xd, yd, [])), [4 1]);
 %! assert (size (fit_quiet (Xd, yd, struct ())), [4 1]);
-%! assert (size (fit_quiet (Xd, yd, struct ("other", 3))), [4 1]);
-%! assert (size (fit_quiet (Xd, yd, 42)), [4 1]);
-%! assert (size (fit_quiet (Xd, yd, {1, 2})), [4 1]);
 %!test
 %! % Empty field values keep the defaults.
 %! expected = linsvm_fit (Xd, yd, struct ("seed", 8));
@@ -125,7 +129,7 @@
 %! assert (w, linsvm_fit (Xd, yd, struct ("nbite", 2, "seed", 3)), 0);
 %!test
 %! id = "linsvm_fit:invalidOption";
-%! expect_error (@() linsvm_fit (Xd, yd, "lamda", 0.1), id, "unknown option 'lamda' (lambda, biasmult, nbite, seed, weights, w0, startstep or verbose)\n");
+%! expect_error (@() linsvm_fit (Xd, yd, "lamda", 0.1), id, "unknown option 'lamda' (lambda, biasmult, nbite, seed, weights, w0, startstep, verbose or interrupt)\n");
 %! expect_error (@() linsvm_fit (Xd, yd, "seed", 1, "nbite"), id, "option 'nbite' has no value\n");
 %! expect_error (@() linsvm_fit (Xd, yd, "seed", 1, 5, 2), id, "option name at argument 5 must be text\n");
 %! expect_error (@() linsvm_fit (Xd, yd, "seed", "one"), id, "seed must be a real number\n");
@@ -260,8 +264,11 @@
 %!test
 %! [w, info] = linsvm_fit (X10, y10, struct ("nbite", 10, "seed", 1));
 %! assert (w, [0.9863939238321435; 0.16439898730535726], 0);
-%! assert ([info.seed, info.state, info.lambda, info.biasmult, info.nbite, info.startstep, info.violations], ...
-%!         [1, 3865031728, 0.01, 1, 10, 0, 1]);
+%! % The sampler states are uint32, so that they print as the whole numbers they are.
+%! assert ({info.seed, info.state}, {uint32(1), uint32(3865031728)});
+%! assert ([info.lambda, info.biasmult, info.nbite, info.startstep, info.steps, info.violations], [0.01, 1, 10, 0, 10, 1]);
+%! assert (info.interrupted, false);
+%! assert (strtrim (evalc ("disp (info.state)")), "3865031728");
 %! assert (info.loss, 0);
 %! assert (info.regularizer, 0.01 / 2 * sumsq (w), eps);
 %! assert (info.objective, info.loss + info.regularizer);
@@ -334,6 +341,107 @@
 %! % Checked before anything is printed.
 %! printed = evalc ("try, linsvm_fit (Xd, yd, 'lambda', -1, 'weights', -ones (1, 40)); catch, end");
 %! assert (printed, "");
+
+## What the options argument holds that no option reads, and data that
+## cannot train: warned of, the result unchanged.
+%!test
+%! defaults = linsvm_fit (Xd, yd, struct ("seed", 5));
+%! cases = {
+%!   struct("seed", 5, "Lambda", 0.1, "NBITE", 10), ...
+%!     {"field 'Lambda' of the options structure is not an option and is ignored: fields are matched exactly, did you mean 'lambda'?", ...
+%!      "field 'NBITE' of the options structure is not an option and is ignored: fields are matched exactly, did you mean 'nbite'?"};
+%!   struct("seed", 5, "lamda", 0.1), ...
+%!     {"field 'lamda' of the options structure is not an option and is ignored (lambda, biasmult, nbite, seed, weights, w0, startstep, verbose or interrupt)"};
+%!   struct("seed", 5), cell(1, 0)};
+%! for k = 1:rows (cases)
+%!   [texts, w] = warnings_of (Xd, yd, cases{k, 1});
+%!   assert (texts, cases{k, 2});
+%!   assert (w, defaults, 0);
+%! end
+%! ignored = "the third argument is neither an options structure nor an option name, and is ignored: the defaults apply";
+%! for other = {42, 0.5, {1, 2}, true, int8(3)}
+%!   [text, id] = deal ("");
+%!   lastwarn ("");
+%!   evalc ("linsvm_fit (Xd, yd, other{1});");
+%!   [text, id] = lastwarn ();
+%!   assert (id, "linsvm_fit:ignoredArgument");
+%!   assert (text, ["linsvm_fit: " ignored]);
+%! end
+%! % Empty options and structures without fields are not warned of.
+%! for quiet = {[], struct(), {}}
+%!   assert (warnings_of (Xd, yd, quiet{1}), cell (1, 0));
+%! end
+%!test
+%! % A fresh run forgets a non-zero w0 at its first step: warned of unless
+%! % startstep continues a run (or w0 is zero, or no step is made).
+%! forgotten = "w0 is forgotten at the first step when startstep is 0 (step 1 shrinks the weights by 1 - lambda/lambda = 0): to continue a run, give startstep, the steps already made";
+%! w0 = [1; -2; 0.5; 3];
+%! assert (warnings_of (Xd, yd, "w0", w0, "seed", 2), {forgotten});
+%! assert (warnings_of (Xd, yd, struct ("w0", w0, "seed", 2)), {forgotten});
+%! assert (warnings_of (Xd, yd, "w0", w0, "startstep", 10, "seed", 2), cell (1, 0));
+%! assert (warnings_of (Xd, yd, "w0", zeros (4, 1), "seed", 2), cell (1, 0));
+%! assert (warnings_of (zeros (3, 0), zeros (1, 0), "w0", w0), cell (1, 0));
+%! % Why: a w0 small enough for the first step to update gives the bits of
+%! % the run from zeros (a larger one may keep the margin there, and so
+%! % only skip the first example).
+%! [texts, w] = warnings_of (Xd, yd, "w0", 1e-3 * w0, "seed", 2);
+%! assert (w, linsvm_fit (Xd, yd, "seed", 2), 0);
+%!test
+%! % Steps whose example scores NaN or Inf are counted; lambda = 0 (NaN
+%! % weights by design) is not reported.
+%! texts = warnings_of ([1 2; NaN 3], [1 -1], "seed", 1);
+%! assert (numel (texts), 1);
+%! count = str2double (regexp (texts{1}, '^\d+', "match", "once"));
+%! assert (texts{1}, sprintf ("%d of the 100 steps drew an example whose score is NaN or infinite (NaN or Inf in X, or values too large): those steps did not train as intended", count));
+%! assert (count > 0 && count < 100);
+%! assert (numel (regexp (warnings_of ([1 2; Inf 3], [1 -1], "seed", 1){1}, '^\d+ of the 100 steps')), 1);
+%! assert (warnings_of (Xd, yd, "seed", 1), cell (1, 0));
+%! assert (warnings_of (Xd, yd, "seed", 1, "lambda", 0), cell (1, 0));
+%!test
+%! % Arguments that nothing reads.
+%! msg = "too many arguments (4): options are one structure, or name/value pairs from the third argument on\n";
+%! expect_error (@() linsvm_fit (Xd, yd, struct ("seed", 1), 2), "linsvm_fit:tooManyArguments", msg);
+%! expect_error (@() linsvm_fit (Xd, yd, [], "seed", 1), "linsvm_fit:tooManyArguments", strrep (msg, "(4)", "(5)"));
+%!test
+%! % interrupt: 'error' (the default) or 'return', in any case; the result
+%! % of a call that is not interrupted is the same.
+%! expected = linsvm_fit (Xd, yd, "seed", 3);
+%! assert (linsvm_fit (Xd, yd, "seed", 3, "interrupt", "return"), expected, 0);
+%! assert (linsvm_fit (Xd, yd, struct ("seed", 3, "interrupt", "Error")), expected, 0);
+%! for bad = {"stop", "returned", 1, {"return"}, true}
+%!   expect_error (@() linsvm_fit (Xd, yd, "interrupt", bad{1}), "linsvm_fit:invalidOption", ...
+%!                 "interrupt must be 'error' or 'return'\n");
+%! end
+%!test
+%! % A call made while a call is running (from a callback that runs while
+%! % the progress line is flushed) is refused, and the running call goes
+%! % on. Through the MEX interface the flush evaluates fflush, which a
+%! % function on the path can stand in for; oct-files flush directly.
+%! [~, ~, extension] = fileparts (which ("linsvm_fit"));
+%! if (strcmp (extension, ".mex"))
+%!   folder = tempname ();
+%!   mkdir (folder);
+%!   unwind_protect
+%!     fid = fopen (fullfile (folder, "fflush.m"), "w");
+%!     fputs (fid, ["function varargout = fflush (varargin)\n", ...
+%!                  "  global nested_identifier\n", ...
+%!                  "  try\n    linsvm_fit (1, 1);\n  catch err\n    nested_identifier = err.identifier;\n  end\n", ...
+%!                  "  [varargout{1:nargout}] = builtin ('fflush', varargin{:});\nend\n"]);
+%!     fclose (fid);
+%!     global nested_identifier
+%!     nested_identifier = "";
+%!     warning ("off", "Octave:shadowed-function", "local");
+%!     addpath (folder);
+%!     evalc ("w = linsvm_fit (Xd, yd, 'seed', 3, 'verbose', true);");
+%!     rmpath (folder);
+%!     assert (nested_identifier, "linsvm_fit:busy");
+%!     clear -global nested_identifier
+%!     assert (w, linsvm_fit (Xd, yd, "seed", 3), 0);
+%!   unwind_protect_cleanup
+%!     confirm_recursive_rmdir (false, "local");
+%!     rmdir (folder, "s");
+%!   end_unwind_protect
+%! end
 
 ## Progress lines: a start and an end line, nothing without verbose.
 %!test
