@@ -11,6 +11,9 @@ const char* const rgb_message = "rgb must be (Ny x Nx x 3) in UINT8 format";
 
 void luma_u8_entry(host::Call& call)
 {
+    if (call.argument_count() > 1) {
+        host::fail("luma_u8:tooManyArguments", "luma_u8 takes one argument, the RGB image");
+    }
     if (call.argument_count() < 1 || host::is_empty(call.argument(0)) || !host::is_real_dense_uint8(call.argument(0))) {
         host::fail("luma_u8:invalidImage", rgb_message);
     }

@@ -29,6 +29,7 @@
 %     luma_u8:invalidImage  rgb must be (Ny x Nx x 3) in UINT8 format
 %         RGB missing, empty, not uint8, complex or sparse, with fewer than
 %         three dimensions, or with a third dimension other than 3.
+%     luma_u8:tooManyArguments  luma_u8 takes one argument, the RGB image
 %     luma_u8:outOfMemory   out of memory for the result
 %     luma_u8:outOfMemory   out of memory
 %         the system refused the result's memory, or the module's own.
@@ -74,3 +75,4 @@
 %!error id=luma_u8:invalidImage luma_u8 (uint8 ([1 2; 3 4]))
 %!error id=luma_u8:invalidImage luma_u8 (zeros (4, 5, 4, "uint8"))
 %!error <rgb must be \(Ny x Nx x 3\) in UINT8 format> luma_u8 (uint8 ([]))
+%!error id=luma_u8:tooManyArguments luma_u8 (uint8 (ones (2, 2, 3)), "x")

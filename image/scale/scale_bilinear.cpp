@@ -12,7 +12,7 @@ namespace {
 
 const char* const image_message = "X must be (Ny x Nx) in UINT8, UINT16, INT16, SINGLE or DOUBLE format";
 const char* const size_message =
-    "size must be [ny nx] with ny, nx >= 0 (one of them may be NaN) or a scale factor, in double format";
+    "size must be [ny nx] with ny, nx >= 0 (one of them may be NaN) or a scale factor, as real numbers";
 const char* const factor_message = "scale factor must be finite and > 0, and give fewer than 2^31 rows and columns";
 
 // ceil(value) as a size, or -1 when it is 2^31 or more (infinity included).
@@ -62,6 +62,11 @@ void resample(const host::Value& X, int64_t Ny, int64_t Nx, int64_t planes, host
 void scale_bilinear_entry(host::Call& call)
 {
     const int nrhs = call.argument_count();
+    if (nrhs > 2) {
+        host::fail("scale_bilinear:tooManyArguments",
+                   "scale_bilinear takes two arguments, X and the size: it resamples by bilinear interpolation "
+                   "only, with no options (resize_image offers other methods)");
+    }
     const host::ElementClass image_class =
         nrhs < 1 ? host::ElementClass::other : host::element_class(call.argument(0));
     if (image_class == host::ElementClass::other || host::is_empty(call.argument(0))) {
@@ -75,13 +80,17 @@ void scale_bilinear_entry(host::Call& call)
     int64_t planes = 1;
     for (int64_t k = 2; k < host::dimension_count(X); ++k) planes *= host::dimension(X, k);
 
-    if (nrhs < 2 || !host::is_real_dense_double(call.argument(1)) || host::is_empty(call.argument(1))) {
+    // Any real numeric class, read as doubles (int32([10 10]), single(0.5)).
+    if (nrhs < 2 || !host::is_real_numbers(call.argument(1)) || host::is_empty(call.argument(1))) {
         host::fail("scale_bilinear:invalidSize", size_message);
     }
     const host::Value size = call.argument(1);
+    const int64_t size_count = host::element_count(size) < 2 ? 1 : 2;
+    double size_values[2] = {};
+    for (int64_t k = 0; k < size_count; ++k) size_values[k] = host::number_at(size, k);
     int32_t ny = 0;
     int32_t nx = 0;
-    const char* size_error = output_size(host::double_data(size), host::element_count(size), Ny, Nx, ny, nx);
+    const char* size_error = output_size(size_values, size_count, Ny, Nx, ny, nx);
     if (size_error != nullptr) host::fail("scale_bilinear:invalidSize", size_error);
 
     // Y has the class of X.

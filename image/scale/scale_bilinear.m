@@ -21,8 +21,13 @@
 %     [ny NaN]  nx follows the aspect ratio: nx = ceil(ny * Nx / Ny), the
 %               product first, with ny truncated as above; [NaN nx] gives
 %               ny = ceil(nx * Ny / Nx). [NaN NaN] is an error.
-%   ny = 1 (nx = 1) samples only the first row (column). ny = 0 or nx = 0
-%   gives an empty result of that shape.
+%   The size or factor may be of any real numeric class (int32([10 10]) and
+%   single(0.5) are read as [10 10] and 0.5). ny = 1 (nx = 1) samples only
+%   the first row (column). ny = 0 or nx = 0 gives an empty result of that
+%   shape.
+%
+%   scale_bilinear takes no options: it resamples by bilinear interpolation
+%   only, as documented here (corner-aligned samples, truncated values).
 %
 %   The first output sample takes the first input sample; positions then
 %   advance by (Ny - 1) / ((ny - 1) + 1e-7) rows and (Nx - 1) / ((nx - 1) +
@@ -66,8 +71,8 @@
 %         uint32, int64, uint64, cell, struct...); complex or sparse.
 %     scale_bilinear:invalidSize   size must be [ny nx] with ny, nx >= 0
 %                                  (one of them may be NaN) or a scale
-%                                  factor, in double format
-%         size missing, empty, not double, complex or sparse; ny or nx
+%                                  factor, as real numbers
+%         size missing, empty, not numeric, complex or sparse; ny or nx
 %         negative after truncation (Inf and values of 2^31 or more count
 %         as negative); [NaN NaN]; a size from the aspect ratio of 2^31 or
 %         more.
@@ -75,6 +80,10 @@
 %                                  give fewer than 2^31 rows and columns
 %         a factor s <= 0, NaN or Inf, or one for which ceil(s * Ny) or
 %         ceil(s * Nx) is 2^31 or more.
+%     scale_bilinear:tooManyArguments  scale_bilinear takes two arguments,
+%                                  X and the size: it resamples by bilinear
+%                                  interpolation only, with no options
+%                                  (resize_image offers other methods)
 %     scale_bilinear:outOfMemory   out of memory for the result
 %     scale_bilinear:outOfMemory   out of memory for the working memory of
 %                                  the resampling
@@ -152,4 +161,6 @@
 %!error id=scale_bilinear:invalidSize scale_bilinear (X, 0)
 %!error id=scale_bilinear:invalidSize scale_bilinear (X, [-1 3])
 %!error id=scale_bilinear:invalidSize scale_bilinear (X, [NaN NaN])
-%!error <size must be \[ny nx\] with ny, nx .= 0 \(one of them may be NaN\) or a scale factor, in double format> scale_bilinear (X, int32 ([3 3]))
+%!error <size must be \[ny nx\] with ny, nx .= 0 \(one of them may be NaN\) or a scale factor, as real numbers> scale_bilinear (X, "33")
+%!error id=scale_bilinear:tooManyArguments scale_bilinear (X, 0.5, "bicubic")
+%!assert (scale_bilinear (X, int32 ([3 3])), scale_bilinear (X, [3 3]))
