@@ -21,8 +21,9 @@
 //   uint8_data, copy_text, is_structure, struct_field, field_count,
 //   copy_field_name, is_real_numbers, number_at
 //                            what an argument is, and its elements
-//   create_double_column, create_uint8_matrix, create_resized,
-//   create_structure, set_scalar_field, set_uint32_field, set_logical_field
+//   create_double_column, create_double_array, create_uint8_matrix,
+//   create_resized, create_structure, set_scalar_field, set_uint32_field,
+//   set_logical_field, set_matrix_field, set_structure_field
 //                            results, zero-filled
 //   interrupt primitives     for host/long_call.h
 // and the operations below (read_scalar, run_kernel, ensure_memory) are

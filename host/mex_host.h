@@ -241,6 +241,11 @@ inline double number_at(Value array, int64_t k)
     }
 }
 
+inline bool is_logical(Value array)
+{
+    return mxIsLogical(array);
+}
+
 inline bool is_structure(Value array)
 {
     return mxIsStruct(array);
@@ -291,6 +296,28 @@ inline Result create_double_column(int64_t length)
     return Result(mxCreateDoubleMatrix(static_cast<mwSize>(length), 1, mxREAL));
 }
 
+// A zero-filled real double array of rows x columns x pages (two dimensions
+// when pages is 1).
+inline Result create_double_array(int64_t rows, int64_t columns, int64_t pages)
+{
+    const mwSize dims[3] = {static_cast<mwSize>(rows), static_cast<mwSize>(columns), static_cast<mwSize>(pages)};
+    return Result(mxCreateNumericArray(pages == 1 ? 2 : 3, dims, mxDOUBLE_CLASS, mxREAL));
+}
+
+// Sets a field of a structure made by create_structure to a rows x columns
+// double matrix of values (column-major), or to another such structure.
+inline void set_matrix_field(Result& structure, const char* name, const double* values, int64_t rows, int64_t columns)
+{
+    mxArray* matrix = mxCreateDoubleMatrix(static_cast<mwSize>(rows), static_cast<mwSize>(columns), mxREAL);
+    if (rows * columns > 0) std::memcpy(mxGetData(matrix), values, static_cast<size_t>(rows * columns) * sizeof(double));
+    mxSetField(structure.array(), 0, name, matrix);
+}
+
+inline void set_structure_field(Result& structure, const char* name, const Result& inner)
+{
+    mxSetField(structure.array(), 0, name, inner.array());
+}
+
 inline Result create_uint8_matrix(int64_t rows, int64_t columns)
 {
     return Result(
@@ -332,11 +359,13 @@ public:
     int results_requested() const { return results_requested_; }
     void set_result(int k, const Result& result) { results_[k] = result.array(); }
 
-    // Memory for count doubles (count >= 1) until the call returns: the host
-    // releases what mxMalloc gave when the call ends, by an error or not.
-    double* temporary_doubles(int64_t count)
+    // Memory for count elements (count >= 1) of a plain type until the call
+    // returns: the host releases what mxMalloc gave when the call ends, by an
+    // error or not.
+    template <class T>
+    T* temporary(int64_t count)
     {
-        return static_cast<double*>(mxMalloc(static_cast<size_t>(count) * sizeof(double)));
+        return static_cast<T*>(mxMalloc(static_cast<size_t>(count) * sizeof(T)));
     }
 
 private:

@@ -242,6 +242,11 @@ inline double number_at(const Value& array, int64_t k)
     return element.is_defined() ? element.double_value() : array.array_value()(static_cast<octave_idx_type>(k));
 }
 
+inline bool is_logical(const Value& array)
+{
+    return array.islogical();
+}
+
 inline bool is_structure(const Value& array)
 {
     return array.isstruct();
@@ -333,6 +338,30 @@ inline Result create_double_column(int64_t length)
     return Result(NDArray(dim_vector(static_cast<octave_idx_type>(length), 1), 0.0));
 }
 
+// A zero-filled real double array of rows x columns x pages (two dimensions
+// when pages is 1).
+inline Result create_double_array(int64_t rows, int64_t columns, int64_t pages)
+{
+    const auto r = static_cast<octave_idx_type>(rows);
+    const auto c = static_cast<octave_idx_type>(columns);
+    const auto p = static_cast<octave_idx_type>(pages);
+    return Result(NDArray(pages == 1 ? dim_vector(r, c) : dim_vector(r, c, p), 0.0));
+}
+
+// Sets a field of a structure made by create_structure to a rows x columns
+// double matrix of values (column-major), or to another such structure.
+inline void set_matrix_field(Result& structure, const char* name, const double* values, int64_t rows, int64_t columns)
+{
+    Matrix matrix(static_cast<octave_idx_type>(rows), static_cast<octave_idx_type>(columns));
+    if (rows * columns > 0) std::memcpy(matrix.fortran_vec(), values, static_cast<size_t>(rows * columns) * sizeof(double));
+    structure.structure().assign(name, matrix);
+}
+
+inline void set_structure_field(Result& structure, const char* name, const Result& inner)
+{
+    structure.structure().assign(name, inner.value());
+}
+
 namespace octave_detail {
 
 // An array of dims for an image result, whose every element the kernel
@@ -404,19 +433,20 @@ public:
     void set_result(int k, const Result& result) { results_(k) = result.value(); }
     const octave_value_list& results() const { return results_; }
 
-    // Memory for count doubles (count >= 1) until the call returns, also when
-    // it ends in an error.
-    double* temporary_doubles(int64_t count)
+    // Memory for count elements (count >= 1) of a plain type until the call
+    // returns, also when it ends in an error.
+    template <class T>
+    T* temporary(int64_t count)
     {
-        temporaries_.emplace_back(new double[static_cast<size_t>(count)]);
-        return temporaries_.back().get();
+        temporaries_.emplace_back(new char[static_cast<size_t>(count) * sizeof(T)]);
+        return reinterpret_cast<T*>(temporaries_.back().get());
     }
 
 private:
     octave_value_list arguments_;
     int results_requested_;
     octave_value_list results_;
-    std::vector<std::unique_ptr<double[]>> temporaries_;
+    std::vector<std::unique_ptr<char[]>> temporaries_;
 };
 
 // Octave's interrupt flags, for host/long_call.h: octave_interrupt_state

@@ -4,75 +4,83 @@
 #include <cstddef>
 
 #include "common/cpu_features.h"
+#include "svm/batch_rounds.h"
 #include "svm/sampler.h"
 #include "svm/step_rule.h"
 
 namespace {
 
-// The same steps as written, for double or float examples (a float is
-// widened exactly when it meets a double).
+// The steps as written, for double or float examples (a float is widened
+// exactly when it meets a double): each drawn example serves every model of
+// the bunch in turn.
 template <class Element>
-FitResult plain_loop(const Element* X, const double* y, int32_t d, int32_t N, const FitSettings& settings,
-                     double* W) noexcept
+void plain_bunch(const Element* X, int32_t d, const FitBatch& batch, FitGroup& group, int32_t first, int32_t end,
+                 int64_t until) noexcept
 {
-    const StepRule rule(d, N, settings);
-    const size_t features = rule.features;
-    const int64_t poll_interval = steps_between_polls(d);
-    const int64_t T = settings.steps;
-
-    // The weights the steps describe are a * W: a step that keeps the margin
-    // only shrinks a and leaves W untouched.
-    double a = 1.0;
-    FitResult result;
-    int64_t until_poll = poll_interval;
+    FitModel* const models = group.models;
+    const int64_t T = group.steps;
+    const int64_t last = until < T ? until : T;
+    const size_t features = d > 0 ? static_cast<size_t>(d) : 0;
+    uint32_t state = models[first].sampler_state;
 
     // Counted in 64 bits: T may be INT32_MAX.
-    for (int64_t step = 1; step <= T; ++step) {
-        if (--until_poll == 0) {
-            until_poll = poll_interval;
-            if (settings.monitor.poll != nullptr && settings.monitor.poll(settings.monitor.context, step - 1)) {
-                result.stopped = true;
-                break;
+    int64_t step = models[first].result.steps_made + 1;
+    for (; step <= last; ++step) {
+        const int32_t j = sampler_draw_from(state, group.count);
+        const int32_t c = group.columns != nullptr ? group.columns[j] : j;
+        const Element* example = X + static_cast<size_t>(c) * features;
+        for (int32_t m = first; m < end; ++m) {
+            FitModel& model = models[m];
+            const StepRule rule(d, batch, model);
+            double* W = model.W;
+            // The weights the steps describe are a * W: a step that keeps the
+            // margin only shrinks a and leaves W untouched.
+            const double a = model.scale;
+            const double label = rule.label_of(c);
+
+            double s = 0.0;
+            for (size_t k = 0; k < features; ++k) s += W[k] * example[k];
+            if (rule.has_bias) s += rule.biasmult * W[features];
+            if (!std::isfinite(s)) ++model.result.nonfinite_scores;
+
+            const double margin = (s * a) * label;
+            const double eta = rule.eta(step);
+            const double a_dec = rule.decayed(a, eta);
+
+            if (margin < 1.0) {
+                const double factor = rule.update_factor(eta, label, c);
+                double q = 0.0;
+                for (size_t k = 0; k < features; ++k) {
+                    const double w = W[k] * a_dec + example[k] * factor;
+                    W[k] = w;
+                    q += w * w;
+                }
+                if (rule.has_bias) {
+                    const double w = W[features] * a_dec + factor * rule.biasmult;
+                    W[features] = w;
+                    q += w * w;
+                }
+                model.scale = rule.projected(q);
+                ++model.result.violations;
+            } else {
+                // Also taken when the margin is NaN.
+                model.scale = a_dec;
             }
         }
-        const int32_t j = sampler_draw(N);
-        const double label = StepRule::label(y[j]);
-        const Element* example = X + static_cast<size_t>(j) * features;
-
-        double s = 0.0;
-        for (size_t k = 0; k < features; ++k) s += W[k] * example[k];
-        if (rule.has_bias) s += rule.biasmult * W[features];
-        if (!std::isfinite(s)) ++result.nonfinite_scores;
-
-        const double m = (s * a) * label;
-        const double eta = rule.eta(step);
-        const double a_dec = rule.decayed(a, eta);
-
-        if (m < 1.0) {
-            const double c = rule.update_factor(eta, label, j);
-            double q = 0.0;
-            for (size_t k = 0; k < features; ++k) {
-                const double w = W[k] * a_dec + example[k] * c;
-                W[k] = w;
-                q += w * w;
-            }
-            if (rule.has_bias) {
-                const double w = W[features] * a_dec + c * rule.biasmult;
-                W[features] = w;
-                q += w * w;
-            }
-            a = rule.projected(q);
-            ++result.violations;
-        } else {
-            // Also taken when m is NaN.
-            a = a_dec;
-        }
-        result.steps_made = step;
     }
+    for (int32_t m = first; m < end; ++m) {
+        models[m].result.steps_made = step - 1;
+        models[m].sampler_state = state;
+    }
+}
 
-    const size_t length = weight_count(d, settings.biasmult);
-    for (size_t k = 0; k < length; ++k) W[k] *= a;
-    return result;
+template <class Element>
+bool plain_batch(const Element* X, int32_t d, const FitBatch& batch, FitGroup* groups, int32_t group_count) noexcept
+{
+    return run_batch_rounds(d, batch, groups, group_count,
+                            [&](FitGroup& group, int32_t first, int32_t end, int64_t until) noexcept {
+                                plain_bunch(X, d, batch, group, first, end, until);
+                            });
 }
 
 }  // namespace
@@ -83,7 +91,9 @@ FitVariant fit_weights_chosen()
     // a call then costs no processor query, environment read or list.
     static const FitVariant chosen = [] {
         const std::vector<FitVariant> variants = fit_weights_variants();
-        return variants.empty() ? FitVariant{"plain", fit_weights_plain, fit_weights_plain} : variants.front();
+        return variants.empty() ? FitVariant{"plain", fit_weights_plain, fit_weights_plain, fit_batch_plain,
+                                             fit_batch_plain}
+                                : variants.front();
     }();
     return chosen;
 }
@@ -98,36 +108,61 @@ FitResult fit_weights(const float* X, const double* y, int32_t d, int32_t N, con
     return fit_weights_chosen().fit_single(X, y, d, N, settings, W);
 }
 
+bool fit_batch(const double* X, int32_t d, const FitBatch& batch, FitGroup* groups, int32_t group_count)
+{
+    return fit_weights_chosen().batch_double(X, d, batch, groups, group_count);
+}
+
+bool fit_batch(const float* X, int32_t d, const FitBatch& batch, FitGroup* groups, int32_t group_count)
+{
+    return fit_weights_chosen().batch_single(X, d, batch, groups, group_count);
+}
+
+bool fit_batch_plain(const double* X, int32_t d, const FitBatch& batch, FitGroup* groups, int32_t group_count) noexcept
+{
+    return plain_batch(X, d, batch, groups, group_count);
+}
+
+bool fit_batch_plain(const float* X, int32_t d, const FitBatch& batch, FitGroup* groups, int32_t group_count) noexcept
+{
+    return plain_batch(X, d, batch, groups, group_count);
+}
+
 FitResult fit_weights_plain(const double* X, const double* y, int32_t d, int32_t N, const FitSettings& settings,
                             double* W) noexcept
 {
-    return plain_loop(X, y, d, N, settings, W);
+    return fit_one([](auto... args) noexcept { return fit_batch_plain(args...); }, X, y, d, N, settings, W);
 }
 
 FitResult fit_weights_plain(const float* X, const double* y, int32_t d, int32_t N, const FitSettings& settings,
                             double* W) noexcept
 {
-    return plain_loop(X, y, d, N, settings, W);
+    return fit_one([](auto... args) noexcept { return fit_batch_plain(args...); }, X, y, d, N, settings, W);
 }
 
 std::vector<FitVariant> fit_weights_variants()
 {
     std::vector<FitVariant> variants;
 #if defined(KERNELS_HAVE_X86_64)
-    if (cpu_has_avx2()) variants.push_back({"avx2", fit_weights_avx2, fit_weights_avx2});
-    variants.push_back({"sse2", fit_weights_sse2, fit_weights_sse2});
+    if (cpu_has_avx2()) variants.push_back({"avx2", fit_weights_avx2, fit_weights_avx2, fit_batch_avx2, fit_batch_avx2});
+    variants.push_back({"sse2", fit_weights_sse2, fit_weights_sse2, fit_batch_sse2, fit_batch_sse2});
 #elif defined(KERNELS_HAVE_NEON)
-    variants.push_back({"neon", fit_weights_neon, fit_weights_neon});
+    variants.push_back({"neon", fit_weights_neon, fit_weights_neon, fit_batch_neon, fit_batch_neon});
 #endif
     return variants;
 }
 
 double projection_radius(const double* weights, int32_t N)
 {
+    return projection_radius(weights, nullptr, N);
+}
+
+double projection_radius(const double* weights, const int32_t* columns, int32_t N)
+{
     if (weights == nullptr || N <= 0) return 1.0;
     // In index order: N weights of 1 sum to N exactly, so the radius is exactly 1.
     double sum = 0.0;
-    for (int32_t j = 0; j < N; ++j) sum += weights[j];
+    for (int32_t j = 0; j < N; ++j) sum += weights[columns != nullptr ? columns[j] : j];
     return std::sqrt(sum / N);
 }
 

@@ -51,6 +51,61 @@ struct FitResult {
     bool stopped = false;    // the monitor stopped the call before its last step
 };
 
+// Many models in one call. Models that draw the same examples from the same
+// sampler state form a group and step together: each drawn example is read
+// once for all of them. A model of a batch gets, bit for bit, the weights
+// and sampler state that fit_weights gives it alone, on every variant and
+// at every thread count.
+
+// One model: its weights, regularisation, labels and example weights. The
+// caller sets the first four fields; fit_batch fills the rest.
+struct FitModel {
+    double* W = nullptr;  // weight_count(d, biasmult) doubles: starting weights in, result out
+    double lambda = 0.01;
+    const double* weights = nullptr;  // example weights by column of X, or null for weights of 1
+    // >= 0: one-vs-rest, the label is +1 where FitBatch::class_of[column] is
+    // this class and -1 elsewhere; < 0: the label is y[column], truncated.
+    int32_t positive_class = -1;
+
+    FitResult result;
+    // The run's state from one round of steps to the next.
+    double sqrt_lambda = 0.0;
+    double radius = 1.0;          // sqrt(mean of the group's example weights)
+    double scale = 1.0;           // the weights the steps describe are scale * W
+    double score = 0.0;           // vector paths: W times the next step's example
+    uint32_t sampler_state = 0;   // after the last draw of a step made
+};
+
+// Models that draw from the same examples (columns of X) with the same
+// sampler state.
+struct FitGroup {
+    int32_t count = 0;                  // the examples drawn from (>= 1 when steps >= 1)
+    const int32_t* columns = nullptr;   // their columns of X, or null for columns 0 .. count-1
+    int32_t steps = 0;                  // T; nothing is trained when T <= 0
+    uint32_t start_state = 0;           // the sampler's working state before the first draw
+    FitModel* models = nullptr;
+    int32_t model_count = 0;
+};
+
+// What the models of a batch share.
+struct FitBatch {
+    const double* y = nullptr;          // labels by column of X
+    const int32_t* class_of = nullptr;  // class numbers by column, for one-vs-rest models
+    double biasmult = 1.0;
+    int64_t start_step = 0;
+    // Polled on the calling thread between rounds of steps, with the steps
+    // made by the longest group so far; when it returns true every group
+    // stops there (or at its own end), so all models of a group stop at the
+    // same step.
+    FitMonitor monitor;
+    int threads = 1;  // the models are split across up to this many threads
+};
+
+// Trains every model of every group. Returns true when the monitor stopped
+// the batch. Allocates nothing and starts its threads itself.
+bool fit_batch(const double* X, int32_t d, const FitBatch& batch, FitGroup* groups, int32_t group_count);
+bool fit_batch(const float* X, int32_t d, const FitBatch& batch, FitGroup* groups, int32_t group_count);
+
 // Trains in place. X holds N examples of d features, one per column
 // (element k of example j at X[k + j*d]), as doubles or as floats; y holds N
 // labels. W has weight_count(d, biasmult) elements and holds the starting
@@ -81,6 +136,11 @@ FitResult fit_weights_plain(const float* X, const double* y, int32_t d, int32_t 
 
 using FitDouble = FitResult (*)(const double*, const double*, int32_t, int32_t, const FitSettings&, double*) noexcept;
 using FitSingle = FitResult (*)(const float*, const double*, int32_t, int32_t, const FitSettings&, double*) noexcept;
+using BatchDouble = bool (*)(const double*, int32_t, const FitBatch&, FitGroup*, int32_t) noexcept;
+using BatchSingle = bool (*)(const float*, int32_t, const FitBatch&, FitGroup*, int32_t) noexcept;
+
+bool fit_batch_plain(const double* X, int32_t d, const FitBatch& batch, FitGroup* groups, int32_t group_count) noexcept;
+bool fit_batch_plain(const float* X, int32_t d, const FitBatch& batch, FitGroup* groups, int32_t group_count) noexcept;
 
 // The vectorised variants: SSE2 (any x86-64) and AVX2 (x86-64, call only
 // when cpu_has_avx2() is true); Advanced SIMD (arm64).
@@ -88,19 +148,27 @@ FitResult fit_weights_sse2(const double* X, const double* y, int32_t d, int32_t 
                            double* W) noexcept;
 FitResult fit_weights_sse2(const float* X, const double* y, int32_t d, int32_t N, const FitSettings& settings,
                            double* W) noexcept;
+bool fit_batch_sse2(const double* X, int32_t d, const FitBatch& batch, FitGroup* groups, int32_t group_count) noexcept;
+bool fit_batch_sse2(const float* X, int32_t d, const FitBatch& batch, FitGroup* groups, int32_t group_count) noexcept;
 FitResult fit_weights_avx2(const double* X, const double* y, int32_t d, int32_t N, const FitSettings& settings,
                            double* W) noexcept;
 FitResult fit_weights_avx2(const float* X, const double* y, int32_t d, int32_t N, const FitSettings& settings,
                            double* W) noexcept;
+bool fit_batch_avx2(const double* X, int32_t d, const FitBatch& batch, FitGroup* groups, int32_t group_count) noexcept;
+bool fit_batch_avx2(const float* X, int32_t d, const FitBatch& batch, FitGroup* groups, int32_t group_count) noexcept;
 FitResult fit_weights_neon(const double* X, const double* y, int32_t d, int32_t N, const FitSettings& settings,
                            double* W) noexcept;
 FitResult fit_weights_neon(const float* X, const double* y, int32_t d, int32_t N, const FitSettings& settings,
                            double* W) noexcept;
+bool fit_batch_neon(const double* X, int32_t d, const FitBatch& batch, FitGroup* groups, int32_t group_count) noexcept;
+bool fit_batch_neon(const float* X, int32_t d, const FitBatch& batch, FitGroup* groups, int32_t group_count) noexcept;
 
 struct FitVariant {
     const char* name;
     FitDouble fit_double;
     FitSingle fit_single;
+    BatchDouble batch_double;
+    BatchSingle batch_single;
 };
 
 // The vectorised variants this processor runs, widest first (none where the
@@ -112,8 +180,10 @@ std::vector<FitVariant> fit_weights_variants();
 FitVariant fit_weights_chosen();
 
 // sqrt(mean of the N weights), the factor of the projection radius; exactly 1
-// without weights (null) and for weights that are all 1.
+// without weights (null) and for weights that are all 1. With columns, the
+// mean of weights[columns[0 .. N-1]], summed in that order.
 double projection_radius(const double* weights, int32_t N);
+double projection_radius(const double* weights, const int32_t* columns, int32_t N);
 
 // How many steps make about a millisecond of work for examples of d
 // features: how often the solver polls its monitor.

@@ -27,6 +27,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "svm/batch_rounds.h"
 #include "svm/fit_weights.h"
 #include "svm/sampler.h"
 #include "svm/step_rule.h"
@@ -51,14 +52,14 @@ inline void prefetch(const void* address)
 template <class Element>
 constexpr size_t line_elements = 64 / sizeof(Element);
 
-// Example indices drawn ahead of the steps that use them. The draws do not
-// depend on the weights, so taking them early changes nothing: over a whole
-// call exactly T are drawn, in the same order, leaving the same sampler state.
-// A call stopped early rewinds the sampler to the state after the last draw
-// whose step was made (rewind_to_made).
+// Example indices drawn ahead of the steps that use them, from a sampler
+// state of the caller's. The draws do not depend on the weights, so taking
+// them early changes nothing: exactly the draws of the steps are taken, in
+// the same order; state_after_made gives the state after the last draw whose
+// step was made.
 class DrawAhead {
 public:
-    DrawAhead(int32_t N, int64_t T) : N_(N), undrawn_(T), last_state_(sampler_working_state()) {}
+    DrawAhead(int32_t N, int64_t T, uint32_t state) : N_(N), undrawn_(T), stream_(state), last_state_(state) {}
 
     // The next step's example index; only called T times.
     int32_t take()
@@ -81,9 +82,9 @@ public:
         return ring_[(head_ + static_cast<uint32_t>(ahead) - 1) % capacity];
     }
 
-    // The last index taken belongs to a step that was not made: the sampler
-    // goes back to the state after the draw before it.
-    void rewind_to_made() const { sampler_rewind(before_last_state_); }
+    // The state after the last draw whose step was made: the last taken, or
+    // the one before it when that belongs to a step not made.
+    uint32_t state_after_made(bool last_taken_made) const { return last_taken_made ? last_state_ : before_last_state_; }
 
 private:
     static constexpr uint32_t capacity = 64;
@@ -95,7 +96,7 @@ private:
         const int32_t count = undrawn_ < chunk ? static_cast<int32_t>(undrawn_) : chunk;
         int32_t batch[chunk];
         uint32_t batch_states[chunk];
-        sampler_draw_many(N_, count, batch, batch_states);
+        sampler_draw_many_from(stream_, N_, count, batch, batch_states);
         for (int32_t i = 0; i < count; ++i) {
             const uint32_t at = (head_ + static_cast<uint32_t>(size_ + i)) % capacity;
             ring_[at] = batch[i];
@@ -107,6 +108,7 @@ private:
 
     int32_t N_;
     int64_t undrawn_;
+    uint32_t stream_;
     int32_t ring_[capacity] = {};
     uint32_t states_[capacity] = {};  // the sampler's working state after each draw
     uint32_t last_state_;
@@ -185,99 +187,110 @@ double update_pass(double* w, const Element* x, const Element* next, size_t n, c
     return s;
 }
 
-// Same steps, draws and result as fit_weights_plain, with the two inner sums
-// reordered (see dot_pass).
+// The steps of the models [first, end) of a group up to step `until`, with
+// the two inner sums reordered (see dot_pass): each drawn example serves
+// every model of the bunch in turn, so it is read from memory once.
 template <class Isa, class Element>
-FitResult fit_weights_vector(const Element* X, const double* y, int32_t d, int32_t N, const FitSettings& settings,
-                             double* W) noexcept
+void vector_bunch(const Element* X, int32_t d, const FitBatch& batch, FitGroup& group, int32_t first, int32_t end,
+                  int64_t until) noexcept
 {
-    const StepRule rule(d, N, settings);
-    const size_t features = rule.features;
-    const bool has_bias = rule.has_bias;
-    const double* weights = settings.weights;
-    const int64_t T = settings.steps;
+    FitModel* const models = group.models;
+    const int64_t T = group.steps;
+    const int64_t made = models[first].result.steps_made;
+    const int64_t last_step = until < T ? until : T;
+    if (made >= last_step) return;
+    const size_t features = d > 0 ? static_cast<size_t>(d) : 0;
+    const bool has_bias = has_bias_weight(batch.biasmult);
 
-    double a = 1.0;
-    FitResult result;
+    const size_t example_bytes = features * sizeof(Element);
+    int32_t lookahead = max_lookahead;
+    if (example_bytes > 0 && prefetch_bytes / example_bytes < static_cast<size_t>(max_lookahead)) {
+        lookahead = static_cast<int32_t>(prefetch_bytes / example_bytes);
+        if (lookahead < 1) lookahead = 1;
+    }
+    auto column = [&](int32_t j) { return group.columns != nullptr ? group.columns[j] : j; };
+    auto example = [&](int32_t c) { return X + static_cast<size_t>(c) * features; };
 
-    if (T >= 1) {
-        const size_t example_bytes = features * sizeof(Element);
-        int32_t lookahead = max_lookahead;
-        if (example_bytes > 0 && prefetch_bytes / example_bytes < static_cast<size_t>(max_lookahead)) {
-            lookahead = static_cast<int32_t>(prefetch_bytes / example_bytes);
-            if (lookahead < 1) lookahead = 1;
-        }
-        auto example = [&](int32_t j) { return X + static_cast<size_t>(j) * features; };
-        const int64_t poll_interval = steps_between_polls(d);
-        int64_t until_poll = poll_interval;
+    DrawAhead draws(group.count, T - made, models[first].sampler_state);
+    int32_t c = column(draws.take());
+    const Element* x = example(c);
+    // The example lookahead steps after the current pass's last one; the
+    // current example when the call ends sooner.
+    auto ahead_of = [&](const Element* fallback) {
+        const int32_t ja = draws.peek(lookahead);
+        if (ja < 0) return fallback;
+        const int32_t ca = column(ja);
+        prefetch(batch.y + ca);
+        if (models[first].weights != nullptr) prefetch(models[first].weights + ca);
+        return example(ca);
+    };
+    // The first step's scores; later rounds start from the scores the step
+    // before them left.
+    if (made == 0) {
+        const Element* ahead = ahead_of(x);
+        for (int32_t m = first; m < end; ++m) models[m].score = dot_pass<Isa>(models[m].W, x, features, ahead);
+    }
 
-        DrawAhead draws(N, T);
-        int32_t j = draws.take();
-        const Element* x = example(j);
-        // The example lookahead steps after the current pass's last one; the
-        // current example when the call ends sooner.
-        auto ahead_of = [&](const Element* fallback) {
-            const int32_t ja = draws.peek(lookahead);
-            if (ja < 0) return fallback;
-            prefetch(y + ja);
-            if (weights != nullptr) prefetch(weights + ja);
-            return example(ja);
-        };
-        double s = dot_pass<Isa>(W, x, features, ahead_of(x));
-
-        // Steps counted in 64 bits: T may be INT32_MAX.
-        for (int64_t step = 1;; ++step) {
-            if (--until_poll == 0) {
-                until_poll = poll_interval;
-                if (settings.monitor.poll != nullptr && settings.monitor.poll(settings.monitor.context, step - 1)) {
-                    // This step's example was drawn, its step not made.
-                    draws.rewind_to_made();
-                    result.stopped = true;
-                    break;
-                }
-            }
+    // Steps counted in 64 bits: T may be INT32_MAX.
+    int64_t step = made + 1;
+    for (;; ++step) {
+        const bool last = step == T;
+        const int32_t c_next = last ? c : column(draws.take());
+        const Element* x_next = example(c_next);
+        const Element* ahead = last ? x : ahead_of(x_next);
+        for (int32_t m = first; m < end; ++m) {
+            FitModel& model = models[m];
+            const StepRule rule(d, batch, model);
+            double* W = model.W;
+            double s = model.score;
             if (has_bias) s += rule.biasmult * W[features];
-            if (!std::isfinite(s)) ++result.nonfinite_scores;
-            const double label = StepRule::label(y[j]);
-            const double m = (s * a) * label;
+            if (!std::isfinite(s)) ++model.result.nonfinite_scores;
+            const double label = rule.label_of(c);
+            const double margin = (s * model.scale) * label;
             const double eta = rule.eta(step);
-            const double a_dec = rule.decayed(a, eta);
+            const double a_dec = rule.decayed(model.scale, eta);
 
-            const bool last = step == T;
-            const int32_t j_next = last ? j : draws.take();
-            const Element* x_next = example(j_next);
             double s_next = 0.0;
-
-            if (m < 1.0) {
-                const double c = rule.update_factor(eta, label, j);
+            if (margin < 1.0) {
+                const double factor = rule.update_factor(eta, label, c);
                 double q = 0.0;
                 if (last) {
-                    update_pass<Isa, false, Element>(W, x, nullptr, features, x, a_dec, c, &q);
+                    update_pass<Isa, false, Element>(W, x, nullptr, features, x, a_dec, factor, &q);
                 } else {
-                    s_next = update_pass<Isa, true>(W, x, x_next, features, ahead_of(x_next), a_dec, c, &q);
+                    s_next = update_pass<Isa, true>(W, x, x_next, features, ahead, a_dec, factor, &q);
                 }
                 if (has_bias) {
-                    const double wb = W[features] * a_dec + c * rule.biasmult;
+                    const double wb = W[features] * a_dec + factor * rule.biasmult;
                     W[features] = wb;
                     q += wb * wb;
                 }
-                a = rule.projected(q);
-                ++result.violations;
+                model.scale = rule.projected(q);
+                ++model.result.violations;
             } else {
-                a = a_dec;
-                if (!last) s_next = dot_pass<Isa>(W, x_next, features, ahead_of(x_next));
+                model.scale = a_dec;
+                if (!last) s_next = dot_pass<Isa>(W, x_next, features, ahead);
             }
-            result.steps_made = step;
-            if (last) break;
-            s = s_next;
-            x = x_next;
-            j = j_next;
+            model.score = s_next;
         }
+        if (last || step == last_step) break;
+        c = c_next;
+        x = x_next;
     }
+    // The draw of the next step, taken for its example, is given back.
+    const uint32_t state = draws.state_after_made(step == T);
+    for (int32_t m = first; m < end; ++m) {
+        models[m].result.steps_made = step;
+        models[m].sampler_state = state;
+    }
+}
 
-    const size_t length = weight_count(d, settings.biasmult);
-    for (size_t k = 0; k < length; ++k) W[k] *= a;
-    return result;
+template <class Isa, class Element>
+bool vector_batch(const Element* X, int32_t d, const FitBatch& batch, FitGroup* groups, int32_t group_count) noexcept
+{
+    return run_batch_rounds(d, batch, groups, group_count,
+                            [&](FitGroup& group, int32_t first, int32_t end, int64_t until) noexcept {
+                                vector_bunch<Isa>(X, d, batch, group, first, end, until);
+                            });
 }
 
 }  // namespace

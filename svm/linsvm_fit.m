@@ -143,7 +143,7 @@
 %     linsvm_fit:invalidOption  startstep must be a whole number from 0 to 2^53
 %     linsvm_fit:invalidOption  verbose must be true, false or a number >= 0
 %     linsvm_fit:invalidOption  interrupt must be 'error' or 'return'
-%     linsvm_fit:invalidOption  unknown option '<name>' (lambda, biasmult, nbite, seed, weights, w0, startstep, verbose or interrupt)
+%     linsvm_fit:invalidOption  unknown option '<name>' (lambda, C, biasmult, nbite, seed, weights, w0, startstep, verbose, interrupt, classes or folds)
 %     linsvm_fit:invalidOption  option '<name>' has no value
 %     linsvm_fit:invalidOption  option name at argument <k> must be text
 %         name/value pairs with an unknown name, a name without a value,

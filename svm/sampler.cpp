@@ -39,19 +39,29 @@ void sampler_seed_at(uint32_t seed, int64_t now_seconds)
 
 int32_t sampler_draw(int32_t N)
 {
-    working_state = advance(working_state);
-    return index_from(working_state, N);
+    return sampler_draw_from(working_state, N);
 }
 
 void sampler_draw_many(int32_t N, int32_t count, int32_t* out, uint32_t* states)
 {
-    uint32_t s = working_state;
+    sampler_draw_many_from(working_state, N, count, out, states);
+}
+
+int32_t sampler_draw_from(uint32_t& state, int32_t N)
+{
+    state = advance(state);
+    return index_from(state, N);
+}
+
+void sampler_draw_many_from(uint32_t& state, int32_t N, int32_t count, int32_t* out, uint32_t* states)
+{
+    uint32_t s = state;
     for (int32_t i = 0; i < count; ++i) {
         s = advance(s);
         out[i] = index_from(s, N);
         if (states != nullptr) states[i] = s;
     }
-    working_state = s;
+    state = s;
 }
 
 uint32_t sampler_working_state()

@@ -22,6 +22,11 @@ int32_t sampler_draw(int32_t N);
 // Lets the solver take its draws ahead of the steps that use them.
 void sampler_draw_many(int32_t N, int32_t count, int32_t* out, uint32_t* states = nullptr);
 
+// The same draws from a working state of the caller's own, which they
+// advance: threads that train models on the same draws each keep one.
+int32_t sampler_draw_from(uint32_t& state, int32_t N);
+void sampler_draw_many_from(uint32_t& state, int32_t N, int32_t count, int32_t* out, uint32_t* states = nullptr);
+
 // The working state of the current call: after sampler_seed, the state the
 // call starts from.
 uint32_t sampler_working_state();

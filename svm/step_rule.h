@@ -16,15 +16,20 @@ namespace {
 
 class StepRule {
 public:
-    StepRule(int32_t d, int32_t N, const FitSettings& settings)
+    // The rule of one model of a batch, whose sqrt_lambda and radius the
+    // batch has set.
+    StepRule(int32_t d, const FitBatch& batch, const FitModel& model)
         : features(d > 0 ? static_cast<size_t>(d) : 0),
-          has_bias(has_bias_weight(settings.biasmult)),
-          biasmult(settings.biasmult),
-          lambda_(settings.lambda),
-          sqrt_lambda_(std::sqrt(settings.lambda)),
-          radius_(projection_radius(settings.weights, N)),
-          weights_(settings.weights),
-          start_step_(settings.start_step)
+          has_bias(has_bias_weight(batch.biasmult)),
+          biasmult(batch.biasmult),
+          lambda_(model.lambda),
+          sqrt_lambda_(model.sqrt_lambda),
+          radius_(model.radius),
+          weights_(model.weights),
+          y_(batch.y),
+          class_of_(batch.class_of),
+          positive_class_(model.positive_class),
+          start_step_(batch.start_step)
     {
     }
 
@@ -35,6 +40,14 @@ public:
     // A label as the solver reads it: truncated toward zero.
     static double label(double y) { return static_cast<double>(truncate_to_int32(y)); }
 
+    // The label of the example in column c: y truncated, or +1 / -1 for a
+    // one-vs-rest model (what y relabelled to +1 / -1 would give).
+    double label_of(int32_t c) const
+    {
+        if (positive_class_ >= 0) return class_of_[c] == positive_class_ ? 1.0 : -1.0;
+        return label(y_[c]);
+    }
+
     // The step size of step `step` (1, 2, ... within the call): 1/(t*lambda)
     // with t counted on from start_step, converted to double, the product first.
     double eta(int64_t step) const { return 1.0 / (static_cast<double>(start_step_ + step) * lambda_); }
@@ -44,11 +57,11 @@ public:
     // rounds to 1.
     double decayed(double a, double eta) const { return a * (1.0 - lambda_ * eta); }
 
-    // The factor of example j in a violating step's update: eta * label,
-    // times the example's weight when there are weights.
-    double update_factor(double eta, double label, int32_t j) const
+    // The factor of the example in column c in a violating step's update:
+    // eta * label, times the example's weight when there are weights.
+    double update_factor(double eta, double label, int32_t c) const
     {
-        return weights_ == nullptr ? eta * label : (eta * label) * weights_[j];
+        return weights_ == nullptr ? eta * label : (eta * label) * weights_[c];
     }
 
     // The scale after a violating step whose new W has squared norm q: the
@@ -65,6 +78,9 @@ private:
     double sqrt_lambda_;
     double radius_;
     const double* weights_;
+    const double* y_;
+    const int32_t* class_of_;
+    int32_t positive_class_;
     int64_t start_step_;
 };
 

@@ -58,7 +58,54 @@ TrainingObjective evaluate(const Element* X, const double* y, int32_t d, int32_t
     return result;
 }
 
+template <class Element>
+bool score_all(const Element* X, int32_t d, const FitBatch& batch, const int32_t* columns, int32_t count,
+               const FitModel* models, int32_t model_count, double* loss_sums, int64_t* errors) noexcept
+{
+    const size_t features = d > 0 ? static_cast<size_t>(d) : 0;
+    const bool has_bias = has_bias_weight(batch.biasmult);
+    int64_t poll_interval = steps_between_polls(d) / (model_count > 0 ? model_count : 1);
+    if (poll_interval < 1) poll_interval = 1;
+    int64_t until_poll = poll_interval;
+    for (int32_t m = 0; m < model_count; ++m) {
+        loss_sums[m] = 0.0;
+        errors[m] = 0;
+    }
+    for (int32_t j = 0; j < count; ++j) {
+        if (--until_poll == 0) {
+            until_poll = poll_interval;
+            if (batch.monitor.poll != nullptr && batch.monitor.poll(batch.monitor.context, j)) return false;
+        }
+        const int32_t c = columns != nullptr ? columns[j] : j;
+        const Element* x = X + static_cast<size_t>(c) * features;
+        for (int32_t m = 0; m < model_count; ++m) {
+            const FitModel& model = models[m];
+            double score = dot(model.W, x, features);
+            if (has_bias) score += batch.biasmult * model.W[features];
+            const double label = model.positive_class >= 0
+                                     ? (batch.class_of[c] == model.positive_class ? 1.0 : -1.0)
+                                     : static_cast<double>(truncate_to_int32(batch.y[c]));
+            const double hinge = 1.0 - label * score;
+            if (!(hinge <= 0.0)) loss_sums[m] += model.weights == nullptr ? hinge : model.weights[c] * hinge;
+            if (!(label * score > 0.0)) ++errors[m];
+        }
+    }
+    return true;
+}
+
 }  // namespace
+
+bool score_models(const double* X, int32_t d, const FitBatch& batch, const int32_t* columns, int32_t count,
+                  const FitModel* models, int32_t model_count, double* loss_sums, int64_t* errors) noexcept
+{
+    return score_all(X, d, batch, columns, count, models, model_count, loss_sums, errors);
+}
+
+bool score_models(const float* X, int32_t d, const FitBatch& batch, const int32_t* columns, int32_t count,
+                  const FitModel* models, int32_t model_count, double* loss_sums, int64_t* errors) noexcept
+{
+    return score_all(X, d, batch, columns, count, models, model_count, loss_sums, errors);
+}
 
 TrainingObjective training_objective(const double* X, const double* y, int32_t d, int32_t N,
                                      const FitSettings& settings, const double* W) noexcept

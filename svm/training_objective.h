@@ -23,3 +23,17 @@ TrainingObjective training_objective(const double* X, const double* y, int32_t d
                                      const FitSettings& settings, const double* W) noexcept;
 TrainingObjective training_objective(const float* X, const double* y, int32_t d, int32_t N,
                                      const FitSettings& settings, const double* W) noexcept;
+
+// The models of a batch on the examples columns[0 .. count-1] of X (the
+// first count columns when columns is null), in one pass over them: for
+// model m, loss_sums[m] is the sum of weight * max(0, 1 - label * score)
+// (NaN when a score is NaN), errors[m] the number of examples whose
+// label * score is not above 0, each summed over the examples in order, with
+// the labels and weights the model trains with. Score and sum as
+// training_objective forms them, so a model's loss_sums[m] / N over all N
+// examples is its training_objective loss. Polls batch.monitor with the
+// examples done; returns false when it stopped the pass.
+bool score_models(const double* X, int32_t d, const FitBatch& batch, const int32_t* columns, int32_t count,
+                  const FitModel* models, int32_t model_count, double* loss_sums, int64_t* errors) noexcept;
+bool score_models(const float* X, int32_t d, const FitBatch& batch, const int32_t* columns, int32_t count,
+                  const FitModel* models, int32_t model_count, double* loss_sums, int64_t* errors) noexcept;

@@ -166,17 +166,18 @@ function outcome = expect_linsvm_fit (args)
         outcome.error = "linsvm_fit:invalidOption";
         return;
       end
-      name = lower (args{i}(:)');
-      if (! any (strcmp (name, option_names ())) || i + 1 > numel (args))
+      known = option_names ();
+      name = known(strcmpi (args{i}(:)', known));
+      if (isempty (name) || i + 1 > numel (args))
         outcome.error = "linsvm_fit:invalidOption";
         return;
       end
-      options.(name) = args{i + 1};
+      options.(name{1}) = args{i + 1};
     end
   end
   % Scalar options: any real numeric or logical class, read by their first
   % element; startstep a whole number from 0 to 2^53, verbose >= 0.
-  for name = {"lambda", "biasmult", "nbite", "seed", "startstep", "verbose"}
+  for name = {"lambda", "C", "biasmult", "nbite", "seed", "startstep", "verbose", "classes", "folds"}
       if (! isfield (options, name{1}) || isempty (options.(name{1})))
         continue;
       end
@@ -195,6 +196,55 @@ function outcome = expect_linsvm_fit (args)
         biasmult = v;
       end
   end
+  given = @(name) isfield (options, name) && ! isempty (options.(name));
+  % A lambda path, or one from C (finite > 0), not both.
+  L = 1;
+  if (given ("lambda"))
+    L = numel (options.lambda);
+  end
+  if (given ("C"))
+    L = numel (options.C);
+    if (given ("lambda") || ! all (options.C(:) > 0 & isfinite (options.C(:))))
+      outcome.error = "linsvm_fit:invalidOption";
+      return;
+    end
+  end
+  % One-vs-rest: true for every label of y (no NaN), false for none, or
+  % distinct classes that y holds.
+  K = 0;
+  labels = double (args{2}(1:N));
+  if (given ("classes"))
+    value = options.classes;
+    if (islogical (value))
+      if (numel (value) != 1 || (value && (N == 0 || any (isnan (labels)))))
+        outcome.error = "linsvm_fit:invalidOption";
+        return;
+      end
+      K = value * numel (unique (labels));
+    else
+      listed = double (value(:));
+      if (any (isnan (listed)) || numel (unique (listed)) != numel (listed) || ! all (ismember (listed, labels)))
+        outcome.error = "linsvm_fit:invalidOption";
+        return;
+      end
+      K = numel (listed);
+    end
+  end
+  % Folds: F from 2 to N, or N fold numbers from 1 to F, none empty.
+  if (given ("folds"))
+    f = double (options.folds(:));
+    if (numel (f) == 1)
+      bad = ! (f >= 2 && f <= N && f == fix (f));
+    else
+      bad = numel (f) != N || ! all (f >= 1 & f <= N & f == fix (f)) || max (f) < 2 ...
+            || ! all (ismember (1:max (f), f));
+    end
+    if (bad)
+      outcome.error = "linsvm_fit:invalidOption";
+      return;
+    end
+  end
+  M = max (K, 1) * L;
   % interrupt: 'error' or 'return', in any case.
   if (isfield (options, "interrupt") && ! isempty (options.interrupt) ...
       && ! (ischar (options.interrupt) && any (strcmpi (options.interrupt(:)', {"error", "return"}))))
@@ -202,25 +252,33 @@ function outcome = expect_linsvm_fit (args)
     return;
   end
   % Vector options: real dense double or single, finite, one per example
-  % (weights, also >= 0) or one per element of w (w0).
-  lengths = struct ("weights", N, "w0", d + (biasmult > 0));
+  % (weights, also >= 0; or a column per class) or one per element of w (w0;
+  % or a column per model).
+  len = d + (biasmult > 0);
+  lengths = struct ("weights", [N, N * max(K, 1)], "w0", [len, len * M]);
   for name = {"weights", "w0"}
     if (! isfield (options, name{1}) || isempty (options.(name{1})))
       continue;
     end
     value = options.(name{1});
-    if (! (real_dense (value, "double") || real_dense (value, "single")) || numel (value) != lengths.(name{1}) ...
+    if (! (real_dense (value, "double") || real_dense (value, "single")) || ! any (numel (value) == lengths.(name{1})) ...
         || ! all (isfinite (value(:))) || (strcmp (name{1}, "weights") && any (value(:) < 0)))
       outcome.error = "linsvm_fit:invalidOption";
       return;
     end
   end
-  outcome.size = [d + (biasmult > 0), 1];
+  % w: a column per model, d(+1) x K x L with classes.
+  if (K > 0)
+    outcome.size = [len, K, L](1:2 + (L > 1));
+  else
+    outcome.size = [len, L];
+  end
   outcome.bytes = 8 * prod (outcome.size);
 endfunction
 
 function names = option_names ()
-  names = {"lambda", "biasmult", "nbite", "seed", "weights", "w0", "startstep", "verbose", "interrupt"};
+  names = {"lambda", "C", "biasmult", "nbite", "seed", "weights", "w0", "startstep", "verbose", "interrupt", ...
+           "classes", "folds"};
 endfunction
 
 function outcome = expect_scale_bilinear (args)
@@ -366,18 +424,24 @@ function tally = check_call (tally, name, label, args, expected)
   end
 endfunction
 
-% The second output of linsvm_fit: one structure of real scalars, the
-% sampler states uint32, interrupted logical, the others double.
+% The second output of linsvm_fit: one structure; the sampler states uint32
+% scalars, interrupted a logical scalar, the per-model figures a double per
+% model, classes [] or a row, cv [] or a structure.
 function yes = well_formed_info (info)
-  fields = {"seed", "state", "lambda", "biasmult", "nbite", "startstep", "steps", "violations", "objective", ...
-            "loss", "regularizer", "seconds", "interrupted"};
-  classes = {"uint32", "uint32", "double", "double", "double", "double", "double", "double", "double", ...
-             "double", "double", "double", "logical"};
+  scalars = {"seed", "state", "biasmult", "nbite", "startstep", "steps", "seconds", "interrupted"};
+  classes = {"uint32", "uint32", "double", "double", "double", "double", "double", "logical"};
+  rows_of = {"lambda", "violations", "objective", "loss", "regularizer", "classes"};
+  fields = [scalars, rows_of, {"cv"}];
   yes = isstruct (info) && isscalar (info) && isequal (sort (fieldnames (info)), sort (fields(:)));
-  for k = 1:numel (fields)
-    yes = yes && isfield (info, fields{k}) && isa (info.(fields{k}), classes{k}) && isscalar (info.(fields{k})) ...
-          && isreal (info.(fields{k}));
+  for k = 1:numel (scalars)
+    yes = yes && isfield (info, scalars{k}) && isa (info.(scalars{k}), classes{k}) && isscalar (info.(scalars{k})) ...
+          && isreal (info.(scalars{k}));
   end
+  for k = 1:numel (rows_of)
+    yes = yes && isfield (info, rows_of{k}) && isa (info.(rows_of{k}), "double") && isreal (info.(rows_of{k})) ...
+          && (rows (info.(rows_of{k})) == 1 || isempty (info.(rows_of{k})));
+  end
+  yes = yes && isfield (info, "cv") && (isempty (info.cv) || isstruct (info.cv));
 endfunction
 
 function label = value_label (values, k)

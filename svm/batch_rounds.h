@@ -1,0 +1,142 @@
+// How a batch of models runs, one place for the plain loop (fit_weights.cpp)
+// and the vector variants (fit_weights_vector.h), which supply only how a
+// bunch of models of one group makes its steps. Internal linkage: files built
+// for wider instruction sets include it too.
+//
+// The models are split into contiguous parts, one per thread; within a part,
+// the models of one group (a bunch) step together. The batch advances in
+// rounds: between two rounds the calling thread polls the monitor, so that
+// every group stops at the same step; the threads of a round are started and
+// joined inside it. What a round leaves for the next (the scale, the score of
+// the next example, the sampler state) is kept in each model, so a part needs
+// nothing of its own that lasts.
+#pragma once
+
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+
+#include "common/parallel.h"
+#include "svm/fit_weights.h"
+#include "svm/sampler.h"
+
+namespace {
+
+inline void prepare_models(FitGroup* groups, int32_t group_count) noexcept
+{
+    for (int32_t g = 0; g < group_count; ++g) {
+        const FitGroup& group = groups[g];
+        for (int32_t m = 0; m < group.model_count; ++m) {
+            FitModel& model = group.models[m];
+            model.result = FitResult();
+            model.sqrt_lambda = std::sqrt(model.lambda);
+            model.radius = projection_radius(model.weights, group.columns, group.count);
+            model.scale = 1.0;
+            model.score = 0.0;
+            model.sampler_state = group.start_state;
+        }
+    }
+}
+
+// Runs the batch: run_bunch(group, first_model, end_model, until) makes the
+// steps of those models of the group up to step `until` (or the group's
+// last), starting where they stand.
+template <class RunBunch>
+bool run_batch_rounds(int32_t d, const FitBatch& batch, FitGroup* groups, int32_t group_count,
+                      const RunBunch& run_bunch) noexcept
+{
+    prepare_models(groups, group_count);
+    int64_t total = 0;
+    int64_t longest = 0;
+    for (int32_t g = 0; g < group_count; ++g) {
+        if (groups[g].steps <= 0 || groups[g].model_count <= 0) continue;
+        total += groups[g].model_count;
+        if (groups[g].steps > longest) longest = groups[g].steps;
+    }
+
+    bool stopped = false;
+    if (total > 0) {
+        const int64_t features = d > 0 ? d : 0;
+        // Threads only where a part has a few milliseconds of work.
+        const int parts = split_parts(total, (features + 1) * longest, int64_t{1} << 22, batch.threads);
+        const int64_t per_part = (total + parts - 1) / parts;
+        // About a millisecond of work for one model between polls (a few
+        // when threads must start for every round).
+        int64_t interval = steps_between_polls(d) / per_part * (parts > 1 ? 8 : 1);
+        if (interval < 1) interval = 1;
+
+        auto run_part = [&](int, int64_t begin, int64_t end, int64_t until) noexcept {
+            int64_t first = 0;  // the flattened index of the group's first model
+            for (int32_t g = 0; g < group_count && first < end; ++g) {
+                FitGroup& group = groups[g];
+                if (group.steps <= 0 || group.model_count <= 0) continue;
+                const int64_t lo = begin > first ? begin : first;
+                const int64_t hi = end < first + group.model_count ? end : first + group.model_count;
+                if (lo < hi) {
+                    run_bunch(group, static_cast<int32_t>(lo - first), static_cast<int32_t>(hi - first), until);
+                }
+                first += group.model_count;
+            }
+        };
+
+        // As the one-model loop polls: before each step k * interval, with
+        // the k * interval - 1 steps made so far.
+        int64_t done = 0;
+        for (int64_t k = 1;; ++k) {
+            const int64_t boundary = k * interval - 1;
+            const int64_t until = boundary < longest ? boundary : longest;
+            if (until > done) {
+                run_parts(total, parts, [&](int part, int64_t begin, int64_t end) noexcept {
+                    run_part(part, begin, end, until);
+                });
+                done = until;
+            }
+            if (k * interval > longest) break;
+            if (batch.monitor.poll != nullptr && batch.monitor.poll(batch.monitor.context, done)) {
+                stopped = true;
+                break;
+            }
+        }
+    }
+
+    // The scale kept apart is folded into the weights: also for a group that
+    // made no step (its scale is 1).
+    for (int32_t g = 0; g < group_count; ++g) {
+        const FitGroup& group = groups[g];
+        for (int32_t m = 0; m < group.model_count; ++m) {
+            FitModel& model = group.models[m];
+            const size_t length = weight_count(d, batch.biasmult);
+            for (size_t k = 0; k < length; ++k) model.W[k] *= model.scale;
+            model.result.stopped = stopped && model.result.steps_made < group.steps;
+        }
+    }
+    return stopped;
+}
+
+// One model trained alone (fit_weights): a batch of one, whose draws start
+// from the sampler's working state and leave it as the steps made left it.
+template <class Element, class Batch>
+FitResult fit_one(const Batch& fit_batch_variant, const Element* X, const double* y, int32_t d, int32_t N,
+                  const FitSettings& settings, double* W) noexcept
+{
+    FitModel model;
+    model.W = W;
+    model.lambda = settings.lambda;
+    model.weights = settings.weights;
+    FitGroup group;
+    group.count = N;
+    group.steps = settings.steps;
+    group.start_state = sampler_working_state();
+    group.models = &model;
+    group.model_count = 1;
+    FitBatch batch;
+    batch.y = y;
+    batch.biasmult = settings.biasmult;
+    batch.start_step = settings.start_step;
+    batch.monitor = settings.monitor;
+    fit_batch_variant(X, d, batch, &group, 1);
+    sampler_rewind(model.sampler_state);
+    return model.result;
+}
+
+}  // namespace
