@@ -54,12 +54,15 @@ VARIANT_neon_FLAGS_MSVC =
 # and built with the kernels in two kinds: a MEX module (.mex, .mexa64,
 # .mexw64...: MATLAB, and Octave's MEX interface), and, compiled with
 # OCT_FLAGS, an oct-file (.oct: Octave's own interface, which the Octave
-# package and build_mex in Octave build).
+# package and build_mex in Octave build). MODULE_<name>_FUNCTIONS, if any,
+# are functions written in Octave's language, in the module's folder, that
+# go beside it.
 OCT_FLAGS = -DHOST_OCTAVE
 MODULES = linsvm_fit scale_bilinear luma_u8
 MODULE_linsvm_fit_FOLDER = svm
 MODULE_linsvm_fit_KERNELS = fit_weights.cpp labels.cpp model_batch.cpp sampler.cpp trainer_options.cpp training_objective.cpp
 MODULE_linsvm_fit_ENTRY = linsvm_fit.cpp
+MODULE_linsvm_fit_FUNCTIONS = linsvm_predict.m
 MODULE_scale_bilinear_FOLDER = image/scale
 MODULE_scale_bilinear_KERNELS = bilinear_resample.cpp
 MODULE_scale_bilinear_ENTRY = scale_bilinear.cpp

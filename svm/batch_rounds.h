@@ -60,9 +60,10 @@ bool run_batch_rounds(int32_t d, const FitBatch& batch, FitGroup* groups, int32_
         // Threads only where a part has a few milliseconds of work.
         const int parts = split_parts(total, (features + 1) * longest, int64_t{1} << 22, batch.threads);
         const int64_t per_part = (total + parts - 1) / parts;
-        // About a millisecond of work for one model between polls (a few
-        // when threads must start for every round).
-        int64_t interval = steps_between_polls(d) / per_part * (parts > 1 ? 8 : 1);
+        // About a millisecond of work between polls for one model alone; ten
+        // or so when threads start for every round, so that starting them
+        // costs next to nothing.
+        int64_t interval = steps_between_polls(d) / per_part * (parts > 1 ? 16 : 1);
         if (interval < 1) interval = 1;
 
         auto run_part = [&](int, int64_t begin, int64_t end, int64_t until) noexcept {

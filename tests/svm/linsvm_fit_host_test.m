@@ -443,6 +443,122 @@
 %!   end_unwind_protect
 %! end
 
+## Many models in one call: each the bits of its one-model call.
+%!test
+%! % A lambda path (lambda or C), one-vs-rest classes, and both: the shapes
+%! % of w and info, and every column against its own call.
+%! lams = [0.1 0.01 0.001];
+%! [w, info] = linsvm_fit (Xd, yd, "lambda", lams, "seed", 3, "nbite", 500);
+%! assert (size (w), [4 3]);
+%! for l = 1:3
+%!   assert (w(:, l), linsvm_fit (Xd, yd, "lambda", lams(l), "seed", 3, "nbite", 500), 0);
+%! end
+%! assert (info.lambda, lams);
+%! assert ([size(info.objective); size(info.loss); size(info.violations)], repmat ([1 3], 3, 1));
+%! [~, one] = linsvm_fit (Xd, yd, "lambda", lams(2), "seed", 3, "nbite", 500);
+%! assert ([info.objective(2), info.loss(2), info.violations(2), info.state], ...
+%!         [one.objective, one.loss, one.violations, one.state]);
+%! assert ({info.classes, info.cv}, {[], []});
+%! [wc, infoc] = linsvm_fit (Xd, yd, "C", [1 10], "seed", 3, "nbite", 500);
+%! assert (wc, linsvm_fit (Xd, yd, "lambda", 1 ./ ([1 10] * 40), "seed", 3, "nbite", 500), 0);
+%! assert (infoc.lambda, 1 ./ ([1 10] * 40));
+%! y3 = 1 + mod (1:40, 3) + (Xd(1, :) > 0.5);     % labels 1 to 4
+%! [wk, infok] = linsvm_fit (Xd, y3, "classes", true, "lambda", lams(1:2), "seed", 4, "nbite", 300);
+%! assert (size (wk), [4 4 2]);
+%! assert (infok.classes, [1 2 3 4]);
+%! for k = 1:4
+%!   for l = 1:2
+%!     assert (wk(:, k, l), linsvm_fit (Xd, 2 * (y3 == k) - 1, "lambda", lams(l), "seed", 4, "nbite", 300), 0);
+%!   end
+%! end
+%! % Listed classes, in the order given; weights and w0 a column per model.
+%! weights = 1 + mod ((1:40)' * [1 2], 3);
+%! w0 = reshape (1:8, 4, 2) / 10;
+%! [wl, infol] = linsvm_fit (Xd, y3, "classes", [4 2], "seed", 6, "nbite", 300, "weights", weights, ...
+%!                           "w0", w0, "startstep", 5);
+%! assert (size (wl), [4 2]);
+%! assert (infol.classes, [4 2]);
+%! assert (wl(:, 2), linsvm_fit (Xd, 2 * (y3 == 2) - 1, "seed", 6, "nbite", 300, "weights", weights(:, 2), ...
+%!                               "w0", w0(:, 2), "startstep", 5), 0);
+%! % No unusual-label warning for class labels.
+%! assert (warnings_of (Xd, y3, "classes", true, "seed", 1), cell (1, 0));
+%!test
+%! % Cross-validation: the fold models are the calls on the other folds'
+%! % examples; info.cv their loss and error rate on the fold's own, by the
+%! % definitions; w the models on all examples.
+%! lams = [0.1 0.001];
+%! [w, info] = linsvm_fit (Xd, yd, "folds", 3, "lambda", lams, "seed", 5, "nbite", 400);
+%! assert (w, linsvm_fit (Xd, yd, "lambda", lams, "seed", 5, "nbite", 400), 0);
+%! fold = mod (0:39, 3) + 1;
+%! assert (info.cv.count, [14; 13; 13]);
+%! for k = 1:3
+%!   for l = 1:2
+%!     wk = linsvm_fit (Xd(:, fold != k), yd(fold != k), "lambda", lams(l), "seed", 5, "nbite", 400);
+%!     score = wk(1:3)' * Xd(:, fold == k) + wk(4);
+%!     assert (info.cv.loss(k, l), mean (max (0, 1 - yd(fold == k) .* score)), 1e-13);
+%!     assert (info.cv.error(k, l), mean (yd(fold == k) .* score <= 0), 0);
+%!   end
+%! end
+%! assert (info.cv.meanloss, mean (info.cv.loss), 1e-15);
+%! assert (info.cv.meanerror, mean (info.cv.error), 1e-15);
+%! % Fold numbers given: the same as the whole number of folds.
+%! [~, given] = linsvm_fit (Xd, yd, "folds", fold, "lambda", lams, "seed", 5, "nbite", 400);
+%! assert (given.cv, info.cv);
+%! % A corrected nbite is 20 times each fold's examples, as the fold's own call gets.
+%! printed = evalc ("[~, corrected] = linsvm_fit (Xd, yd, 'folds', 2, 'nbite', 0, 'seed', 5);");
+%! assert (printed, "nbite > 0 , force to 20*N\n");
+%! assert (corrected.nbite, 800);
+%! evalc ("w1 = linsvm_fit (Xd(:, 2:2:end), yd(2:2:end), 'nbite', 0, 'seed', 5);");
+%! score = w1(1:3)' * Xd(:, 1:2:end) + w1(4);
+%! assert (corrected.cv.loss(1), mean (max (0, 1 - yd(1:2:end) .* score)), 1e-13);
+%!test
+%! % The same bits at every thread count.
+%! y3 = 1 + mod (1:40, 3);
+%! saved = getenv ("MEX_KERNELS_THREADS");
+%! unwind_protect
+%!   results = {};
+%!   for threads = {"1", "2", "3"}
+%!     setenv ("MEX_KERNELS_THREADS", threads{1});
+%!     [w, info] = linsvm_fit (repmat (Xd, 40, 1), y3, "classes", true, "lambda", [0.1 0.01], "folds", 4, ...
+%!                             "seed", 7, "nbite", 20000);
+%!     results{end + 1} = {w, info.cv, info.state};
+%!   end
+%! unwind_protect_cleanup
+%!   setenv ("MEX_KERNELS_THREADS", saved);
+%! end_unwind_protect
+%! assert (results{2}, results{1});
+%! assert (results{3}, results{1});
+%!test
+%! % Predictions: the README's multi-class example.
+%! randn ("state", 2);
+%! X = [randn(2, 30), randn(2, 30) + 3, randn(2, 30) - 3];
+%! y = [ones(1, 30), 2 * ones(1, 30), 3 * ones(1, 30)];
+%! [w, info] = linsvm_fit (X, y, "classes", true, "nbite", 5000, "seed", 1);
+%! [label, score] = linsvm_predict (w, X, info);
+%! assert (size (score), [3 90]);
+%! assert (score, w(1:2, :)' * X + w(3, :)', 1e-12);
+%! assert (mean (label == y) > 0.9);
+%!test
+%! id = "linsvm_fit:invalidOption";
+%! fmsg = "folds must be a whole number F from 2 to N (40), or N fold numbers from 1 to F, each fold holding an example\n";
+%! for bad = {1, 41, 2.5, NaN, [1 2 3], [ones(1, 39) 3], [zeros(1, 39) 1], ones(1, 40)}
+%!   expect_error (@() linsvm_fit (Xd, yd, "folds", bad{1}), id, fmsg);
+%! end
+%! expect_error (@() linsvm_fit (Xd, yd, "classes", [1 5]), id, "classes: 5 is no label of y (no example of that class)\n");
+%! expect_error (@() linsvm_fit (Xd, yd, "classes", [1 1]), id, "classes must be distinct\n");
+%! expect_error (@() linsvm_fit (Xd, yd, "classes", NaN), id, "classes: NaN is no class\n");
+%! expect_error (@() linsvm_fit (Xd, [yd(1:39) NaN], "classes", true), id, "classes: y holds NaN, which is no class\n");
+%! expect_error (@() linsvm_fit (Xd, yd, "classes", "all"), id, ...
+%!               "classes must be true, false or the class labels to train, as numbers\n");
+%! expect_error (@() linsvm_fit (Xd, yd, "C", 1, "lambda", 0.1), id, "give lambda or C, not both (lambda = 1/(C N))\n");
+%! for bad = {0, -1, Inf, NaN}
+%!   expect_error (@() linsvm_fit (Xd, yd, "C", bad{1}), id, "C must be finite numbers > 0\n");
+%! end
+%! expect_error (@() linsvm_fit (Xd, yd, "classes", true, "weights", ones (40, 3)), id, ...
+%!               "weights must be 40 finite numbers >= 0 (double or single), one per example, or 40 x 2, a column per class\n");
+%! expect_error (@() linsvm_fit (Xd, yd, "lambda", [1 2], "w0", ones (4, 3)), id, ...
+%!               "w0 must be 4 finite numbers (double or single), as many as a model has, or 4 x 2, a column per model\n");
+
 ## Progress lines: a start and an end line, nothing without verbose.
 %!test
 %! printed = evalc ("linsvm_fit (Xd, yd, 'seed', 3, 'nbite', 50, 'verbose', true);");
