@@ -5,6 +5,10 @@
 %   w = linsvm_fit(X, y, 'name', value, ...)
 %   [w, info] = linsvm_fit(...)
 %
+%   Many models in one call (see "Many models" below): a lambda path
+%   (lambda or C a vector), one-vs-rest classes ('classes') and
+%   cross-validation ('folds'); linsvm_predict scores and labels examples.
+%
 %   X is a d x N real double or single matrix, one example per column (a
 %   single X is widened to double exactly, so it gives what double(X) gives,
 %   bit for bit, with half the memory). y is a 1 x N real double row of
@@ -37,9 +41,13 @@
 %   any other third argument that is not an option name) nothing more may
 %   follow.
 %
-%     lambda    regularisation weight. Default 0.01. A negative value prints
+%     lambda    regularisation weight, or a vector of them (a path: w gets
+%               a column per value). Default 0.01. A negative value prints
 %               "lambda >= 0, force to 1/N" and becomes 1/N. lambda = 0
 %               gives a vector of NaN.
+%     C         instead of lambda, as other linear SVM tools take it (LIBLINEAR's
+%               -c): lambda = 1/(C N), C finite and > 0, a scalar or a
+%               vector. Giving both is an error.
 %     biasmult  value of the constant bias feature. Default 1. When > 0, w
 %               has d + 1 elements and w(end) is the bias weight; 0, a
 %               negative value or NaN gives no bias (d elements).
@@ -53,12 +61,15 @@
 %               prints "seed >= 1 , force to NULL (random seed)" and the
 %               clock is used.
 %     weights   N finite weights >= 0, one per example (double or single,
-%               row or column). An example's update is scaled by its weight
-%               and the projection radius by sqrt(mean(weights)). Default:
-%               all 1, which gives exactly the unweighted result. Class
+%               row or column), or N x K, a column per class with
+%               'classes'. An example's update is scaled by its weight and
+%               the projection radius by sqrt(mean(weights)). Default: all
+%               1, which gives exactly the unweighted result. Class
 %               weights: weights = 1 + (cost - 1) * (y > 0), say.
 %     w0        starting weights, to continue a run: as many finite numbers
-%               as w has (d, plus 1 with the bias weight), double or single.
+%               as a model has (d, plus 1 with the bias weight), double or
+%               single; with many models, one column for all or a column
+%               per model.
 %               Default: zeros. Give startstep with it: the step size
 %               1/(t*lambda) makes step t = 1 shrink the weights by 1 -
 %               lambda/lambda = 0, so a run from startstep 0 forgets w0 at
@@ -77,6 +88,31 @@
 %               long run can be stopped when it is good enough and
 %               continued later with 'w0', w, 'startstep', info.startstep +
 %               info.steps, 'seed', info.state.
+%     classes   one-vs-rest: true trains a model per distinct label of y
+%               (ascending; NaN is refused), or a vector lists the classes
+%               to train, in the order of the models. Each model's examples
+%               of its class count +1, all others -1; it equals, bit for
+%               bit, the two-class call on y relabelled so. false: one
+%               model, as without the option.
+%     folds     cross-validation: a whole number F from 2 to N (example j,
+%               counted from 1, is in fold mod(j - 1, F) + 1), or N fold
+%               numbers from 1 to F (to stratify or group; each fold must
+%               hold an example). Every model is also trained on each
+%               fold's complement and scored on the fold (info.cv); w holds
+%               the models trained on all examples.
+%
+%   Many models: with L values of lambda (or C) and K classes, w is
+%   d(+1) x L, or d(+1) x K x L (class first), and each model is, bit for
+%   bit, its one-model call with the same seed and options (the call on a
+%   fold's complement for a fold model; there a corrected lambda is 1/n and
+%   C gives 1/(C n), and a corrected nbite 20 n, for the n examples the fold
+%   trains on). The models run together on MEX_KERNELS_THREADS threads
+%   (default: every core): models that draw the same examples step
+%   together and read each drawn example once. The results are the same at
+%   every thread count. The info figures of a model (violations, objective,
+%   loss, regularizer) become rows, one element per model in the order of
+%   the columns of w(:, :); seed and state are those of the models on all
+%   examples, so a later call goes on as after a one-model call.
 %
 %   Scalar option values may be of any real numeric or logical class; a
 %   text, cell, structure, complex or sparse value is an error. Corrections
@@ -91,7 +127,8 @@
 %   last place of one run of 2n steps (the scale factor the solver keeps
 %   apart is folded into w at the end of each run).
 %
-%   info, the second output, is computed only when it is asked for:
+%   info, the second output, is computed only when it is asked for (its
+%   figures per model are rows with many models):
 %     seed        the sampler state the call started from: the seed, or the
 %                 one drawn from the clock (uint32, so that it prints as the
 %                 whole number it is). Passing it as the seed repeats the
@@ -112,6 +149,14 @@
 %     interrupted true when Ctrl-C stopped the call ('interrupt', 'return');
 %                 objective, loss and regularizer are then NaN if it stopped
 %                 the pass that computes them.
+%     classes     the classes of the one-vs-rest models ([] without them).
+%     cv          with folds: loss and error (F x M, a row per fold, a
+%                 column per model): the loss as info.loss defines it
+%                 (weights included) and the error rate (a score of 0
+%                 counts as an error) of each fold model on its fold's
+%                 examples; count (F x 1), the fold's examples; meanloss
+%                 and meanerror (1 x M), the means over the folds. [] without
+%                 folds. Pick lambda from them: the model is already in w.
 %   The loss costs one more pass over X; w and the sampler state are the
 %   same with one output or two.
 %
@@ -143,6 +188,13 @@
 %     linsvm_fit:invalidOption  startstep must be a whole number from 0 to 2^53
 %     linsvm_fit:invalidOption  verbose must be true, false or a number >= 0
 %     linsvm_fit:invalidOption  interrupt must be 'error' or 'return'
+%     linsvm_fit:invalidOption  give lambda or C, not both (lambda = 1/(C N))
+%     linsvm_fit:invalidOption  C must be finite numbers > 0
+%     linsvm_fit:invalidOption  classes must be true, false or the class labels to train, as numbers
+%     linsvm_fit:invalidOption  classes: <c> is no label of y (no example of that class)
+%     linsvm_fit:invalidOption  classes must be distinct
+%     linsvm_fit:invalidOption  classes: NaN is no class (also: y holds NaN, which is no class)
+%     linsvm_fit:invalidOption  folds must be a whole number F from 2 to N (<N>), or N fold numbers from 1 to F, each fold holding an example
 %     linsvm_fit:invalidOption  unknown option '<name>' (lambda, C, biasmult, nbite, seed, weights, w0, startstep, verbose, interrupt, classes or folds)
 %     linsvm_fit:invalidOption  option '<name>' has no value
 %     linsvm_fit:invalidOption  option name at argument <k> must be text
@@ -194,7 +246,15 @@
 %                              'seed', info.state, 'weights', 1 + 4 * (y > 0));
 %     end
 %
-%   See also SCALE_BILINEAR, LUMA_U8.
+%   Many models: one-vs-rest classes, lambda chosen by cross-validation:
+%     X = [randn(2, 30) + [3; 0], randn(2, 30) - [3; 0], randn(2, 30) + [0; 4]];
+%     y = [ones(1, 30), 2 * ones(1, 30), 3 * ones(1, 30)];
+%     [w, info] = linsvm_fit(X, y, 'classes', true, 'lambda', [1e-1 1e-2 1e-3], ...
+%                            'folds', 5, 'nbite', 5000, 'seed', 1);
+%     [~, best] = min(mean(reshape(info.cv.meanerror, 3, 3), 1));  % mean over classes
+%     label = linsvm_predict(w(:, :, best), X, info);
+%
+%   See also LINSVM_PREDICT, SCALE_BILINEAR, LUMA_U8.
 
 % Self-tests of an installation, run in Octave by "test linsvm_fit" or
 % "pkg test linsvm_image": each checks behaviour documented above.
@@ -256,3 +316,12 @@
 %!test
 %! [~, info] = linsvm_fit (1:10, ones (1, 10), "nbite", 10, "seed", 1);
 %! assert ({info.seed, info.state, info.interrupted}, {uint32(1), uint32(3865031728), false});
+%!test
+%! % Many models: classes times lambdas, each its one-model call; folds.
+%! X = [1 2 -1 -2 0 1; 2 1 -2 -1 3 -3];
+%! y = [1 1 2 2 3 3];
+%! [w, info] = linsvm_fit (X, y, "classes", true, "lambda", [0.1 0.01], "folds", 2, "seed", 1);
+%! assert (size (w), [3 3 2]);
+%! assert (w(:, 2, 1), linsvm_fit (X, 2 * (y == 2) - 1, "lambda", 0.1, "seed", 1), 0);
+%! assert (size (info.cv.loss), [2 6]);
+%! assert (info.classes, [1 2 3]);

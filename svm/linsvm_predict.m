@@ -23,7 +23,7 @@
 %     linsvm_predict:invalidClasses  classes must have one element per class model ...
 %
 %   Example:
-%     X = [randn(2, 30), randn(2, 30) + 3, randn(2, 30) - 3];
+%     X = [randn(2, 30) + [3; 0], randn(2, 30) - [3; 0], randn(2, 30) + [0; 4]];
 %     y = [ones(1, 30), 2 * ones(1, 30), 3 * ones(1, 30)];
 %     [w, info] = linsvm_fit(X, y, 'classes', true, 'nbite', 5000, 'seed', 1);
 %     predicted = linsvm_predict(w, X, info);
