@@ -4,7 +4,8 @@ BUILD_DIR ?= build
 JOBS ?= 2
 OCTAVE := octave-cli --no-history --no-gui --quiet
 
-BASE_PACKAGES := octave liboctave-dev cmake make g++ libgtest-dev
+# octave-parallel: the test of a grid of models split across processes.
+BASE_PACKAGES := octave liboctave-dev cmake make g++ libgtest-dev octave-parallel
 # The demo compares with LIBLINEAR's command-line tools and trains on the
 # heart_scale sample that they ship.
 DEMO_PACKAGES := liblinear-tools

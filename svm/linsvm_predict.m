@@ -97,6 +97,16 @@ end
 %! [label, score] = linsvm_predict (w, X, info);
 %! assert (size (score), [6 2]);
 %! assert (label, [10 20; 20 10]);
+%!test
+%! % The documented example, with models of linsvm_fit.
+%! randn ("state", 2);
+%! X = [randn(2, 30) + [3; 0], randn(2, 30) - [3; 0], randn(2, 30) + [0; 4]];
+%! y = [ones(1, 30), 2 * ones(1, 30), 3 * ones(1, 30)];
+%! [w, info] = linsvm_fit (X, y, "classes", true, "nbite", 5000, "seed", 1);
+%! [label, score] = linsvm_predict (w, X, info);
+%! assert (size (score), [3 90]);
+%! assert (score, w(1:2, :)' * X + w(3, :)', 1e-12);
+%! assert (mean (label == y) > 0.9);
 %!error id=linsvm_predict:invalidSize linsvm_predict (ones (3, 1), ones (4, 2))
 %!error id=linsvm_predict:invalidSize linsvm_predict (ones (3, 1), ones (2, 2), 0)
 %!error id=linsvm_predict:invalidClasses linsvm_predict (ones (2, 4), ones (2, 2), 0, [1 2 3])

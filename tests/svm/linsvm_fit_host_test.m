@@ -529,16 +529,6 @@
 %! assert (results{2}, results{1});
 %! assert (results{3}, results{1});
 %!test
-%! % Predictions: the README's multi-class example.
-%! randn ("state", 2);
-%! X = [randn(2, 30), randn(2, 30) + 3, randn(2, 30) - 3];
-%! y = [ones(1, 30), 2 * ones(1, 30), 3 * ones(1, 30)];
-%! [w, info] = linsvm_fit (X, y, "classes", true, "nbite", 5000, "seed", 1);
-%! [label, score] = linsvm_predict (w, X, info);
-%! assert (size (score), [3 90]);
-%! assert (score, w(1:2, :)' * X + w(3, :)', 1e-12);
-%! assert (mean (label == y) > 0.9);
-%!test
 %! id = "linsvm_fit:invalidOption";
 %! fmsg = "folds must be a whole number F from 2 to N (40), or N fold numbers from 1 to F, each fold holding an example\n";
 %! for bad = {1, 41, 2.5, NaN, [1 2 3], [ones(1, 39) 3], [zeros(1, 39) 1], ones(1, 40)}
