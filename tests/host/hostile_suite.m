@@ -9,6 +9,10 @@
 %                     calls asking for results of several GiB may be made: the
 %                     host must fail to allocate them. Without it they are left out.
 %   --only NAME       tests module NAME alone (the three modules by default).
+%   --every K [--offset J]
+%                     puts only every K-th value (from the (J+1)-th) into the
+%                     trainer's option fields (the bulk of its calls), for
+%                     slow runs (valgrind), which take the others in turn.
 %
 % Prints one summary line and exits with 1 when any outcome is wrong.
 1;
@@ -523,7 +527,7 @@ function untouched = sampler_state_untouched (between)
   error ("hostile:clock", "the clock moved on during every attempt");
 endfunction
 
-function tally = linsvm_fit_suite (tally, values, memory_limited)
+function tally = linsvm_fit_suite (tally, values, memory_limited, every, every_offset)
   X0 = [1 2 3 4 5; 2 1 0 -1 3];
   y0 = [1 -1 1 -1 1];
   options0 = struct ("nbite", 20, "seed", 3);
@@ -550,6 +554,9 @@ function tally = linsvm_fit_suite (tally, values, memory_limited)
     calls = add_call (calls, ["y = " label], X0, v, options0);
     % The options argument, and every option field, of every kind.
     calls = add_call (calls, ["options = " label], X0, y0, v);
+    if (mod (k - 1 - every_offset, every) != 0)
+      continue;
+    end
     for field = option_names ()
       options = struct ("nbite", 20, "seed", 3);
       options.(field{1}) = v;
@@ -746,6 +753,16 @@ endfunction
 args = argv ();
 addpath (args{1});
 memory_limited = any (strcmp (args, "--memory-limited"));
+every = 1;
+every_offset = 0;
+at = find (strcmp (args, "--every"), 1);
+if (! isempty (at))
+  every = str2double (args{at + 1});
+end
+at = find (strcmp (args, "--offset"), 1);
+if (! isempty (at))
+  every_offset = str2double (args{at + 1});
+end
 modules = {"linsvm_fit", "scale_bilinear", "luma_u8"};
 only = find (strcmp (args, "--only"), 1);
 if (! isempty (only))
@@ -761,7 +778,11 @@ values = hostile_values ();
 tally = new_tally ();
 for k = 1:numel (modules)
   suite = str2func ([modules{k} "_suite"]);
-  tally = suite (tally, values, memory_limited);
+  if (strcmp (modules{k}, "linsvm_fit"))
+    tally = suite (tally, values, memory_limited, every, every_offset);
+  else
+    tally = suite (tally, values, memory_limited);
+  end
 end
 
 for k = 1:numel (tally.reports)
