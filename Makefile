@@ -111,7 +111,7 @@ test: build
 
 demo: build
 	@tools/ensure_packages.sh $(DEMO_PACKAGES)
-	$(OCTAVE) demo/demo.m $(BUILD_DIR)/mex $(BUILD_DIR)/demo $(if $(IMAGE),"$(IMAGE)")
+	$(OCTAVE) demo/demo.m $(BUILD_DIR)/oct $(BUILD_DIR)/demo $(if $(IMAGE),"$(IMAGE)")
 
 # One table of ratios, each measured in the same run on one thread.
 bench: setup
@@ -126,7 +126,9 @@ bench: setup
 	@$(OCTAVE) bench/octave_vs_builtin.m $(BENCH_BUILD_DIR)/oct $(BENCH_BUILD_DIR)/mex-named \
 	  $(BENCH_BUILD_DIR)/release/mex $(BENCH_BUILD_DIR)/kernel_times.txt
 
-# The Octave package NAME-VERSION.tar.gz (pkg install builds it with mkoctfile).
+# The Octave package NAME-VERSION.tar.gz (pkg install builds it with mkoctfile)
+# and its index entry; make package TARBALL_URL_BASE=https://... and
+# MAINTAINER_CONTACT=address fill the entry's tarball URL and contact.
 package:
 	package/make_package.sh $(BUILD_DIR)
 	@echo "$(BUILD_DIR)/$$(sed -n 's/^Name: *//p' package/DESCRIPTION).yaml (entry for the Octave Packages index)"

@@ -1,9 +1,10 @@
-function outdir = build_mex(outdir, names)
+function outdir = build_mex(varargin)
 % BUILD_MEX  Compile the modules linsvm_fit, scale_bilinear and luma_u8.
 %
 %   build_mex
 %   build_mex(OUTDIR)
 %   build_mex(OUTDIR, NAMES)
+%   build_mex(..., 'force')
 %   outdir = build_mex(...)
 %
 %   Compiles each module with the host's own compiler command: in MATLAB as
@@ -19,6 +20,11 @@ function outdir = build_mex(outdir, names)
 %   this file's folder. NAMES is a cell array of module names to build,
 %   default all three.
 %
+%   A module already in OUTDIR that is newer than all its sources (its
+%   folder's files, host/, common/) and build_rules.mk is up to date and is
+%   not compiled again (its help file is still copied); 'force' as the last
+%   argument compiles every named module all the same.
+%
 %   What is built, and with which flags, comes from build_rules.mk beside
 %   this file, the build rules that every build route reads: the modules
 %   (each module's folder, kernel sources and entry), the exact-arithmetic
@@ -32,18 +38,34 @@ function outdir = build_mex(outdir, names)
 %   x86-64 the module chooses AVX2 and AVX-512 code at run time, only on
 %   processors that have the instructions.
 
+  force = ~isempty(varargin) && ischar(varargin{end}) && strcmp(varargin{end}, 'force');
+  if force
+    varargin(end) = [];
+  end
+  if numel(varargin) > 2
+    error('build_mex:arguments', 'usage: build_mex(OUTDIR, NAMES, ''force''), each argument optional');
+  end
+  outdir = '';
+  names = {};
+  if numel(varargin) >= 1
+    outdir = varargin{1};
+  end
+  if numel(varargin) >= 2
+    names = varargin{2};
+  end
   root = fileparts(mfilename('fullpath'));
-  rules = read_build_rules(fullfile(root, 'build_rules.mk'));
+  rules_file = fullfile(root, 'build_rules.mk');
+  rules = read_build_rules(rules_file);
   known = rule_words(rules, 'MODULES');
   in_octave = exist('OCTAVE_VERSION', 'builtin') ~= 0;
-  if nargin < 1 || isempty(outdir)
+  if isempty(outdir)
     if in_octave
       outdir = fullfile(root, 'build', 'octave');
     else
       outdir = fullfile(root, 'build', 'matlab');
     end
   end
-  if nargin < 2 || isempty(names)
+  if isempty(names)
     names = known;
   end
   if ischar(names)
@@ -80,6 +102,16 @@ function outdir = build_mex(outdir, names)
     if ~isempty(missing)
       error('build_mex:noSources', 'source %s of %s is missing', missing{1}, name);
     end
+    help_file = fullfile(folder, [name '.m']);
+    if ~exist(help_file, 'file')
+      error('build_mex:noHelp', 'help file %s is missing', help_file);
+    end
+    if ~force && is_up_to_date(module_file(in_octave, outdir, name), ...
+                               {folder, fullfile(root, 'host'), fullfile(root, 'common'), rules_file})
+      fprintf('build_mex: %s is up to date (build_mex(..., ''force'') compiles it again)\n', name);
+      copyfile(help_file, fullfile(outdir, [name '.m']));
+      continue;
+    end
     % Each variant file on its own, with its variant's flags.
     objects = {};
     for v = 1:numel(variants)
@@ -91,14 +123,33 @@ function outdir = build_mex(outdir, names)
     end
     fprintf('build_mex: %s from %d source file(s)\n', name, numel(sources) + numel(objects));
     link_module(in_octave, flags, rules, root, name, [sources, objects], outdir);
-
-    help_file = fullfile(folder, [name '.m']);
-    if ~exist(help_file, 'file')
-      error('build_mex:noHelp', 'help file %s is missing', help_file);
-    end
     copyfile(help_file, fullfile(outdir, [name '.m']));
   end
   fprintf('build_mex: modules are in %s\n', outdir);
+end
+
+% The module file that building NAME into OUTDIR makes.
+function file = module_file(in_octave, outdir, name)
+  if in_octave
+    file = fullfile(outdir, [name '.oct']);
+  else
+    file = fullfile(outdir, [name '.' mexext()]);
+  end
+end
+
+% Whether FILE exists and is newer than every file of INPUTS (folders, whose
+% files count, and files). dir gives whole seconds: a tie is not newer.
+function result = is_up_to_date(file, inputs)
+  built = dir(file);
+  result = numel(built) == 1;
+  for k = 1:numel(inputs)
+    if ~result
+      return;
+    end
+    listing = dir(inputs{k});
+    listing = listing(~[listing.isdir]);
+    result = isempty(listing) || built.datenum > max([listing.datenum]);
+  end
 end
 
 function rules = read_build_rules(file)

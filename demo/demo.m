@@ -6,11 +6,11 @@
 %   arithmetic for the same job.
 %   Training: linsvm_fit on LIBLINEAR's heart_scale sample with a fixed
 %   split, for several step counts, beside liblinear-train on the same split.
-% Usage: octave-cli demo/demo.m MEX_DIR OUTPUT_DIR [IMAGE]
+% Usage: octave-cli demo/demo.m MODULE_DIR OUTPUT_DIR [IMAGE] (MODULE_DIR: build/oct or build/mex)
 1;
 args = argv ();
 if (numel (args) < 2)
-  error ("usage: octave-cli demo/demo.m MEX_DIR OUTPUT_DIR [IMAGE]");
+  error ("usage: octave-cli demo/demo.m MODULE_DIR OUTPUT_DIR [IMAGE]");
 endif
 addpath (args{1});
 % Helpers live in a folder of their own: this folder's demo.m would shadow

@@ -21,10 +21,18 @@
 //   uint8_data, copy_text, is_structure, struct_field, field_count,
 //   copy_field_name, is_real_numbers, number_at
 //                            what an argument is, and its elements
-//   create_double_column, create_double_array, create_uint8_matrix,
-//   create_resized, create_structure, set_scalar_field, set_uint32_field,
-//   set_logical_field, set_matrix_field, set_structure_field
-//                            results, zero-filled
+//   create_double_column, create_double_array, create_structure,
+//   set_scalar_field, set_uint32_field, set_logical_field, set_matrix_field,
+//   set_structure_field
+//                            results, zero-filled (fields empty until set)
+//   create_uint8_matrix, create_resized
+//                            image results, whose every element the kernel
+//                            writes: zero-filled in the MEX back end, not
+//                            filled in the oct-file back end (Octave 7 and
+//                            later)
+//   result_copies_at_handover
+//                            how many copies of a result the host holds at
+//                            once while taking it over
 //   interrupt primitives     for host/long_call.h
 // and the operations below (read_scalar, run_kernel, ensure_memory) are
 // written once over them.
@@ -85,13 +93,16 @@ void run_kernel(const char* out_of_memory_id, const char* out_of_memory_text, co
 // Fails with the module's identifier and text when a result of `bytes` bytes
 // cannot be had now (an address-space limit, say). Octave raises its own
 // failed allocation of a MEX result without an identifier, and that of an
-// oct-file result with Octave's own, so a large request is first tried here;
-// below a mebibyte it is not worth the call. The probe is held in a volatile
-// so that the compiler cannot drop the malloc and free pair (clang does).
+// oct-file result with Octave's own, so a large request is first tried here,
+// as large as the host needs it while it takes the result over (Octave
+// copies a MEX result); below a mebibyte it is not worth the call. The probe
+// is held in a volatile so that the compiler cannot drop the malloc and free
+// pair (clang does).
 inline void ensure_memory(double bytes, const char* out_of_memory_id, const char* out_of_memory_text)
 {
     if (bytes < 1048576.0) return;
-    void* volatile probe = bytes < 9.2e18 ? std::malloc(static_cast<size_t>(bytes)) : nullptr;
+    const double needed = bytes * result_copies_at_handover();
+    void* volatile probe = needed < 9.2e18 ? std::malloc(static_cast<size_t>(needed)) : nullptr;
     if (probe == nullptr) fail(out_of_memory_id, out_of_memory_text);
     std::free(probe);
 }

@@ -291,6 +291,7 @@ inline void set_logical_field(Result& structure, const char* name, bool value)
     mxSetField(structure.array(), 0, name, mxCreateLogicalScalar(value));
 }
 
+// Results are zero-filled, as mxCreate* makes them.
 inline Result create_double_column(int64_t length)
 {
     return Result(mxCreateDoubleMatrix(static_cast<mwSize>(length), 1, mxREAL));
@@ -434,6 +435,12 @@ inline void look_up()
     flags();
 }
 
+// Whether the host is GNU Octave (whose interrupt flag was found).
+inline bool host_is_octave()
+{
+    return flags().octave_interrupt_state != nullptr;
+}
+
 inline bool interrupt_pending() noexcept
 {
     HostFlags& host = flags();
@@ -480,10 +487,18 @@ inline void set_interrupt_pending(bool pending) noexcept
 // MATLAB flushes its command window on drawnow.
 inline void flush_console()
 {
-    mexEvalString(flags().octave_interrupt_state != nullptr ? "fflush(stdout);" : "drawnow;");
+    mexEvalString(host_is_octave() ? "fflush(stdout);" : "drawnow;");
 }
 
 }  // namespace signals
+
+// How many copies of a result the host holds at once while taking it over,
+// for ensure_memory: Octave copies a MEX result into an array of its own
+// before it frees the module's; MATLAB takes the module's array as it is.
+inline double result_copies_at_handover()
+{
+    return signals::host_is_octave() ? 2.0 : 1.0;
+}
 
 }  // namespace host
 

@@ -15,6 +15,8 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <tuple>
+#include <type_traits>
 #include <variant>
 #include <vector>
 
@@ -274,10 +276,13 @@ class Result {
 public:
     using Array = std::variant<NDArray, FloatNDArray, uint8NDArray, uint16NDArray, int16NDArray, octave_scalar_map>;
 
+    // The data are taken while `array` is their only owner: Octave's array
+    // classes have no move constructor, so the copy into the variant shares
+    // them, and fortran_vec on a shared array would copy them all (twice
+    // the memory, and a filled copy).
     template <class A>
-    explicit Result(A array) : array_(std::move(array))
+    explicit Result(A array) : data_(writable_data(array)), array_(std::move(array))
     {
-        if constexpr (!std::is_same_v<A, octave_scalar_map>) data_ = std::get<A>(array_).fortran_vec();
     }
 
     void* data() const { return data_; }
@@ -288,8 +293,15 @@ public:
     }
 
 private:
+    template <class A>
+    static void* writable_data(A& array)
+    {
+        if constexpr (std::is_same_v<A, octave_scalar_map>) return nullptr;
+        else return array.fortran_vec();
+    }
+
+    void* data_;
     Array array_;
-    void* data_ = nullptr;
 };
 
 template <class E>
@@ -333,6 +345,7 @@ inline void set_logical_field(Result& structure, const char* name, bool value)
     structure.structure().assign(name, octave_value(value));
 }
 
+// A zero-filled column of doubles.
 inline Result create_double_column(int64_t length)
 {
     return Result(NDArray(dim_vector(static_cast<octave_idx_type>(length), 1), 0.0));
@@ -364,19 +377,67 @@ inline void set_structure_field(Result& structure, const char* name, const Resul
 
 namespace octave_detail {
 
+#if OCTAVE_MAJOR_VERSION >= 7
+// The allocator of Octave's Array<T, Alloc>, deduced from an array class A
+// (NDArray, uint8NDArray... derive from it): the one the array frees its data
+// with, whether Octave was built with std::allocator or a polymorphic one.
+// void when Array has no single such parameter, or cannot take over data
+// allocated with it; image_array then lets Octave allocate.
+template <class T, class... Alloc>
+std::tuple<Alloc...> array_allocators(const Array<T, Alloc...>*);
+
+template <class A, class = void>
+struct ArrayAllocator {
+    using type = void;
+};
+
+template <class A>
+struct ArrayAllocator<A, std::void_t<decltype(array_allocators(static_cast<const A*>(nullptr)))>> {
+    using Allocators = decltype(array_allocators(static_cast<const A*>(nullptr)));
+    using T = typename A::element_type;
+    template <class Alloc>
+    static constexpr bool adopts =
+        std::is_same_v<typename std::allocator_traits<Alloc>::pointer, T*> &&
+        std::is_constructible_v<Array<T, Alloc>, T*, const dim_vector&, const Alloc&>;
+    template <class... Alloc>
+    static auto single(std::tuple<Alloc...>*) -> void;
+    template <class Alloc>
+    static auto single(std::tuple<Alloc>*) -> std::conditional_t<adopts<Alloc>, Alloc, void>;
+    using type = decltype(single(static_cast<Allocators*>(nullptr)));
+};
+
+// An array that owns memory for dims taken from its own allocator and left
+// as it comes. Should the array's bookkeeping not be had, the memory is
+// given back; once the array exists, it frees the memory itself.
+template <class T, class Alloc>
+Array<T, Alloc> adopt_unfilled(const dim_vector& dims)
+{
+    Alloc allocator;
+    const size_t count = static_cast<size_t>(dims.safe_numel());
+    T* data = std::allocator_traits<Alloc>::allocate(allocator, count);
+    try {
+        return Array<T, Alloc>(data, dims, allocator);
+    } catch (...) {
+        std::allocator_traits<Alloc>::deallocate(allocator, data, count);
+        throw;
+    }
+}
+#endif
+
 // An array of dims for an image result, whose every element the kernel
-// writes. Where Octave takes over memory it did not fill itself (Octave 7 and
-// later), the memory is taken as it comes: the kernel's pass is then the
-// only one over it, and its threads share the first touch of its fresh pages,
-// which costs more than the writing on some systems. Octave 6 fills the array
-// with zeros first.
+// writes. Octave 7 and later fill an array they allocate (each element
+// constructed), so the memory is taken unfilled from the array's own
+// allocator instead: the kernel's pass is then the only one over it, and its
+// threads share the first touch of its fresh pages, which costs more than
+// the writing on some systems. Octave 6 allocates the array its own way
+// (new[], which it also frees), so it is left to do so.
 template <class A>
 A image_array(const dim_vector& dims)
 {
 #if OCTAVE_MAJOR_VERSION >= 7
-    using T = typename A::element_type;
-    T* data = std::allocator<T>().allocate(static_cast<size_t>(dims.safe_numel()));
-    return A(Array<T>(data, dims));
+    using Alloc = typename ArrayAllocator<A>::type;
+    if constexpr (!std::is_void_v<Alloc>) return A(adopt_unfilled<typename A::element_type, Alloc>(dims));
+    else return A(dims);
 #else
     return A(dims);
 #endif
@@ -384,8 +445,8 @@ A image_array(const dim_vector& dims)
 
 }  // namespace octave_detail
 
-// An image result: rows x columns of uint8, each element for the kernel to
-// write (zero-filled in the MEX back end).
+// An image result: rows x columns of uint8, not zero-filled (Octave 7 and
+// later): the kernel writes every element.
 inline Result create_uint8_matrix(int64_t rows, int64_t columns)
 {
     return Result(octave_detail::image_array<uint8NDArray>(
@@ -393,8 +454,8 @@ inline Result create_uint8_matrix(int64_t rows, int64_t columns)
 }
 
 // An image result of the class of `shape` (one element_class knows), rows x
-// columns x (the dimensions of `shape` after its second), each element for
-// the kernel to write (zero-filled in the MEX back end).
+// columns x (the dimensions of `shape` after its second), not zero-filled
+// (Octave 7 and later): the kernel writes every element.
 inline Result create_resized(const Value& shape, int64_t rows, int64_t columns)
 {
     dim_vector dims = shape.dims();
@@ -412,6 +473,13 @@ inline Result create_resized(const Value& shape, int64_t rows, int64_t columns)
     default:
         return Result(octave_detail::image_array<NDArray>(dims));
     }
+}
+
+// How many copies of a result the host holds at once while taking it over,
+// for ensure_memory: Octave takes an oct-file's array as it is.
+inline double result_copies_at_handover()
+{
+    return 1.0;
 }
 
 // One call of a module: its arguments, the results asked for and handed

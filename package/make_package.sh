@@ -5,7 +5,8 @@
 # COPYING), NEWS and the module sources, and prints its path. Building needs
 # only mkoctfile, on the user's machine, when pkg install runs src/Makefile.
 # Beside it, NAME.yaml: the package's entry for the Octave Packages index.
-# Usage: [TARBALL_URL_BASE=https://...] package/make_package.sh OUTPUT_DIR
+# Usage: [TARBALL_URL_BASE=https://...] [MAINTAINER_CONTACT=address]
+#        package/make_package.sh OUTPUT_DIR
 set -eu
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -57,6 +58,12 @@ description_text() {
          { more = 0 }' "$root/package/DESCRIPTION" | tr '\n' ' '
 }
 url_base=${TARBALL_URL_BASE:-@TARBALL_URL_BASE@}
+# The maintainer's contact: MAINTAINER_CONTACT, else the address of a
+# DESCRIPTION Maintainer written "Name <address>", else none (the index takes
+# a maintainer without one; a made-up address would mislead).
+maintainer=$(field Maintainer)
+maintainer_name=$(echo "$maintainer" | sed 's/ *<[^>]*> *$//')
+contact=${MAINTAINER_CONTACT:-$(echo "$maintainer" | sed -n 's/.*<\([^>]*\)> *$/\1/p')}
 {
     echo '---'
     echo 'layout: "package"'
@@ -71,8 +78,8 @@ url_base=${TARBALL_URL_BASE:-@TARBALL_URL_BASE@}
     echo '  label: "package documentation"'
     echo "  url: \"$(field Url)\""
     echo 'maintainers:'
-    echo "- name: \"$(field Maintainer)\""
-    echo '  contact:'
+    echo "- name: \"$maintainer_name\""
+    echo "  contact:${contact:+ \"$contact\"}"
     echo 'versions:'
     echo "- id: \"$version\""
     echo "  date: \"$(field Date)\""

@@ -3,8 +3,8 @@
 # tarball: the fixed first and last lines, every field the index asks for in
 # its format (two-space indents, double-quoted strings, a description folded
 # within 80 columns), the values DESCRIPTION gives, the tarball's own sha256
-# and URL; and the package's INDEX, which names every module of the build
-# rules once.
+# and URL, the maintainer's contact when one is given and none made up; and
+# the package's INDEX, which names every module of the build rules once.
 # Usage: package_index_entry_test.sh REPOSITORY_ROOT
 set -u
 root=$1
@@ -15,7 +15,10 @@ field() { sed -n "s/^$1: *//p" "$root/package/DESCRIPTION"; }
 name=$(field Name)
 version=$(field Version)
 
-TARBALL_URL_BASE=https://downloads.example/linsvm "$root/package/make_package.sh" "$work" > "$work/printed" || exit 1
+"$root/package/make_package.sh" "$work" > /dev/null || exit 1
+contact_when_none_given=$(grep -A1 -x -- "- name: .*" "$work/$name.yaml" | sed -n 2p)
+TARBALL_URL_BASE=https://downloads.example/linsvm MAINTAINER_CONTACT=maintainers@downloads.example \
+    "$root/package/make_package.sh" "$work" > "$work/printed" || exit 1
 tarball="$work/$name-$version.tar.gz"
 entry="$work/$name.yaml"
 check "make_package.sh prints the tarball's path alone" test "$(cat "$work/printed")" = "$tarball"
@@ -35,7 +38,10 @@ count() { echo "$links" | grep -cE "$1"; }
 check "the links, two or more, each have an icon, a label and an https URL" sh -c \
     "test $(count '^- icon: \"fa[rs] fa-[a-z-]+\"$') -ge 2 && test $(count '^- icon:') -eq $(count '^  label: \"[^\"]+\"$') \
      && test $(count '^- icon:') -eq $(count '^  url: \"https://[^\"]+\"$')"
-check "the maintainer is DESCRIPTION's" has "- name: \"$(field Maintainer)\""
+check "the maintainer is DESCRIPTION's, with MAINTAINER_CONTACT as contact" sh -c \
+    "grep -A1 -x -- '- name: \"$(field Maintainer | sed 's/ *<.*//')\"' '$entry' | grep -qx '  contact: \"maintainers@downloads.example\"'"
+check "without MAINTAINER_CONTACT, the contact is DESCRIPTION's address or empty, never made up" sh -c \
+    "test '$contact_when_none_given' = '  contact: \"$(field Maintainer | sed -n 's/.*<\(.*\)>.*/\1/p')\"' || test '$contact_when_none_given' = '  contact:'"
 check "the version is $version, dated $(field Date)" sh -c \
     "grep -A1 -x -- '- id: \"$version\"' '$entry' | grep -qx '  date: \"$(field Date)\"' && echo '$(field Date)' | grep -qxE '[0-9]{4}-[0-9]{2}-[0-9]{2}'"
 check "sha256 is the tarball's" has "  sha256: \"$(sha256sum "$tarball" | cut -d' ' -f1)\""
