@@ -106,10 +106,13 @@ function outdir = build_mex(varargin)
     if ~exist(help_file, 'file')
       error('build_mex:noHelp', 'help file %s is missing', help_file);
     end
+    % The help file and the functions in Octave's language that go beside the module.
+    beside = [{help_file}, cellfun(@(file) fullfile(folder, file), rule_words(rules, ['MODULE_' name '_FUNCTIONS']), ...
+                                   'UniformOutput', false)];
     if ~force && is_up_to_date(module_file(in_octave, outdir, name), ...
                                {folder, fullfile(root, 'host'), fullfile(root, 'common'), rules_file})
       fprintf('build_mex: %s is up to date (build_mex(..., ''force'') compiles it again)\n', name);
-      copyfile(help_file, fullfile(outdir, [name '.m']));
+      copy_beside(beside, outdir);
       continue;
     end
     % Each variant file on its own, with its variant's flags.
@@ -123,7 +126,7 @@ function outdir = build_mex(varargin)
     end
     fprintf('build_mex: %s from %d source file(s)\n', name, numel(sources) + numel(objects));
     link_module(in_octave, flags, rules, root, name, [sources, objects], outdir);
-    copyfile(help_file, fullfile(outdir, [name '.m']));
+    copy_beside(beside, outdir);
   end
   fprintf('build_mex: modules are in %s\n', outdir);
 end
@@ -171,6 +174,12 @@ function rules = read_build_rules(file)
 end
 
 % The value of a rule, '' when the rules do not have it.
+function copy_beside(files, outdir)
+  for k = 1:numel(files)
+    copyfile(files{k}, outdir);
+  end
+end
+
 function value = rule(rules, name)
   value = '';
   if isfield(rules, name)
