@@ -22,8 +22,9 @@ function [failed, total] = check_package_self_tests (package, names)
   checks = {};
   counted = 0;
   for k = 1:numel (names)
-    % pkg test lists each file it ran as ".../NAME.m  pass P/N".
-    counts = str2double (regexp (output, ['[/\\]' names{k} '\.m\s+pass\s+(\d+)/(\d+)'], "tokens", "once"));
+    % pkg test lists each file it ran as ".../NAME.m  pass P/N" (dots fill
+    % the gap after a short name).
+    counts = str2double (regexp (output, ['[/\\]' names{k} '\.m[\s.]+pass\s+(\d+)/(\d+)'], "tokens", "once"));
     ran = numel (counts) == 2 && counts(2) > 0 && counts(1) == counts(2);
     if (numel (counts) == 2)
       counted += counts(2);

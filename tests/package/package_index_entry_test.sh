@@ -50,12 +50,14 @@ check "depends lists DESCRIPTION's $(field Depends) and pkg" sh -c \
     "grep -A3 -x '  depends:' '$entry' | grep -qxF '  - \"$(field Depends)\"' && grep -A3 -x '  depends:' '$entry' | grep -qxF '  - \"pkg\"'"
 check "every other line is a key, a list item or a folded text line" sh -c \
     "! sed '1d;\$d' '$entry' | grep -vE '^(  )?(- )?[a-z0-9]+:( \"[^\"]*\"| >-)?\$|^(  )+[^ ]|^  - \"[^\"]+\"\$'"
-# INDEX: each module of build_rules.mk once, under a category.
+# INDEX: each module of build_rules.mk and each of their functions in
+# Octave's language once, under a category.
 modules=$(sed -n 's/^MODULES *= *//p' "$root/build_rules.mk")
-for module in $modules; do
-    check "INDEX lists $module once" test "$(grep -cx " $module" "$root/package/INDEX")" -eq 1
+functions=$(sed -n 's/^MODULE_[a-z0-9_]*_FUNCTIONS *= *//p' "$root/build_rules.mk" | sed 's/\.m\b//g')
+for function in $modules $functions; do
+    check "INDEX lists $function once" test "$(grep -cx " $function" "$root/package/INDEX")" -eq 1
 done
-check "INDEX lists no function that is not a module" sh -c \
-    "test \$(grep -c '^ [a-z]' '$root/package/INDEX') -eq $(echo $modules | wc -w)"
+check "INDEX lists no function that the build rules do not" sh -c \
+    "test \$(grep -c '^ [a-z]' '$root/package/INDEX') -eq $(echo $modules $functions | wc -w)"
 
 finish_checks
