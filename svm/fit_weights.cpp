@@ -55,11 +55,7 @@ void plain_bunch(const Element* X, int32_t d, const FitBatch& batch, FitGroup& g
                     W[k] = w;
                     q += w * w;
                 }
-                if (rule.has_bias) {
-                    const double w = W[features] * a_dec + factor * rule.biasmult;
-                    W[features] = w;
-                    q += w * w;
-                }
+                q += rule.update_bias(W, a_dec, factor);
                 model.scale = rule.projected(q);
                 ++model.result.violations;
             } else {

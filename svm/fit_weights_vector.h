@@ -259,11 +259,7 @@ void vector_bunch(const Element* X, int32_t d, const FitBatch& batch, FitGroup& 
                 } else {
                     s_next = update_pass<Isa, true>(W, x, x_next, features, ahead, a_dec, factor, &q);
                 }
-                if (has_bias) {
-                    const double wb = W[features] * a_dec + factor * rule.biasmult;
-                    W[features] = wb;
-                    q += wb * wb;
-                }
+                q += rule.update_bias(W, a_dec, factor);
                 model.scale = rule.projected(q);
                 ++model.result.violations;
             } else {

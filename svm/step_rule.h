@@ -64,6 +64,16 @@ public:
         return weights_ == nullptr ? eta * label : (eta * label) * weights_[c];
     }
 
+    // The bias weight's part of a violating step's update: the new bias
+    // weight, stored, and its square for q (0 without a bias weight).
+    double update_bias(double* W, double a_dec, double factor) const
+    {
+        if (!has_bias) return 0.0;
+        const double w = W[features] * a_dec + factor * biasmult;
+        W[features] = w;
+        return w * w;
+    }
+
     // The scale after a violating step whose new W has squared norm q: the
     // projection onto the ball of radius r/sqrt(lambda); NaN falls back to 1.
     double projected(double q) const
