@@ -730,11 +730,15 @@ void linsvm_fit_entry(host::Call& call)
                 ? Text("linsvm_fit: training on %" PRId32 " examples of %" PRId32 " features: %" PRId32
                        " steps from step %" PRId64 ", lambda %g, biasmult %g, seed %" PRIu32 "\n",
                        N, d, trainer.nbite, trainer.startstep + 1, trainer.lambda, trainer.biasmult, start_state)
-                : Text("linsvm_fit: training %" PRId64 " models (%" PRId32 " on all examples, %" PRId64
-                       " on %" PRId32 " folds) on %" PRId32 " examples of %" PRId32 " features: %" PRId32
-                       " steps each from step %" PRId64 ", biasmult %g, seed %" PRIu32 ", up to %d threads\n",
-                       static_cast<int64_t>(M) * (F + 1), M, static_cast<int64_t>(M) * F, F, N, d, steps,
-                       trainer.startstep + 1, trainer.biasmult, start_state, batch.threads);
+                : Text("linsvm_fit: training %" PRId64 " models%s on %" PRId32 " examples of %" PRId32
+                       " features: %" PRId32 " steps each from step %" PRId64 ", biasmult %g, seed %" PRIu32
+                       ", up to %d threads\n",
+                       static_cast<int64_t>(M) * (F + 1),
+                       F > 0 ? Text(" (%" PRId32 " on all examples, %" PRId64 " on %" PRId32 " folds)", M,
+                                    static_cast<int64_t>(M) * F, F)
+                                   .text
+                             : "",
+                       N, d, steps, trainer.startstep + 1, trainer.biasmult, start_state, batch.threads);
         if (trainer.verbose && !host::print_now(start_line.text)) {
             // Stopped, or the host raised something, while the line was printed.
             stopped = true;

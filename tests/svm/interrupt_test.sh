@@ -2,8 +2,9 @@
 # Ctrl-C (SIGINT) and SIGTERM during a long linsvm_fit call in a real
 # octave-cli. SIGINT: the call ends within half a second with
 # linsvm_fit:interrupted, the session's variables survive and the next call
-# works; with 'interrupt', 'return' the call returns the weights and sampler
-# state of the steps made instead, the same as a call of that many steps.
+# works; with 'interrupt', 'return' a call of two models returns the weights
+# and sampler state of the steps made instead, both models stopped at the
+# same step, the same as a call of that many steps.
 # SIGTERM: the session ends within a second, as an idle one does.
 # Usage: interrupt_test.sh OCTAVE_CLI MEX_DIR
 set -euo pipefail
@@ -34,9 +35,9 @@ cat > returning.m <<OCTAVE
 addpath ('$mex_dir');
 X = randn (1024, 2000);
 y = sign (randn (1, 2000));
-[w, info] = linsvm_fit (X, y, 'nbite', 2e9, 'seed', 1, 'verbose', true, 'interrupt', 'return');
+[w, info] = linsvm_fit (X, y, 'nbite', 2e9, 'seed', 1, 'verbose', true, 'interrupt', 'return', 'lambda', [0.01 0.001]);
 printf ('returned %d weights, interrupted %d, after %d steps\n', numel (w), info.interrupted, info.steps);
-[w2, info2] = linsvm_fit (X, y, 'nbite', info.steps, 'seed', 1);
+[w2, info2] = linsvm_fit (X, y, 'nbite', info.steps, 'seed', 1, 'lambda', [0.01 0.001]);
 printf ('the call of that many steps: same weights %d, same state %d\n', isequal (w2, w), info2.state == info.state);
 OCTAVE
 
@@ -47,7 +48,7 @@ below() { awk -v value="$1" -v limit="$2" 'BEGIN { exit !(value < limit) }'; }
 # Waits until the session writing to log has started training.
 wait_for_training() {
     for _ in $(seq 600); do
-        grep -q "training on" "$1" && return
+        grep -q "linsvm_fit: training" "$1" && return
         sleep 0.05
     done
     echo "interrupt_test: training never started" >&2
@@ -89,7 +90,7 @@ signal_during_training INT returned.log returning.m
 wait "$pid" && status=0 || status=$?
 cat returned.log
 check "with 'interrupt', 'return', SIGINT returns the weights" \
-    "grep -q '^returned 1025 weights, interrupted 1, after [1-9][0-9]* steps' returned.log"
+    "grep -q '^returned 2050 weights, interrupted 1, after [1-9][0-9]* steps' returned.log"
 check "... which a call of that many steps gives, bit for bit, with its sampler state" \
     "grep -q '^the call of that many steps: same weights 1, same state 1$' returned.log"
 check "... and the session ends normally" "[ $status -eq 0 ]"
