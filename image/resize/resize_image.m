@@ -55,7 +55,9 @@
 %   - The result: uint8, uint16, int16 rounded to nearest (halves away from
 %     zero) and saturated; single rounded to nearest; double as computed;
 %     logical read as 0 and 1 and true where the result exceeds 0.5. Every
-%     NaN becomes Octave's NaN.
+%     NaN becomes Octave's NaN. A constant image stays that constant in the
+%     integer classes and logical; in single and double it may move by a
+%     few units in the last place, as the weights sum to 1 within rounding.
 %   The Lanczos weights use the C library's sin: the only step whose last
 %   bit may differ between systems.
 %
