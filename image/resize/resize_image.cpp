@@ -161,18 +161,15 @@ OutputShape output_shape(const host::Value& size, int64_t Ny, int64_t Nx)
     return shape;
 }
 
-// A shrinking so strong that one output sample would gather more than
-// resize_max_support input samples on each side is refused before any work.
-void check_support(const OutputShape& shape, const Request& request)
+// A scale so small that an output pixel would reach too far (a widened
+// kernel, or a centre far past the image) is refused before any work.
+void check_reach(const OutputShape& shape, const Request& request, int64_t Ny, int64_t Nx)
 {
-    const bool rows_wide = shape.ny > 0 &&
-                           resize_support(request.method, shape.scale_rows, request.antialias) > resize_max_support;
-    const bool columns_wide =
-        shape.nx > 0 && resize_support(request.method, shape.scale_columns, request.antialias) > resize_max_support;
-    if (rows_wide || columns_wide) {
+    if (!resize_reach_fits(Ny, shape.ny, shape.scale_rows, request.method, request.antialias) ||
+        !resize_reach_fits(Nx, shape.nx, shape.scale_columns, request.method, request.antialias)) {
         host::fail("resize_image:invalidSize",
-                   "the scale is too small: with antialiasing one output pixel would take more than 2^24 input "
-                   "pixels on each side (resize in steps, or set 'Antialiasing' to false)");
+                   "the scale is too small: an output pixel would reach more than 2^24 input pixels to each side "
+                   "or past the image (resize in steps, or with antialiasing off)");
     }
 }
 
@@ -209,7 +206,7 @@ void resize_image_entry(host::Call& call)
         host::fail("resize_image:invalidSize", "the scale factor or the size [ny nx] is missing");
     }
     const OutputShape shape = output_shape(request.size, Ny, Nx);
-    check_support(shape, request);
+    check_reach(shape, request, Ny, Nx);
 
     const double element_bytes = logical ? 1.0 : static_cast<double>(host::element_size(X));
     host::ensure_memory(static_cast<double>(shape.ny) * static_cast<double>(shape.nx) * static_cast<double>(planes) *

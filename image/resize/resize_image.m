@@ -77,9 +77,12 @@
 %                                 <= 0 or not finite, a size negative, not
 %                                 whole or [NaN NaN], 2^31 rows or columns
 %                                 or more, the size given as OutputSize not
-%                                 [ny nx], or a scale so small that one
-%                                 output pixel would take more than 2^24
-%                                 input pixels on each side
+%                                 [ny nx], or a scale so small that an
+%                                 output pixel would reach more than 2^24
+%                                 input pixels to each side (antialiasing
+%                                 widens the kernel by 1 / scale) or past
+%                                 the image (the last of ceil(scale * N)
+%                                 pixels maps up to 0.5 / scale past it)
 %     resize_image:invalidMethod  a method that is not text or not one of
 %                                 the methods above
 %     resize_image:invalidOption  an option name that is not text or not

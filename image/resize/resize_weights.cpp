@@ -95,6 +95,14 @@ double resize_support(ResizeMethod method, double scale, bool antialias)
     return antialias && scale < 1.0 && method != ResizeMethod::nearest ? r / scale : r;
 }
 
+bool resize_reach_fits(int64_t N, int64_t n, double scale, ResizeMethod method, bool antialias)
+{
+    if (n <= 0 || (n == N && scale == 1.0)) return true;
+    const double last_centre = (static_cast<double>(n) - 0.5) / scale - 0.5;
+    return resize_support(method, scale, antialias) <= resize_max_reach &&
+           last_centre <= static_cast<double>(N) + resize_max_reach;
+}
+
 ResizeTaps resize_taps(int64_t N, int64_t n, double scale, ResizeMethod method, bool antialias)
 {
     ResizeTaps taps;

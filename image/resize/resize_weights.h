@@ -33,9 +33,15 @@ double resize_kernel(ResizeMethod method, double x);
 // any method but nearest).
 double resize_support(ResizeMethod method, double scale, bool antialias);
 
-// The largest support resize_taps takes (the entry refuses scales that
-// would need more): 2^24 input samples on each side of every output sample.
-constexpr double resize_max_support = 16777216.0;
+// The largest reach resize_taps takes (the entry refuses scales that would
+// need more): a support of 2^24 input samples on each side of an output
+// sample, and centres no further than 2^24 samples past the image's end
+// (a tiny factor without antialiasing maps the last of the ceil(scale * N)
+// outputs up to 0.5 / scale samples past it).
+constexpr double resize_max_reach = 16777216.0;
+
+// True when a dimension stays within resize_max_reach (always for n == 0).
+bool resize_reach_fits(int64_t N, int64_t n, double scale, ResizeMethod method, bool antialias);
 
 // Output sample o takes input samples index[t] with weights weight[t], for t
 // from first[o] to first[o + 1] - 1, in that order.
@@ -60,5 +66,5 @@ struct ResizeTaps {
 //   0 are dropped, and indices outside 0 .. N - 1 are reflected back
 //   (imresize's rule: -1 is 0, -2 is 1, N is N - 1, with period 2N).
 // Throws std::bad_alloc when the table's memory cannot be had (or would
-// exceed 2^40 entries); a support above resize_max_support is never passed.
+// exceed 2^40 entries); call it only where resize_reach_fits.
 ResizeTaps resize_taps(int64_t N, int64_t n, double scale, ResizeMethod method, bool antialias);

@@ -22,7 +22,12 @@ function [R, missing] = peer_resize (X, jobs)
     script = fullfile (fileparts (mfilename ("fullpath")), "peer_resize.py");
     [status, missing] = system (sprintf ("%s %s %s %d %d %s %s", python, script, input, rows (X), columns (X), ...
                                          list, folder));
-    if (status != 0)
+    if (status != 0 && isempty (strfind (missing, "Traceback")))
+      % No Python to be had (a session refused new processes, say).
+      R = cell (rows (jobs), 1);
+      missing = sprintf ("pillow opencv (%s could not be started: status %d)", python, status);
+      return;
+    elseif (status != 0)
       error ("peer_resize: %s failed: %s", script, missing);
     end
     missing = strtrim (missing);
