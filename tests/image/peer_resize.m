@@ -20,12 +20,18 @@ function [R, missing] = peer_resize (X, jobs)
       python = "python3";
     end
     script = fullfile (fileparts (mfilename ("fullpath")), "peer_resize.py");
-    [status, missing] = system (sprintf ("%s %s %s %d %d %s %s", python, script, input, rows (X), columns (X), ...
-                                         list, folder));
+    try
+      [status, missing] = system (sprintf ("%s %s %s %d %d %s %s", python, script, input, rows (X), columns (X), ...
+                                           list, folder));
+    catch err
+      % Octave raises an error when it cannot start the process at all.
+      status = -1;
+      missing = err.message;
+    end
     if (status != 0 && isempty (strfind (missing, "Traceback")))
       % No Python to be had (a session refused new processes, say).
       R = cell (rows (jobs), 1);
-      missing = sprintf ("pillow opencv (%s could not be started: status %d)", python, status);
+      missing = sprintf ("pillow opencv (%s could not be started: %s)", python, strtrim (missing));
       return;
     elseif (status != 0)
       error ("peer_resize: %s failed: %s", script, missing);
