@@ -5,11 +5,14 @@ JOBS ?= 2
 OCTAVE := octave-cli --no-history --no-gui --quiet
 
 BASE_PACKAGES := octave liboctave-dev cmake make g++ libgtest-dev
+# The peers the tests compare resize_image with (each test skips, naming the
+# reason, where one is missing): Pillow, OpenCV and Octave's imresize.
+TEST_PACKAGES := python3-pil python3-opencv octave-image
 # The demo compares with LIBLINEAR's command-line tools and trains on the
 # heart_scale sample that they ship.
 DEMO_PACKAGES := liblinear-tools
-# make bench: Google Benchmark, the peers compared with, and Octave's imresize.
-BENCH_PACKAGES := libbenchmark-dev libopencv-imgproc-dev liblinear-dev octave-image
+# make bench: Google Benchmark, the peers compared with (OpenCV, Pillow), and Octave's imresize.
+BENCH_PACKAGES := libbenchmark-dev libopencv-imgproc-dev liblinear-dev octave-image python3-pil
 BENCH_BUILD_DIR ?= $(BUILD_DIR)-bench
 # The last release (0.2.0), whose modules make bench times beside these.
 RELEASE_COMMIT ?= 214d13f
@@ -106,6 +109,7 @@ build: setup
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 
 test: build
+	@tools/ensure_packages.sh $(TEST_PACKAGES)
 	ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS)
 
 demo: build
