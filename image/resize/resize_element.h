@@ -26,10 +26,16 @@ static inline E resize_element(double value)
         return std::isnan(value) ? resample_nan<E>() : static_cast<E>(value);
     } else {
         static_assert(sizeof(E) < 4, "integer elements must fit a 32-bit conversion");
-        constexpr double low = static_cast<double>(std::numeric_limits<E>::min());
-        constexpr double high = static_cast<double>(std::numeric_limits<E>::max());
-        // Integer images give finite values; a NaN would fall to low.
-        const double rounded = std::round(value);
+        constexpr int32_t low = std::numeric_limits<E>::min();
+        constexpr int32_t high = std::numeric_limits<E>::max();
+        // Clamped first so that the truncation below stays in range (integer
+        // images give finite values; a NaN would fall to low). Then rounded
+        // as std::round does, without its library call: the fraction
+        // value - truncated is exact for these magnitudes.
+        const double clamped = value > low - 1.0 ? (value < high + 1.0 ? value : high + 1.0) : low - 1.0;
+        int32_t rounded = static_cast<int32_t>(clamped);
+        const double fraction = clamped - static_cast<double>(rounded);
+        rounded += (fraction >= 0.5) - (fraction <= -0.5);
         return static_cast<E>(rounded > low ? (rounded < high ? rounded : high) : low);
     }
 }

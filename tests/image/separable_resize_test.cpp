@@ -16,6 +16,7 @@
 #include <type_traits>
 #include <vector>
 
+#include "image/resize/resize_element.h"
 #include "image/resize/separable_resize.h"
 #include "tests/image/guarded_bytes.h"
 
@@ -194,6 +195,26 @@ TEST(SeparableResize, WorkedValues)
               (std::vector<bool>{false, false, true, true}));
     EXPECT_EQ(resized<bool>({false, true, true, false}, 1, 4, 1, 2, ResizeMethod::box),
               (std::vector<bool>{false, false}));
+}
+
+// The conversion against std::round (halves away from zero) and clamping,
+// at halves, just below them, at the ends of each range and beyond.
+TEST(SeparableResize, IntegerConversionRoundsHalvesAwayFromZeroAndSaturates)
+{
+    const double below_half = std::nextafter(0.5, 0.0);
+    const double values[] = {0.0,        -0.0,         below_half, -below_half, 0.5,     -0.5,     1.5,      -1.5,
+                             2.5,        -2.5,         254.5,      255.49,      255.5,   256.0,    -0.51,    -1e10,
+                             1e10,       32767.5,      -32768.5,   -32767.5,    65534.5, 65535.5,  4503599627370495.5,
+                             1.0e300,    -1.0e300,     std::nextafter(254.5, 0.0), 127.49999999999999};
+    auto expected = [](double v, double low, double high) { return std::min(std::max(std::round(v), low), high); };
+    for (double v : values) {
+        EXPECT_EQ(resize_element<uint8_t>(v), expected(v, 0, 255)) << v;
+        EXPECT_EQ(resize_element<uint16_t>(v), expected(v, 0, 65535)) << v;
+        EXPECT_EQ(resize_element<int16_t>(v), expected(v, -32768, 32767)) << v;
+        EXPECT_EQ(resize_element<bool>(v), v > 0.5) << v;
+    }
+    EXPECT_EQ(resize_element<float>(0.1), 0.1f);
+    EXPECT_EQ(resize_element<uint8_t>(std::nan("")), 0);
 }
 
 TEST(SeparableResize, ConstantImagesStayConstant)
