@@ -12,7 +12,7 @@ TEST_PACKAGES := python3-pil python3-opencv octave-image
 # heart_scale sample that they ship.
 DEMO_PACKAGES := liblinear-tools
 # make bench: Google Benchmark, the peers compared with (OpenCV, Pillow), and Octave's imresize.
-BENCH_PACKAGES := libbenchmark-dev libopencv-imgproc-dev liblinear-dev octave-image python3-pil
+BENCH_PACKAGES := libbenchmark-dev libopencv-imgproc-dev liblinear-dev octave-image python3-pil python3-opencv
 BENCH_BUILD_DIR ?= $(BUILD_DIR)-bench
 # The last release (0.2.0), whose modules make bench times beside these.
 RELEASE_COMMIT ?= 214d13f
@@ -122,12 +122,16 @@ bench: setup
 	cmake -S . -B $(BENCH_BUILD_DIR) -DCMAKE_BUILD_TYPE=Release -DBUILD_BENCHMARKS=ON -DBUILD_TESTING=OFF
 	cmake --build $(BENCH_BUILD_DIR) -j $(JOBS)
 	@$(BENCH_BUILD_DIR)/bench/bench_kernels $(BENCH_ARGS) --kernel-times=$(BENCH_BUILD_DIR)/kernel_times.txt
+	@mkdir -p $(BENCH_BUILD_DIR)/resize
+	@$(BENCH_BUILD_DIR)/bench/bench_resize $(filter --quick,$(BENCH_ARGS)) --write=$(BENCH_BUILD_DIR)/resize
+	@/usr/bin/python3 bench/pillow_rows.py $(BENCH_BUILD_DIR)/resize $(filter --quick,$(BENCH_ARGS))
 	@bench/build_release.sh $(RELEASE_COMMIT) $(BENCH_BUILD_DIR)/release
 	@rm -rf $(BENCH_BUILD_DIR)/mex-named && mkdir -p $(BENCH_BUILD_DIR)/mex-named && \
 	  for module in $(BENCH_BUILD_DIR)/mex/*.mex; do \
 	    cp $$module $(BENCH_BUILD_DIR)/mex-named/$$(basename $$module .mex)_mex.mex; done
 	@$(OCTAVE) bench/octave_vs_builtin.m $(BENCH_BUILD_DIR)/oct $(BENCH_BUILD_DIR)/mex-named \
 	  $(BENCH_BUILD_DIR)/release/mex $(BENCH_BUILD_DIR)/kernel_times.txt
+	@$(OCTAVE) bench/peer_agreement.m $(BENCH_BUILD_DIR)/oct $(BENCH_BUILD_DIR)/resize
 
 # The Octave package NAME-VERSION.tar.gz (pkg install builds it with mkoctfile).
 package:
