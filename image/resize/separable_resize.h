@@ -44,14 +44,24 @@ template <class E>
 using ResizeBand = void (*)(const E* X, int64_t Ny, int64_t Nx, E* Y, const ResizeTaps& rows,
                             const ResizeTaps& columns, int64_t first, int64_t end, double* band) noexcept;
 
-// Output rows per band: the band's intermediate (rows x Nx doubles) is kept
-// near 256 KiB, so that the second pass finds it in cache.
+// Output rows per band (at most 64, at least 1): the band's intermediate
+// (rows x Nx doubles) is kept near 512 KiB, so that the second pass finds it
+// in cache.
 int64_t resize_band_rows(int64_t Nx);
 int64_t resize_band_doubles(int64_t Nx);
 
 template <class E>
 void separable_resize_band_plain(const E* X, int64_t Ny, int64_t Nx, E* Y, const ResizeTaps& rows,
                                  const ResizeTaps& columns, int64_t first, int64_t end, double* band) noexcept;
+
+// The same loop built for AVX2 and for AVX-512 Foundation (x86-64 only:
+// call only when cpu_has_avx2() or cpu_has_avx512f() is true).
+template <class E>
+void separable_resize_band_avx2(const E* X, int64_t Ny, int64_t Nx, E* Y, const ResizeTaps& rows,
+                                const ResizeTaps& columns, int64_t first, int64_t end, double* band) noexcept;
+template <class E>
+void separable_resize_band_avx512(const E* X, int64_t Ny, int64_t Nx, E* Y, const ResizeTaps& rows,
+                                  const ResizeTaps& columns, int64_t first, int64_t end, double* band) noexcept;
 
 template <class E>
 struct ResizeVariant {
