@@ -29,7 +29,17 @@ function text = agreement (ours, theirs)
                   100 * mean (inner(:) > 0));
 endfunction
 
-images = {"gray", read_image (fullfile (args{2}, "gray.raw"), 1); "colour", read_image (fullfile (args{2}, "rgb.raw"), 3)};
+function text = ifelse_text (condition, yes, no)
+  if (condition)
+    text = yes;
+  else
+    text = no;
+  end
+endfunction
+
+gray = read_image (fullfile (args{2}, "gray.raw"), 1);
+colour = read_image (fullfile (args{2}, "rgb.raw"), 3);
+images = {"gray", gray; "colour", colour};
 % Each row: our method and antialiasing, Pillow's filter (or ""), OpenCV's (or "").
 rows_ = {"bilinear", true, "bilinear", ""; "bilinear", false, "", "linear"; "bicubic", true, "bicubic", "";
          "bicubic", false, "", "cubic"; "lanczos3", true, "lanczos3", ""; "box", true, "box", "area";
@@ -81,10 +91,3 @@ for i = 1:rows (images)
   end
 end
 
-function text = ifelse_text (condition, yes, no)
-  if (condition)
-    text = yes;
-  else
-    text = no;
-  end
-endfunction

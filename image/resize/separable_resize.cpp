@@ -14,7 +14,7 @@ namespace {
 // than it saves (a thread about 30 us to start and join; see bench/RESULTS.md).
 constexpr int64_t min_samples_per_thread = int64_t{1} << 17;
 
-constexpr int64_t band_budget_doubles = 65536;  // 512 KiB: about 1.1x faster than 256 KiB, no gain above (make bench)
+constexpr int64_t band_budget_doubles = 65536;  // 512 KiB: about 1.1x faster than 256 KiB here, 1 MiB about the same
 constexpr int64_t max_band_rows = 64;
 
 // One output value along a dimension: the taps of output o over `source`
