@@ -54,8 +54,7 @@ runs=(linsvm_fit:fast:mex linsvm_fit:baseline:mex)
 [ -n "$oct_dir" ] && runs+=(linsvm_fit:fast:oct)
 runs+=(scale_bilinear:fast:mex scale_bilinear:baseline:mex luma_u8:fast:mex luma_u8:baseline:mex)
 [ -n "$oct_dir" ] && runs+=(scale_bilinear:fast:oct luma_u8:fast:oct)
-# resize_image has the plain loop alone: its baseline run would repeat the fast one.
-runs+=(resize_image:fast:mex)
+runs+=(resize_image:fast:mex resize_image:baseline:mex)
 [ -n "$oct_dir" ] && runs+=(resize_image:fast:oct)
 rm -f "$log_dir"/*.status
 printf '%s\n' "${runs[@]}" | tr ':' ' ' | xargs -P "$jobs" -L 1 bash -c 'run_one "$@"' _
