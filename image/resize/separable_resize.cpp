@@ -15,7 +15,7 @@ namespace {
 constexpr int64_t min_samples_per_thread = int64_t{1} << 17;
 
 constexpr int64_t band_budget_doubles = 65536;  // 512 KiB: about 1.1x faster than 256 KiB here, 1 MiB about the same
-constexpr int64_t max_band_rows = 64;
+constexpr int64_t max_band_rows = 64;  // resize_elements converts up to 64 at once
 
 // One output value along a dimension: the taps of output o over `source`
 // (a column of the input or of the intermediate, read at stride 1).

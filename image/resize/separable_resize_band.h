@@ -124,7 +124,7 @@ void resize_band(const E* X, int64_t Ny, int64_t Nx, E* Y, const ResizeTaps& row
             for (int64_t j = 0; j < height; ++j) sums[j] = sums[j] + w * source[j];
         }
         E* out = Y + static_cast<size_t>(i) * static_cast<size_t>(ny) + static_cast<size_t>(first);
-        for (int64_t j = 0; j < height; ++j) out[j] = resize_element<E>(sums[j]);
+        resize_elements(sums, out, height);
     }
 }
 
