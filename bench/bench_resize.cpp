@@ -150,6 +150,12 @@ int main(int argc, char** argv)
     std::map<std::string, double> best;
     for (const Case& c : cases) best[c.name] = c.best;
 
+    std::string variants;
+    for (const ResizeVariant<uint8_t>& v : separable_resize_variants<uint8_t>()) {
+        variants += (variants.empty() ? "" : ", ") + std::string(v.name);
+    }
+    std::printf("resize_image's kernels: variants run (widest first) %s; default threads %d; OpenCV %s on 1 thread\n\n",
+                variants.empty() ? "plain" : variants.c_str(), threads, CV_VERSION);
     std::printf("| Kernel | Case | Ours | Peer | Ratio (ours faster when > 1) |\n|---|---|---|---|---|\n");
     auto ms = [](double seconds) {
         char text[32];
