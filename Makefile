@@ -6,11 +6,14 @@ OCTAVE := octave-cli --no-history --no-gui --quiet
 
 # octave-parallel: the test of a grid of models split across processes.
 BASE_PACKAGES := octave liboctave-dev cmake make g++ libgtest-dev octave-parallel
+# The peers the tests compare resize_image with (each test skips, naming the
+# reason, where one is missing): Pillow, OpenCV and Octave's imresize.
+TEST_PACKAGES := python3-pil python3-opencv octave-image
 # The demo compares with LIBLINEAR's command-line tools and trains on the
 # heart_scale sample that they ship.
 DEMO_PACKAGES := liblinear-tools
-# make bench: Google Benchmark, the peers compared with, and Octave's imresize.
-BENCH_PACKAGES := libbenchmark-dev libopencv-imgproc-dev liblinear-dev octave-image
+# make bench: Google Benchmark, the peers compared with (OpenCV, Pillow), and Octave's imresize.
+BENCH_PACKAGES := libbenchmark-dev libopencv-imgproc-dev liblinear-dev octave-image python3-pil python3-opencv
 BENCH_BUILD_DIR ?= $(BUILD_DIR)-bench
 # The last release (0.2.0), whose modules make bench times beside these.
 RELEASE_COMMIT ?= 214d13f
@@ -107,6 +110,7 @@ build: setup
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 
 test: build
+	@tools/ensure_packages.sh $(TEST_PACKAGES)
 	ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS)
 
 demo: build
@@ -119,12 +123,16 @@ bench: setup
 	cmake -S . -B $(BENCH_BUILD_DIR) -DCMAKE_BUILD_TYPE=Release -DBUILD_BENCHMARKS=ON -DBUILD_TESTING=OFF
 	cmake --build $(BENCH_BUILD_DIR) -j $(JOBS)
 	@$(BENCH_BUILD_DIR)/bench/bench_kernels $(BENCH_ARGS) --kernel-times=$(BENCH_BUILD_DIR)/kernel_times.txt
+	@mkdir -p $(BENCH_BUILD_DIR)/resize
+	@$(BENCH_BUILD_DIR)/bench/bench_resize $(filter --quick,$(BENCH_ARGS)) --write=$(BENCH_BUILD_DIR)/resize
+	@/usr/bin/python3 bench/pillow_rows.py $(BENCH_BUILD_DIR)/resize $(filter --quick,$(BENCH_ARGS))
 	@bench/build_release.sh $(RELEASE_COMMIT) $(BENCH_BUILD_DIR)/release
 	@rm -rf $(BENCH_BUILD_DIR)/mex-named && mkdir -p $(BENCH_BUILD_DIR)/mex-named && \
 	  for module in $(BENCH_BUILD_DIR)/mex/*.mex; do \
 	    cp $$module $(BENCH_BUILD_DIR)/mex-named/$$(basename $$module .mex)_mex.mex; done
 	@$(OCTAVE) bench/octave_vs_builtin.m $(BENCH_BUILD_DIR)/oct $(BENCH_BUILD_DIR)/mex-named \
 	  $(BENCH_BUILD_DIR)/release/mex $(BENCH_BUILD_DIR)/kernel_times.txt
+	@$(OCTAVE) bench/peer_agreement.m $(BENCH_BUILD_DIR)/oct $(BENCH_BUILD_DIR)/resize
 
 # The Octave package NAME-VERSION.tar.gz (pkg install builds it with mkoctfile)
 # and its index entry; make package TARBALL_URL_BASE=https://... and

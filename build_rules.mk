@@ -58,7 +58,7 @@ VARIANT_neon_FLAGS_MSVC =
 # are functions written in Octave's language, in the module's folder, that
 # go beside it.
 OCT_FLAGS = -DHOST_OCTAVE
-MODULES = linsvm_fit scale_bilinear luma_u8
+MODULES = linsvm_fit scale_bilinear luma_u8 resize_image
 MODULE_linsvm_fit_FOLDER = svm
 MODULE_linsvm_fit_KERNELS = fit_weights.cpp labels.cpp model_batch.cpp sampler.cpp trainer_options.cpp training_objective.cpp
 MODULE_linsvm_fit_ENTRY = linsvm_fit.cpp
@@ -69,3 +69,6 @@ MODULE_scale_bilinear_ENTRY = scale_bilinear.cpp
 MODULE_luma_u8_FOLDER = image/gray
 MODULE_luma_u8_KERNELS = weighted_luma.cpp
 MODULE_luma_u8_ENTRY = luma_u8.cpp
+MODULE_resize_image_FOLDER = image/resize
+MODULE_resize_image_KERNELS = resize_weights.cpp separable_resize.cpp
+MODULE_resize_image_ENTRY = resize_image.cpp

@@ -23,6 +23,7 @@
 #include <type_traits>
 #include <vector>
 
+#include "bench/photo_like.h"
 #include "common/cpu_features.h"
 #include "common/parallel.h"
 #include "image/gray/weighted_luma.h"
@@ -71,23 +72,6 @@ std::vector<uint8_t> random_bytes(size_t count, uint32_t seed)
     std::vector<uint8_t> bytes(count);
     for (uint8_t& b : bytes) b = static_cast<uint8_t>(generator() >> 24);
     return bytes;
-}
-
-// A photograph-like image: smooth gradients with noise, so that runs of equal
-// and of neighbouring values occur as they do in real pictures.
-std::vector<uint8_t> photo_like_plane(int rows, int cols, uint32_t seed, int phase)
-{
-    std::mt19937 generator(seed);
-    std::vector<uint8_t> plane(static_cast<size_t>(rows) * cols);
-    for (int c = 0; c < cols; ++c) {
-        for (int r = 0; r < rows; ++r) {
-            const double base = 127.5 + 100.0 * std::sin(0.004 * (r + 2 * c) + phase) * std::cos(0.003 * (c - r));
-            const double noise = static_cast<double>(generator() % 17) - 8.0;
-            plane[static_cast<size_t>(r) + static_cast<size_t>(c) * rows] =
-                static_cast<uint8_t>(std::clamp(base + noise, 0.0, 255.0));
-        }
-    }
-    return plane;
 }
 
 // ---------------------------------------------------------------- gray

@@ -18,7 +18,7 @@
 //   fail, warn, print        errors and warnings with identifiers, console output
 //   is_*, rows, columns, element_count, dimension_count, dimension,
 //   element_class, element_size, element_data, double_data, single_data,
-//   uint8_data, copy_text, is_structure, struct_field, field_count,
+//   uint8_data, copy_text, is_logical, is_structure, struct_field, field_count,
 //   copy_field_name, is_real_numbers, number_at
 //                            what an argument is, and its elements
 //   create_double_column, create_double_array, create_structure,

@@ -97,6 +97,13 @@ inline bool is_real_dense_uint8(Value array)
     return mxIsUint8(array) && is_real_dense(array);
 }
 
+// A logical array (never complex; sparse ones are refused by is_real_dense).
+// Its elements are one byte each, 0 or 1: element_data<bool>.
+inline bool is_logical(Value array)
+{
+    return mxIsLogical(array);
+}
+
 // The element class of a real dense array; other for every other class
 // (logical, char, the other integers, cells, structures...) and for complex
 // or sparse arrays.
@@ -241,11 +248,6 @@ inline double number_at(Value array, int64_t k)
     }
 }
 
-inline bool is_logical(Value array)
-{
-    return mxIsLogical(array);
-}
-
 inline bool is_structure(Value array)
 {
     return mxIsStruct(array);
@@ -325,10 +327,10 @@ inline Result create_uint8_matrix(int64_t rows, int64_t columns)
         mxCreateNumericMatrix(static_cast<mwSize>(rows), static_cast<mwSize>(columns), mxUINT8_CLASS, mxREAL));
 }
 
-// A zero-filled real array of the class of `shape` (a real numeric array),
-// rows x columns x (the dimensions of `shape` after its second). The
-// dimension list is taken with mxMalloc, which the host releases itself
-// should the creation raise an error.
+// A zero-filled real array of the class of `shape` (a real numeric or a
+// logical array), rows x columns x (the dimensions of `shape` after its
+// second). The dimension list is taken with mxMalloc, which the host releases
+// itself should the creation raise an error.
 inline Result create_resized(Value shape, int64_t rows, int64_t columns)
 {
     const mwSize count = mxGetNumberOfDimensions(shape);
@@ -336,7 +338,8 @@ inline Result create_resized(Value shape, int64_t rows, int64_t columns)
     std::memcpy(dims, mxGetDimensions(shape), static_cast<size_t>(count) * sizeof(mwSize));
     dims[0] = static_cast<mwSize>(rows);
     dims[1] = static_cast<mwSize>(columns);
-    mxArray* result = mxCreateNumericArray(count, dims, mxGetClassID(shape), mxREAL);
+    mxArray* result = mxIsLogical(shape) ? mxCreateLogicalArray(count, dims)
+                                         : mxCreateNumericArray(count, dims, mxGetClassID(shape), mxREAL);
     mxFree(dims);
     return Result(result);
 }

@@ -108,6 +108,13 @@ inline bool is_real_dense_uint8(const Value& array)
     return array.is_uint8_type() && is_real_dense(array);
 }
 
+// A logical array (never complex; sparse ones are refused by is_real_dense).
+// Its elements are one byte each, 0 or 1: element_data<bool>.
+inline bool is_logical(const Value& array)
+{
+    return array.islogical();
+}
+
 inline bool is_text(const Value& array)
 {
     return array.is_string();
@@ -244,11 +251,6 @@ inline double number_at(const Value& array, int64_t k)
     return element.is_defined() ? element.double_value() : array.array_value()(static_cast<octave_idx_type>(k));
 }
 
-inline bool is_logical(const Value& array)
-{
-    return array.islogical();
-}
-
 inline bool is_structure(const Value& array)
 {
     return array.isstruct();
@@ -274,7 +276,7 @@ inline void copy_field_name(const Value& array, int k, char* buffer, size_t size
 // be narrowed to a scalar before its data are written).
 class Result {
 public:
-    using Array = std::variant<NDArray, FloatNDArray, uint8NDArray, uint16NDArray, int16NDArray, octave_scalar_map>;
+    using Array = std::variant<NDArray, FloatNDArray, uint8NDArray, uint16NDArray, int16NDArray, boolNDArray, octave_scalar_map>;
 
     // The data are taken while `array` is their only owner: Octave's array
     // classes have no move constructor, so the copy into the variant shares
@@ -453,14 +455,15 @@ inline Result create_uint8_matrix(int64_t rows, int64_t columns)
         dim_vector(static_cast<octave_idx_type>(rows), static_cast<octave_idx_type>(columns))));
 }
 
-// An image result of the class of `shape` (one element_class knows), rows x
-// columns x (the dimensions of `shape` after its second), not zero-filled
-// (Octave 7 and later): the kernel writes every element.
+// An image result of the class of `shape` (one element_class knows, or
+// logical), rows x columns x (the dimensions of `shape` after its second),
+// not zero-filled (Octave 7 and later): the kernel writes every element.
 inline Result create_resized(const Value& shape, int64_t rows, int64_t columns)
 {
     dim_vector dims = shape.dims();
     dims(0) = static_cast<octave_idx_type>(rows);
     dims(1) = static_cast<octave_idx_type>(columns);
+    if (shape.islogical()) return Result(octave_detail::image_array<boolNDArray>(dims));
     switch (element_class(shape)) {
     case ElementClass::uint8:
         return Result(octave_detail::image_array<uint8NDArray>(dims));

@@ -8,7 +8,7 @@
 %   --memory-limited  the caller has capped the address space (ulimit -v), so
 %                     calls asking for results of several GiB may be made: the
 %                     host must fail to allocate them. Without it they are left out.
-%   --only NAME       tests module NAME alone (the three modules by default).
+%   --only NAME       tests module NAME alone (every module by default).
 %   --every K [--offset J]
 %                     puts only every K-th value (from the (J+1)-th) into the
 %                     trainer's option fields (the bulk of its calls), for
@@ -331,6 +331,125 @@ function outcome = expect_scale_bilinear (args)
     return;
   end
   % Dimensions after the second are planes, each resampled; the result keeps them.
+  outcome.size = [ny nx shape(3:end)];
+  outcome.bytes = prod (outcome.size) * sizeof (zeros (1, 1, outcome.class));
+endfunction
+
+function outcome = expect_resize_image (args)
+  outcome = struct ("error", "", "size", [], "class", "", "bytes", 0);
+  classes = {"uint8", "uint16", "int16", "single", "double", "logical"};
+  if (numel (args) < 1 || isempty (args{1}) || ! any (cellfun (@(c) real_dense (args{1}, c), classes)))
+    outcome.error = "resize_image:invalidImage";
+    return;
+  end
+  outcome.class = class (args{1});
+  % The size unless the second argument is text; a method when an odd number
+  % of arguments follows; then name/value pairs, in order.
+  size_value = [];
+  has_size = false;
+  method = "bicubic";
+  antialias = true;
+  k = 2;
+  if (numel (args) >= 2 && ! ischar (args{2}))
+    size_value = args{2};
+    has_size = true;
+    k = 3;
+  end
+  methods = {"nearest", "bilinear", "bicubic", "box", "triangle", "lanczos2", "lanczos3"};
+  known = @(v) ischar (v) && any (strcmp (lower (v(:)'), methods));
+  if (mod (numel (args) - k + 1, 2) == 1)
+    if (! known (args{k}))
+      outcome.error = "resize_image:invalidMethod";
+      return;
+    end
+    method = lower (args{k}(:)');
+    k += 1;
+  end
+  for k = k:2:numel (args)
+    name = args{k};
+    value = args{k + 1};
+    if (! ischar (name))
+      outcome.error = "resize_image:invalidOption";
+      return;
+    end
+    switch (lower (name(:)'))
+      case "method"
+        if (! known (value))
+          outcome.error = "resize_image:invalidMethod";
+          return;
+        end
+        method = lower (value(:)');
+      case "antialiasing"
+        if (! real_numbers (value) || numel (value) != 1 || ! any (double (value) == [0 1]))
+          outcome.error = "resize_image:invalidOption";
+          return;
+        end
+        antialias = double (value) == 1;
+      case "outputsize"
+        if (has_size)
+          outcome.error = "resize_image:invalidOption";
+          return;
+        end
+        if (! real_numbers (value) || numel (value) != 2)
+          outcome.error = "resize_image:invalidSize";
+          return;
+        end
+        size_value = value;
+        has_size = true;
+      otherwise
+        outcome.error = "resize_image:invalidOption";
+        return;
+    end
+  end
+  if (! has_size || ! real_numbers (size_value) || isempty (size_value) || numel (size_value) > 2)
+    outcome.error = "resize_image:invalidSize";
+    return;
+  end
+  shape = size (args{1});
+  v = double (size_value);
+  if (numel (v) == 1)
+    if (! (v > 0) || ! isfinite (v))
+      outcome.error = "resize_image:invalidSize";
+      return;
+    end
+    ny = ceil (v * shape(1));
+    nx = ceil (v * shape(2));
+    scales = [v v];
+  else
+    whole = @(x) isfinite (x) && x >= 0 && x == floor (x);
+    if (all (isnan (v)) || (! isnan (v(1)) && ! whole (v(1))) || (! isnan (v(2)) && ! whole (v(2))) ...
+        || any (v >= 2^31))
+      outcome.error = "resize_image:invalidSize";
+      return;
+    end
+    if (isnan (v(1)))
+      scales = [v(2) / shape(2), v(2) / shape(2)];
+      v(1) = ceil (shape(1) * scales(1));
+    elseif (isnan (v(2)))
+      scales = [v(1) / shape(1), v(1) / shape(1)];
+      v(2) = ceil (shape(2) * scales(2));
+    else
+      scales = v ./ shape(1:2);
+    end
+    ny = v(1);
+    nx = v(2);
+  end
+  if (ny >= 2^31 || nx >= 2^31)
+    outcome.error = "resize_image:invalidSize";
+    return;
+  end
+  % An output pixel reaching more than 2^24 input pixels to each side (a
+  % widened kernel) or past the image (a tiny factor) is refused.
+  reach = struct ("nearest", 0.5, "bilinear", 1, "triangle", 1, "bicubic", 2, "box", 0.5, "lanczos2", 2, ...
+                  "lanczos3", 3).(method);
+  widened = antialias && ! strcmp (method, "nearest") && scales < 1;
+  support = reach ./ (scales .^ widened);
+  last_centre = ([ny nx] - 0.5) ./ scales - 0.5;
+  identity = [ny nx] == shape(1:2) & scales == 1;
+  if (any ([ny nx] > 0 & ! identity & (support > 2^24 | last_centre > shape(1:2) + 2^24)))
+    outcome.error = "resize_image:invalidSize";
+    return;
+  end
   outcome.size = [ny nx shape(3:end)];
   outcome.bytes = prod (outcome.size) * sizeof (zeros (1, 1, outcome.class));
 endfunction
@@ -724,6 +843,86 @@ function tally = scale_bilinear_suite (tally, values, memory_limited)
   end
 endfunction
 
+%% ---------------------------------------------------------- resize_image
+
+function tally = resize_image_suite (tally, values, memory_limited)
+  X0 = uint8 (magic (4));
+  calls = cell (0, 2);
+
+  calls = add_call (calls, "no arguments");
+  calls = add_call (calls, "X only", X0);
+  calls = add_call (calls, "X, scale", X0, 0.5);
+  % Every hostile value as the image, the size, the method, an option name
+  % and each option's value.
+  for k = 1:numel (values)
+    calls = add_call (calls, ["X = " values{k}{1}], values{k}{2}, 0.7);
+    calls = add_call (calls, ["size = " values{k}{1}], X0, values{k}{2});
+    calls = add_call (calls, ["method = " values{k}{1}], X0, [3 5], values{k}{2});
+    calls = add_call (calls, ["option name = " values{k}{1}], X0, [3 5], values{k}{2}, 1);
+    calls = add_call (calls, ["Antialiasing = " values{k}{1}], X0, 0.5, "Antialiasing", values{k}{2});
+    calls = add_call (calls, ["OutputSize = " values{k}{1}], X0, "OutputSize", values{k}{2});
+  end
+  for k = 1:20:numel (values)
+    calls = add_call (calls, ["Method = " values{k}{1}], X0, 0.5, "Method", values{k}{2});
+  end
+
+  % Every pair of awkward size values, and scale factors.
+  sizes = {NaN, Inf, -Inf, -0, 0, 0.9, 1, 1.5, 2, 7, -1, 2^31, 2^31 - 1, 1e300, -2^31, 1e9};
+  for a = 1:numel (sizes)
+    for b = 1:numel (sizes)
+      calls = add_call (calls, sprintf ("size [%g %g]", sizes{a}, sizes{b}), X0, [sizes{a} sizes{b}]);
+    end
+  end
+  for factor = {0.5, 1, 1.5, 2, 1e-300, 5e-324, 1e-7, 0.1, 1/3, 1e4, 2^29, 2^31, 1e300, 0, -1, NaN, Inf}
+    calls = add_call (calls, sprintf ("factor %g", factor{1}), X0, factor{1});
+    calls = add_call (calls, sprintf ("factor %g on 1x200, lanczos3", factor{1}), filled ("uint8", [1 200], []), ...
+                      factor{1}, "lanczos3");
+    calls = add_call (calls, sprintf ("factor %g, no antialiasing", factor{1}), X0, factor{1}, "Antialiasing", false);
+  end
+  % Option forms: names in any case, repeated, misplaced, missing values.
+  forms = {{"bicubic"}, {"BOX"}, {"cubic"}, {"Method", "nearest"}, {"method", "LANCZOS2"}, ...
+           {"Antialiasing", true, "Antialiasing", 0}, {"OutputSize", [3 5]}, {"bilinear", "Method", "box"}, ...
+           {"Method"}, {"bicubic", "Method"}, {"Antialiasing"}, {"nearest", "Antialiasing", 1}, ...
+           {"Method", "box", "Method", "bogus"}, {"OutputSize", [3 5], "OutputSize", [4 4]}, {""}, {"", 1}};
+  for f = 1:numel (forms)
+    calls = add_call (calls, sprintf ("X, [6 2], form %d", f), X0, [6 2], forms{f}{:});
+    calls = add_call (calls, sprintf ("X, form %d", f), X0, forms{f}{:});
+  end
+
+  % Images of every class and shape, every method, shrinking and enlarging.
+  images = {uint8(7), uint8([0 255]), uint8([0; 255]), filled("uint8", [3 4 3], []), ...
+            filled("uint8", [2 3 3 2], []), filled("uint8", [1 200], []), repmat(uint8(255), 5, 6), ...
+            filled("uint16", [3 4 3], []), int16([-32768 32767; 0 -1]), single([NaN Inf; -Inf -0]), ...
+            [1e300 -1e300; realmin -realmax], filled("double", [10 2], []), logical([1 0; 0 1]), ...
+            filled("logical", [7 3 2], [])};
+  outputs = {[0 0], [0 3], [1 1], [1 5], [7 9], [2 2], [1 300], [300 1], [100000 2]};
+  methods = {"nearest", "bilinear", "bicubic", "box", "triangle", "lanczos2", "lanczos3"};
+  for i = 1:numel (images)
+    for o = 1:numel (outputs)
+      method = methods{mod (i + o, numel (methods)) + 1};
+      calls = add_call (calls, sprintf ("%s %s to %s, %s", class (images{i}), shape_text (size (images{i})), ...
+                                        shape_text (outputs{o}), method), images{i}, outputs{o}, method);
+    end
+  end
+
+  % Results the host cannot allocate.
+  calls = add_call (calls, "size [1e9 1e9]", X0, [1e9 1e9]);
+  calls = add_call (calls, "size [2^31-1 2^31-1]", X0, [2^31 - 1, 2^31 - 1], "nearest");
+  tally = run_calls (tally, "resize_image", calls, memory_limited);
+
+  % After the host refused an allocation the module works as before.
+  before = resize_image (uint8 ([10 20; 30 40]), 2, "bilinear");
+  try
+    resize_image (X0, [1e9 1e9]);
+  catch
+  end
+  tally.calls += 1;
+  if (! isequal (resize_image (uint8 ([10 20; 30 40]), 2, "bilinear"), before))
+    tally.malformed += 1;
+    tally = report (tally, "resize_image: results changed after an allocation failure");
+  end
+endfunction
+
 %% --------------------------------------------------------------- luma_u8
 
 function tally = luma_u8_suite (tally, values, memory_limited)
@@ -763,7 +962,7 @@ at = find (strcmp (args, "--offset"), 1);
 if (! isempty (at))
   every_offset = str2double (args{at + 1});
 end
-modules = {"linsvm_fit", "scale_bilinear", "luma_u8"};
+modules = {"linsvm_fit", "scale_bilinear", "luma_u8", "resize_image"};
 only = find (strcmp (args, "--only"), 1);
 if (! isempty (only))
   modules = args(only + 1);

@@ -10,7 +10,7 @@
 %!    call ();
 %!    error ("memory_limited:allocated", "the call got its memory under the cap");
 %!  catch err
-%!    assert (any (strcmp (err.identifier, {"scale_bilinear:outOfMemory", ...
+%!    assert (any (strcmp (err.identifier, {"scale_bilinear:outOfMemory", "resize_image:outOfMemory", ...
 %!                                          "luma_u8:outOfMemory", "linsvm_fit:outOfMemory"})), ...
 %!            sprintf ("unexpected error '%s': %s", err.identifier, err.message));
 %!  end_try_catch
@@ -48,6 +48,11 @@
 %!test
 %! expect_refused (@() scale_bilinear (uint8 (7), [60000 60000]));
 %! assert (scale_bilinear (uint8 ([0 50; 100 150]), [3 3]), uint8 ([0 24 49; 49 74 99; 99 124 149]));
+%!test
+%! expect_refused (@() resize_image (uint8 (7), [60000 60000]));
+%! % The result fits under the cap, one row of the intermediate per thread does not.
+%! expect_refused (@() resize_image (zeros (1, 1.5e8, "uint8"), [2 1.5e8], "nearest"));
+%! assert (resize_image (uint8 ([10 20; 30 40]), 2, "bilinear"), uint8 ([10 13 18 20; 15 18 23 25; 25 28 33 35; 30 33 38 40]));
 %!test
 %! % The 2.7 GB image fits under the cap, its 0.9 GB gray result does not.
 %! RGB = zeros (1, 9e8, 3, "uint8");

@@ -17,7 +17,7 @@ args = argv ();
 root = args{1};
 names = args(2:end);
 if (isempty (names))
-  names = {"linsvm_fit", "scale_bilinear", "luma_u8"};
+  names = {"linsvm_fit", "scale_bilinear", "luma_u8", "resize_image"};
 endif
 addpath (fileparts (mfilename ("fullpath")));
 

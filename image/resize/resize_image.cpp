@@ -1,0 +1,246 @@
+// Y = resize_image(X, scale | [ny nx], method, 'Name', value, ...): the host
+// entry of the imresize-style resizer.
+
+#include <cctype>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+
+#include "host/host.h"
+#include "image/resize/resize_weights.h"
+#include "image/resize/separable_resize.h"
+
+namespace {
+
+const char* const image_message =
+    "X must be a nonempty real array of class uint8, uint16, int16, single, double or logical";
+const char* const size_message =
+    "the size must be a scale factor (finite and > 0) or [ny nx] (whole numbers >= 0, one of them may be NaN), "
+    "as real numbers";
+const char* const range_message = "the output must have fewer than 2^31 rows and columns";
+const char* const methods_text = "nearest, bilinear, bicubic, box, triangle, lanczos2 or lanczos3";
+
+constexpr double size_limit = 2147483648.0;  // 2^31
+
+struct Request {
+    bool has_size = false;
+    host::Value size;
+    ResizeMethod method = ResizeMethod::bicubic;
+    bool antialias = true;
+};
+
+// Text as lower case, cut short to fit; false when the value is not text.
+bool lower_text(const host::Value& value, char* buffer, size_t size)
+{
+    if (!host::is_text(value)) return false;
+    host::copy_text(value, buffer, size);
+    for (char* c = buffer; *c != '\0'; ++c) *c = static_cast<char>(std::tolower(static_cast<unsigned char>(*c)));
+    return true;
+}
+
+[[noreturn]] void fail_with(const char* id, const char* format, const char* word)
+{
+    char text[256];
+    std::snprintf(text, sizeof text, format, word);
+    host::fail(id, text);
+}
+
+ResizeMethod read_method(const host::Value& value)
+{
+    char name[32];
+    if (!lower_text(value, name, sizeof name)) {
+        host::fail("resize_image:invalidMethod", "the method must be text: nearest, bilinear, bicubic, box, "
+                                                 "triangle, lanczos2 or lanczos3");
+    }
+    ResizeMethod method;
+    if (!resize_method_named(name, &method)) {
+        char text[256];
+        std::snprintf(text, sizeof text, "unknown method '%s': use %s", name, methods_text);
+        host::fail("resize_image:invalidMethod", text);
+    }
+    return method;
+}
+
+bool read_antialiasing(const host::Value& value)
+{
+    double flag = 0.0;
+    if (host::read_scalar(value, &flag) != host::ScalarValue::present || host::element_count(value) != 1 ||
+        !(flag == 0.0 || flag == 1.0)) {
+        host::fail("resize_image:invalidOption", "Antialiasing must be true or false (a scalar 1 or 0)");
+    }
+    return flag == 1.0;
+}
+
+// Reads the arguments after X: the size, unless the second argument is
+// text; a method when an odd number of arguments follows; then name/value
+// pairs.
+Request read_request(const host::Call& call)
+{
+    Request request;
+    const int count = call.argument_count();
+    int k = 1;
+    if (k < count && !host::is_text(call.argument(k))) {
+        request.has_size = true;
+        request.size = call.argument(k);
+        ++k;
+    }
+    if ((count - k) % 2 == 1) request.method = read_method(call.argument(k++));
+    for (; k < count; k += 2) {
+        char name[32];
+        if (!lower_text(call.argument(k), name, sizeof name)) {
+            host::fail("resize_image:invalidOption",
+                       "options are given as name/value pairs: 'Method', 'Antialiasing' or 'OutputSize'");
+        }
+        const host::Value value = call.argument(k + 1);
+        if (std::strcmp(name, "method") == 0) {
+            request.method = read_method(value);
+        } else if (std::strcmp(name, "antialiasing") == 0) {
+            request.antialias = read_antialiasing(value);
+        } else if (std::strcmp(name, "outputsize") == 0) {
+            if (request.has_size) {
+                host::fail("resize_image:invalidOption", "the size is given twice (as an argument and as OutputSize)");
+            }
+            if (!host::is_real_numbers(value) || host::element_count(value) != 2) {
+                host::fail("resize_image:invalidSize", "OutputSize must be [ny nx]");
+            }
+            request.has_size = true;
+            request.size = value;
+        } else if (ResizeMethod ignored; resize_method_named(name, &ignored)) {
+            fail_with("resize_image:invalidOption",
+                      "'%s' stands where an option name belongs: a method comes right after the size, before "
+                      "the name/value pairs", name);
+        } else {
+            fail_with("resize_image:invalidOption",
+                      "unknown option '%s': the options are 'Method', 'Antialiasing' and 'OutputSize'", name);
+        }
+    }
+    return request;
+}
+
+struct OutputShape {
+    int64_t ny;
+    int64_t nx;
+    double scale_rows;
+    double scale_columns;
+};
+
+// The output size and the scale of each dimension, as imresize gives them.
+OutputShape output_shape(const host::Value& size, int64_t Ny, int64_t Nx)
+{
+    if (!host::is_real_numbers(size) || host::is_empty(size) || host::element_count(size) > 2) {
+        host::fail("resize_image:invalidSize", size_message);
+    }
+    OutputShape shape{};
+    if (host::element_count(size) == 1) {
+        const double factor = host::number_at(size, 0);
+        if (!(factor > 0.0) || !std::isfinite(factor)) host::fail("resize_image:invalidSize", size_message);
+        const double ny = std::ceil(factor * static_cast<double>(Ny));
+        const double nx = std::ceil(factor * static_cast<double>(Nx));
+        if (!(ny < size_limit && nx < size_limit)) host::fail("resize_image:invalidSize", range_message);
+        return {static_cast<int64_t>(ny), static_cast<int64_t>(nx), factor, factor};
+    }
+    double ny = host::number_at(size, 0);
+    double nx = host::number_at(size, 1);
+    const bool free_rows = std::isnan(ny);
+    const bool free_columns = std::isnan(nx);
+    auto whole = [](double v) { return std::isfinite(v) && v >= 0.0 && v == std::floor(v); };
+    if ((free_rows && free_columns) || (!free_rows && !whole(ny)) || (!free_columns && !whole(nx))) {
+        host::fail("resize_image:invalidSize", size_message);
+    }
+    if (!free_rows && !(ny < size_limit)) host::fail("resize_image:invalidSize", range_message);
+    if (!free_columns && !(nx < size_limit)) host::fail("resize_image:invalidSize", range_message);
+    // One NaN: both dimensions take the other's scale (imresize's rule).
+    shape.scale_rows = free_rows ? nx / static_cast<double>(Nx) : ny / static_cast<double>(Ny);
+    shape.scale_columns = free_columns ? ny / static_cast<double>(Ny) : nx / static_cast<double>(Nx);
+    if (free_rows) ny = std::ceil(static_cast<double>(Ny) * shape.scale_rows);
+    if (free_columns) nx = std::ceil(static_cast<double>(Nx) * shape.scale_columns);
+    if (!(ny < size_limit && nx < size_limit)) host::fail("resize_image:invalidSize", range_message);
+    shape.ny = static_cast<int64_t>(ny);
+    shape.nx = static_cast<int64_t>(nx);
+    return shape;
+}
+
+// A scale so small that an output pixel would reach too far (a widened
+// kernel, or a centre far past the image) is refused before any work.
+void check_reach(const OutputShape& shape, const Request& request, int64_t Ny, int64_t Nx)
+{
+    if (!resize_reach_fits(Ny, shape.ny, shape.scale_rows, request.method, request.antialias) ||
+        !resize_reach_fits(Nx, shape.nx, shape.scale_columns, request.method, request.antialias)) {
+        host::fail("resize_image:invalidSize",
+                   "the scale is too small: an output pixel would reach more than 2^24 input pixels to each side "
+                   "or past the image (resize in steps, or with antialiasing off)");
+    }
+}
+
+template <class E>
+void resize(const host::Value& X, int64_t Ny, int64_t Nx, int64_t planes, host::Result& Y, const OutputShape& shape,
+            const Request& request)
+{
+    host::run_kernel("resize_image:outOfMemory", "out of memory for the working memory of the resizing", [&] {
+        const ResizeTaps rows = resize_taps(Ny, shape.ny, shape.scale_rows, request.method, request.antialias);
+        const ResizeTaps columns =
+            resize_taps(Nx, shape.nx, shape.scale_columns, request.method, request.antialias);
+        separable_resize(host::element_data<E>(X), Ny, Nx, planes, host::element_data<E>(Y), rows, columns);
+    });
+}
+
+void resize_image_entry(host::Call& call)
+{
+    const int nrhs = call.argument_count();
+    const bool logical = nrhs >= 1 && host::is_logical(call.argument(0)) && host::is_real_dense(call.argument(0));
+    const host::ElementClass image_class =
+        nrhs < 1 ? host::ElementClass::other : host::element_class(call.argument(0));
+    if ((image_class == host::ElementClass::other && !logical) || host::is_empty(call.argument(0))) {
+        host::fail("resize_image:invalidImage", image_message);
+    }
+    const host::Value X = call.argument(0);
+    // Every dimension after the second counts planes (three for RGB).
+    const int64_t Ny = host::dimension(X, 0);
+    const int64_t Nx = host::dimension(X, 1);
+    int64_t planes = 1;
+    for (int64_t k = 2; k < host::dimension_count(X); ++k) planes *= host::dimension(X, k);
+
+    const Request request = read_request(call);
+    if (!request.has_size) {
+        host::fail("resize_image:invalidSize", "the scale factor or the size [ny nx] is missing");
+    }
+    const OutputShape shape = output_shape(request.size, Ny, Nx);
+    check_reach(shape, request, Ny, Nx);
+
+    const double element_bytes = logical ? 1.0 : static_cast<double>(host::element_size(X));
+    host::ensure_memory(static_cast<double>(shape.ny) * static_cast<double>(shape.nx) * static_cast<double>(planes) *
+                            element_bytes,
+                        "resize_image:outOfMemory", "out of memory for the result");
+    host::Result Y = host::create_resized(X, shape.ny, shape.nx);
+    if (shape.ny == 0 || shape.nx == 0) {
+        // An empty result: nothing to compute.
+    } else if (logical) {
+        resize<bool>(X, Ny, Nx, planes, Y, shape, request);
+    } else {
+        switch (image_class) {
+        case host::ElementClass::uint8:
+            resize<uint8_t>(X, Ny, Nx, planes, Y, shape, request);
+            break;
+        case host::ElementClass::uint16:
+            resize<uint16_t>(X, Ny, Nx, planes, Y, shape, request);
+            break;
+        case host::ElementClass::int16:
+            resize<int16_t>(X, Ny, Nx, planes, Y, shape, request);
+            break;
+        case host::ElementClass::single:
+            resize<float>(X, Ny, Nx, planes, Y, shape, request);
+            break;
+        case host::ElementClass::double_precision:
+            resize<double>(X, Ny, Nx, planes, Y, shape, request);
+            break;
+        case host::ElementClass::other:
+            break;  // refused above
+        }
+    }
+    call.set_result(0, Y);
+}
+
+}  // namespace
+
+HOST_ENTRY(resize_image, resize_image_entry)
