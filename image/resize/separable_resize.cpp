@@ -11,7 +11,9 @@
 namespace {
 
 // Below this many output samples per thread, starting a thread costs more
-// than it saves (a thread about 30 us to start and join; see bench/RESULTS.md).
+// than it saves: the scaler's measured crossover (about 30 us to start and
+// join a thread; bench/RESULTS.md) lowered by the more work a sample takes
+// here. Not yet measured for this loop on an idle machine.
 constexpr int64_t min_samples_per_thread = int64_t{1} << 17;
 
 constexpr int64_t band_budget_doubles = 65536;  // 512 KiB: about 1.1x faster than 256 KiB here, 1 MiB about the same
