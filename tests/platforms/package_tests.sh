@@ -44,11 +44,11 @@ mkdir -p "$out_dir"
 # Under emulation (arm64 under qemu) the hostile suite takes its shorter
 # lists, as under valgrind: every other value in the trainer's option fields
 # (the MEX run the others) and resize_image's short list.
-short_oct=()
-short_mex=()
+short_oct=""
+short_mex=""
 if [ "$mode" = emulated ]; then
-    short_oct=(--valgrind --every 2 --offset 0)
-    short_mex=(--valgrind --every 2 --offset 1)
+    short_oct="--valgrind --every 2 --offset 0"
+    short_mex="--valgrind --every 2 --offset 1"
 fi
 
 oct_file_tests() {
@@ -65,7 +65,7 @@ oct_file_tests() {
     for test in svm/linsvm_fit_host image/scale_bilinear_host image/luma_u8_host; do
         step "$(basename "$test")" $octave "$source_dir/tests/host/run_octave_test.m" "$modules" "$source_dir/tests/${test}_test.m"
     done
-    step hostile_inputs $octave "$source_dir/tests/host/hostile_suite.m" "$modules" "${short_oct[@]}"
+    step hostile_inputs $octave "$source_dir/tests/host/hostile_suite.m" "$modules" $short_oct
     if [ "$mode" != emulated ]; then
         step hostile_inputs_baseline env MEX_KERNELS_BASELINE=1 $octave "$source_dir/tests/host/hostile_suite.m" "$modules"
         step hostile_inputs_memory_limited env OPENBLAS_NUM_THREADS=1 sh -c 'ulimit -v 6291456 && exec "$@"' _ \
@@ -88,7 +88,7 @@ mex_module_tests() {
         step "$(basename "$test")_mex" $octave "$source_dir/tests/host/run_octave_test.m" "$mex_modules" \
             "$source_dir/tests/${test}_test.m"
     done
-    step hostile_inputs_mex $octave "$source_dir/tests/host/hostile_suite.m" "$mex_modules" "${short_mex[@]}"
+    step hostile_inputs_mex $octave "$source_dir/tests/host/hostile_suite.m" "$mex_modules" $short_mex
     step platform_results_mex $octave "$source_dir/tests/platforms/platform_results.m" "$out_dir/results-mex.bin" \
         "$mex_modules"
 }
