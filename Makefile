@@ -4,11 +4,12 @@ BUILD_DIR ?= build
 JOBS ?= 2
 OCTAVE := octave-cli --no-history --no-gui --quiet
 
-# octave-parallel: the test of a grid of models split across processes.
-BASE_PACKAGES := octave liboctave-dev cmake make g++ libgtest-dev octave-parallel
+BASE_PACKAGES := octave liboctave-dev cmake make g++ libgtest-dev
 # The peers the tests compare resize_image with (each test skips, naming the
 # reason, where one is missing): Pillow, OpenCV and Octave's imresize.
-TEST_PACKAGES := python3-pil python3-opencv octave-image
+# And the parallel package, for the test of a grid of models split across
+# processes.
+TEST_PACKAGES := python3-pil python3-opencv octave-image octave-parallel
 # The demo compares with LIBLINEAR's command-line tools and trains on the
 # heart_scale sample that they ship.
 DEMO_PACKAGES := liblinear-tools
