@@ -571,19 +571,6 @@ T* construct(host::Call& call, int64_t count)
     return items;
 }
 
-template <class Element>
-bool train(const Element* X, int32_t d, const FitBatch& batch, FitGroup* groups, int32_t group_count)
-{
-    return fit_batch(X, d, batch, groups, group_count);
-}
-
-template <class Element>
-bool score(const Element* X, int32_t d, const FitBatch& batch, const int32_t* columns, int32_t count,
-           const FitModel* models, int32_t model_count, double* loss_sums, int64_t* errors)
-{
-    return score_models(X, d, batch, columns, count, models, model_count, loss_sums, errors);
-}
-
 void linsvm_fit_entry(host::Call& call)
 {
     const Clock::time_point started = Clock::now();
@@ -725,6 +712,11 @@ void linsvm_fit_entry(host::Call& call)
     bool stopped = false;
     host::run_kernel("linsvm_fit:outOfMemory", "out of memory\n", [&] {
         const RunningCall running;
+        char folds_part[96] = "";
+        if (F > 0) {
+            std::snprintf(folds_part, sizeof folds_part, " (%" PRId32 " on all examples, %" PRId64 " on %" PRId32 " folds)",
+                          M, static_cast<int64_t>(M) * F, F);
+        }
         const Text start_line =
             batch_of_one
                 ? Text("linsvm_fit: training on %" PRId32 " examples of %" PRId32 " features: %" PRId32
@@ -733,12 +725,7 @@ void linsvm_fit_entry(host::Call& call)
                 : Text("linsvm_fit: training %" PRId64 " models%s on %" PRId32 " examples of %" PRId32
                        " features: %" PRId32 " steps each from step %" PRId64 ", biasmult %g, seed %" PRIu32
                        ", up to %d threads\n",
-                       static_cast<int64_t>(M) * (F + 1),
-                       F > 0 ? Text(" (%" PRId32 " on all examples, %" PRId64 " on %" PRId32 " folds)", M,
-                                    static_cast<int64_t>(M) * F, F)
-                                   .text
-                             : "",
-                       N, d, steps, trainer.startstep + 1, trainer.biasmult, start_state, batch.threads);
+                       static_cast<int64_t>(M) * (F + 1), folds_part, N, d, steps, trainer.startstep + 1, trainer.biasmult, start_state, batch.threads);
         if (trainer.verbose && !host::print_now(start_line.text)) {
             // Stopped, or the host raised something, while the line was printed.
             stopped = true;
@@ -747,8 +734,8 @@ void linsvm_fit_entry(host::Call& call)
         // Without examples there is nothing to draw from: no steps, and the
         // results are the starting vectors.
         if (N == 0) return;
-        stopped = single ? train(host::single_data(X), d, batch, groups, F + 1)
-                         : train(host::double_data(X), d, batch, groups, F + 1);
+        stopped = single ? fit_batch(host::single_data(X), d, batch, groups, F + 1)
+                         : fit_batch(host::double_data(X), d, batch, groups, F + 1);
         // The sampler goes on from the draws of the models on all examples.
         sampler_rewind(models[0].sampler_state);
     });
@@ -780,17 +767,18 @@ void linsvm_fit_entry(host::Call& call)
         // the fold's own examples.
         double* loss = call.temporary<double>(static_cast<int64_t>(M) * (F + 1));
         int64_t* errors = call.temporary<int64_t>(static_cast<int64_t>(M) * (F + 1));
-        bool scored = single ? score(host::single_data(X), d, batch, nullptr, N, models, M, loss, errors)
-                             : score(host::double_data(X), d, batch, nullptr, N, models, M, loss, errors);
+        auto score = [&](const int32_t* columns, int32_t count, const FitModel* scored_models, double* loss_sums,
+                         int64_t* error_counts) {
+            return single ? score_models(host::single_data(X), d, batch, columns, count, scored_models, M, loss_sums,
+                                         error_counts)
+                          : score_models(host::double_data(X), d, batch, columns, count, scored_models, M, loss_sums,
+                                         error_counts);
+        };
+        bool scored = score(nullptr, N, models, loss, errors);
         for (int32_t f = 0; f < F && scored; ++f) {
-            const int32_t count = static_cast<int32_t>(validation_begin[f + 1] - validation_begin[f]);
-            const int32_t* columns = validation + validation_begin[f];
-            const FitModel* fold_models = groups[f + 1].models;
-            double* fold_loss = loss + static_cast<int64_t>(f + 1) * M;
-            int64_t* fold_errors = errors + static_cast<int64_t>(f + 1) * M;
-            scored = single ? score(host::single_data(X), d, batch, columns, count, fold_models, M, fold_loss, fold_errors)
-                            : score(host::double_data(X), d, batch, columns, count, fold_models, M, fold_loss,
-                                    fold_errors);
+            scored = score(validation + validation_begin[f],
+                           static_cast<int32_t>(validation_begin[f + 1] - validation_begin[f]), groups[f + 1].models,
+                           loss + static_cast<int64_t>(f + 1) * M, errors + static_cast<int64_t>(f + 1) * M);
         }
         if (!scored) stop_interrupted(trainer, "while evaluating the objective", fit.steps_made);
         const double not_evaluated = std::nan("");
