@@ -63,9 +63,12 @@ check() {
 
 # Starts a session writing to log and sends it the signal half a second into
 # training; sets pid and sent. The session runs under timeout, which passes
-# the signal on and ends a session that ignores it.
+# the signal on and ends a session that ignores it. --foreground: otherwise
+# timeout passes a signal on twice (to the session, then to its process
+# group), and a second SIGINT rightly interrupts whatever the session does
+# next.
 signal_during_training() {
-    timeout -s KILL 20 "$octave" --no-history --no-gui --quiet "${3:-session.m}" > "$2" 2>&1 &
+    timeout --foreground -s KILL 20 "$octave" --no-history --no-gui --quiet "${3:-session.m}" > "$2" 2>&1 &
     pid=$!
     wait_for_training "$2"
     sleep 0.5
