@@ -19,7 +19,8 @@
 //   is_*, rows, columns, element_count, dimension_count, dimension,
 //   element_class, element_size, element_data, double_data, single_data,
 //   uint8_data, copy_text, is_logical, is_structure, struct_field, field_count,
-//   copy_field_name, is_real_numbers, number_at
+//   copy_field_name, is_real_numbers, number_at, is_sparse, is_complex,
+//   sparse_rows, sparse_starts, sparse_capacity
 //                            what an argument is, and its elements
 //   create_double_column, create_double_array, create_structure,
 //   set_scalar_field, set_uint32_field, set_logical_field, set_matrix_field,

@@ -84,6 +84,39 @@ inline bool is_text(Value array)
     return mxIsChar(array);
 }
 
+inline bool is_sparse(Value array)
+{
+    return mxIsSparse(array);
+}
+
+inline bool is_complex(Value array)
+{
+    return mxIsComplex(array);
+}
+
+// A sparse array's structure, column by column: the row of each stored
+// element, and where each column's elements start (columns + 1 offsets).
+// Its stored elements are element_data<double> (or <bool> for a logical
+// one). mwIndex is a signed 64-bit integer in Octave and size_t in MATLAB:
+// read as int64_t either way (a type and its unsigned form may alias).
+static_assert(sizeof(mwIndex) == sizeof(int64_t), "sparse indices are read as 64-bit integers");
+
+inline const int64_t* sparse_rows(Value array)
+{
+    return reinterpret_cast<const int64_t*>(mxGetIr(array));
+}
+
+inline const int64_t* sparse_starts(Value array)
+{
+    return reinterpret_cast<const int64_t*>(mxGetJc(array));
+}
+
+// How many elements the sparse array has room for.
+inline int64_t sparse_capacity(Value array)
+{
+    return static_cast<int64_t>(mxGetNzmax(array));
+}
+
 // Copies text into buffer (of size bytes, at least 1), cut short to fit and
 // always terminated.
 inline void copy_text(Value array, char* buffer, size_t size)

@@ -115,6 +115,37 @@ inline bool is_logical(const Value& array)
     return array.islogical();
 }
 
+inline bool is_sparse(const Value& array)
+{
+    return array.issparse();
+}
+
+inline bool is_complex(const Value& array)
+{
+    return array.iscomplex();
+}
+
+// A sparse array's structure, column by column: the row of each stored
+// element, and where each column's elements start (columns + 1 offsets).
+// Its stored elements are element_data<double> (or <bool> for a logical one).
+static_assert(sizeof(octave_idx_type) == sizeof(int64_t), "sparse indices are read as 64-bit integers");
+
+inline const int64_t* sparse_rows(const Value& array)
+{
+    return reinterpret_cast<const int64_t*>(array.mex_get_ir());
+}
+
+inline const int64_t* sparse_starts(const Value& array)
+{
+    return reinterpret_cast<const int64_t*>(array.mex_get_jc());
+}
+
+// How many elements the sparse array has room for.
+inline int64_t sparse_capacity(const Value& array)
+{
+    return array.nzmax();
+}
+
 inline bool is_text(const Value& array)
 {
     return array.is_string();

@@ -40,10 +40,12 @@ inline void prepare_models(FitGroup* groups, int32_t group_count) noexcept
 
 // Runs the batch: run_bunch(group, first_model, end_model, until) makes the
 // steps of those models of the group up to step `until` (or the group's
-// last), starting where they stand.
+// last), starting where they stand. A step of one model reads about
+// step_elements elements of its example (d for dense examples), which sets
+// how often the monitor is polled and whether threads pay.
 template <class RunBunch>
-bool run_batch_rounds(int32_t d, const FitBatch& batch, FitGroup* groups, int32_t group_count,
-                      const RunBunch& run_bunch) noexcept
+bool run_batch_rounds(int32_t d, int64_t step_elements, const FitBatch& batch, FitGroup* groups,
+                      int32_t group_count, const RunBunch& run_bunch) noexcept
 {
     prepare_models(groups, group_count);
     int64_t total = 0;
@@ -56,14 +58,14 @@ bool run_batch_rounds(int32_t d, const FitBatch& batch, FitGroup* groups, int32_
 
     bool stopped = false;
     if (total > 0) {
-        const int64_t features = d > 0 ? d : 0;
+        const int64_t elements = step_elements > 0 ? step_elements : 0;
         // Threads only where a part has a few milliseconds of work.
-        const int parts = split_parts(total, (features + 1) * longest, int64_t{1} << 22, batch.threads);
+        const int parts = split_parts(total, (elements + 1) * longest, int64_t{1} << 22, batch.threads);
         const int64_t per_part = (total + parts - 1) / parts;
         // About a millisecond of work between polls for one model alone; ten
         // or so when threads start for every round, so that starting them
         // costs next to nothing.
-        int64_t interval = steps_between_polls(d) / per_part * (parts > 1 ? 16 : 1);
+        int64_t interval = steps_between_polls(elements) / per_part * (parts > 1 ? 16 : 1);
         if (interval < 1) interval = 1;
 
         auto run_part = [&](int, int64_t begin, int64_t end, int64_t until) noexcept {
@@ -116,8 +118,8 @@ bool run_batch_rounds(int32_t d, const FitBatch& batch, FitGroup* groups, int32_
 
 // One model trained alone (fit_weights): a batch of one, whose draws start
 // from the sampler's working state and leave it as the steps made left it.
-template <class Element, class Batch>
-FitResult fit_one(const Batch& fit_batch_variant, const Element* X, const double* y, int32_t d, int32_t N,
+template <class Examples, class Batch>
+FitResult fit_one(const Batch& fit_batch_variant, const Examples& X, const double* y, int32_t d, int32_t N,
                   const FitSettings& settings, double* W) noexcept
 {
     FitModel model;

@@ -73,7 +73,7 @@ void plain_bunch(const Element* X, int32_t d, const FitBatch& batch, FitGroup& g
 template <class Element>
 bool plain_batch(const Element* X, int32_t d, const FitBatch& batch, FitGroup* groups, int32_t group_count) noexcept
 {
-    return run_batch_rounds(d, batch, groups, group_count,
+    return run_batch_rounds(d, d, batch, groups, group_count,
                             [&](FitGroup& group, int32_t first, int32_t end, int64_t until) noexcept {
                                 plain_bunch(X, d, batch, group, first, end, until);
                             });
@@ -162,11 +162,11 @@ double projection_radius(const double* weights, const int32_t* columns, int32_t 
     return std::sqrt(sum / N);
 }
 
-int64_t steps_between_polls(int32_t d)
+int64_t steps_between_polls(int64_t elements)
 {
     // A step reads at least its example; about 2^20 elements take a
     // millisecond or less, so a poll every that many costs nothing per step.
-    const int64_t features = d > 0 ? d : 0;
-    const int64_t steps = (int64_t{1} << 20) / (features + 1);
+    const int64_t read = elements > 0 ? elements : 0;
+    const int64_t steps = (int64_t{1} << 20) / (read + 1);
     return steps > 0 ? steps : 1;
 }

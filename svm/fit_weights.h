@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "svm/sparse_examples.h"
+
 // Whether the weight vector has a bias weight (after the d feature weights):
 // exactly when biasmult > 0. A negative or NaN biasmult is treated as 0: no
 // bias anywhere. The one rule that the caller sizing W and the solver filling
@@ -74,6 +76,10 @@ struct FitModel {
     double scale = 1.0;           // the weights the steps describe are scale * W
     double score = 0.0;           // vector paths: W times the next step's example
     uint32_t sampler_state = 0;   // after the last draw of a step made
+    // Sparse examples: the squared norm of W kept up to date by the steps,
+    // and the elements changed since it was last summed in full.
+    double squared_norm = 0.0;
+    int64_t changed = 0;
 };
 
 // Models that draw from the same examples (columns of X) with the same
@@ -139,6 +145,21 @@ using FitSingle = FitResult (*)(const float*, const double*, int32_t, int32_t, c
 using BatchDouble = bool (*)(const double*, int32_t, const FitBatch&, FitGroup*, int32_t) noexcept;
 using BatchSingle = bool (*)(const float*, int32_t, const FitBatch&, FitGroup*, int32_t) noexcept;
 
+// Sparse examples (svm/sparse_examples.h), one implementation on every
+// processor: a step reads and writes only the drawn example's non-zeros and
+// the bias weight, keeping the squared norm of W as it goes rather than
+// summing it, so that the projection costs no pass over W. The draws are the
+// dense call's; the weights agree with the dense call on the same values up
+// to the rounding of the reordered operations. The structure must be valid
+// (sparse_structure_valid).
+bool fit_batch(const SparseExamples<double>& X, int32_t d, const FitBatch& batch, FitGroup* groups,
+               int32_t group_count) noexcept;
+bool fit_batch(const SparseExamples<bool>& X, int32_t d, const FitBatch& batch, FitGroup* groups,
+               int32_t group_count) noexcept;
+// One model alone, as fit_weights.
+FitResult fit_weights(const SparseExamples<double>& X, const double* y, int32_t d, int32_t N,
+                      const FitSettings& settings, double* W) noexcept;
+
 bool fit_batch_plain(const double* X, int32_t d, const FitBatch& batch, FitGroup* groups, int32_t group_count) noexcept;
 bool fit_batch_plain(const float* X, int32_t d, const FitBatch& batch, FitGroup* groups, int32_t group_count) noexcept;
 
@@ -185,6 +206,7 @@ FitVariant fit_weights_chosen();
 double projection_radius(const double* weights, int32_t N);
 double projection_radius(const double* weights, const int32_t* columns, int32_t N);
 
-// How many steps make about a millisecond of work for examples of d
-// features: how often the solver polls its monitor.
-int64_t steps_between_polls(int32_t d);
+// How many steps make about a millisecond of work when a step reads about
+// `elements` elements (d for dense examples): how often the solver polls its
+// monitor.
+int64_t steps_between_polls(int64_t elements);

@@ -283,7 +283,7 @@ void vector_bunch(const Element* X, int32_t d, const FitBatch& batch, FitGroup& 
 template <class Isa, class Element>
 bool vector_batch(const Element* X, int32_t d, const FitBatch& batch, FitGroup* groups, int32_t group_count) noexcept
 {
-    return run_batch_rounds(d, batch, groups, group_count,
+    return run_batch_rounds(d, d, batch, groups, group_count,
                             [&](FitGroup& group, int32_t first, int32_t end, int64_t until) noexcept {
                                 vector_bunch<Isa>(X, d, batch, group, first, end, until);
                             });

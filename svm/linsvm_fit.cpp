@@ -25,6 +25,66 @@
 namespace {
 
 const char* const x_message = "X must be (d x N) in double format\n";
+const char* const complex_x_message =
+    "X must be real: complex X (dense or sparse) is not accepted; pass real(X), or split real and imaginary parts "
+    "into features\n";
+const char* const damaged_x_message =
+    "X is a sparse matrix whose structure is damaged (row indices out of range or column offsets out of order)\n";
+
+// X as the kernels read it: dense doubles or singles, or sparse doubles or
+// logicals.
+struct Examples {
+    enum Kind { dense_double, dense_single, sparse_double, sparse_logical } kind = dense_double;
+    host::Value array;
+
+    // Calls kernel(X) with X in the kernel's form.
+    template <class Kernel>
+    auto run(const Kernel& kernel) const
+    {
+        switch (kind) {
+        case dense_single:
+            return kernel(host::single_data(array));
+        case sparse_double:
+            return kernel(SparseExamples<double>{host::double_data(array), host::sparse_rows(array),
+                                                 host::sparse_starts(array)});
+        case sparse_logical:
+            return kernel(SparseExamples<bool>{host::element_data<bool>(array), host::sparse_rows(array),
+                                               host::sparse_starts(array)});
+        default:
+            return kernel(host::double_data(array));
+        }
+    }
+};
+
+// Reads X (argument 0): which form it has, refused with the module's error
+// when it has none the kernels read.
+Examples read_examples(host::Call& call)
+{
+    if (call.argument_count() < 1) host::fail("linsvm_fit:invalidX", x_message);
+    Examples x;
+    x.array = call.argument(0);
+    if (host::is_complex(x.array)) host::fail("linsvm_fit:invalidX", complex_x_message);
+    if (host::is_sparse(x.array)) {
+        x.kind = host::is_logical(x.array) ? Examples::sparse_logical : Examples::sparse_double;
+    } else if (host::is_real_dense_single(x.array)) {
+        x.kind = Examples::dense_single;
+    } else if (!host::is_real_dense_double(x.array)) {
+        host::fail("linsvm_fit:invalidX", x_message);
+    }
+    if (host::rows(x.array) > INT32_MAX || host::columns(x.array) > INT32_MAX) {
+        host::fail("linsvm_fit:invalidX", x_message);
+    }
+    if (x.kind == Examples::sparse_double || x.kind == Examples::sparse_logical) {
+        const int32_t d = static_cast<int32_t>(host::rows(x.array));
+        const int32_t N = static_cast<int32_t>(host::columns(x.array));
+        const int64_t* starts = host::sparse_starts(x.array);
+        if (starts == nullptr || starts[N] > host::sparse_capacity(x.array) ||
+            !sparse_structure_valid(host::sparse_rows(x.array), starts, d, N)) {
+            host::fail("linsvm_fit:invalidX", damaged_x_message);
+        }
+    }
+    return x;
+}
 const char* const y_message = "y must be (1 x N) in double format\n";
 
 enum Option {
@@ -581,14 +641,9 @@ void linsvm_fit_entry(host::Call& call)
     }
 
     const int nrhs = call.argument_count();
-    if (nrhs < 1 || !(host::is_real_dense_double(call.argument(0)) || host::is_real_dense_single(call.argument(0)))) {
-        host::fail("linsvm_fit:invalidX", x_message);
-    }
-    const host::Value X = call.argument(0);
-    if (host::rows(X) > INT32_MAX || host::columns(X) > INT32_MAX) host::fail("linsvm_fit:invalidX", x_message);
-    const int32_t d = static_cast<int32_t>(host::rows(X));
-    const int32_t N = static_cast<int32_t>(host::columns(X));
-    const bool single = host::is_real_dense_single(X);
+    const Examples X = read_examples(call);
+    const int32_t d = static_cast<int32_t>(host::rows(X.array));
+    const int32_t N = static_cast<int32_t>(host::columns(X.array));
 
     if (nrhs < 2 || !host::is_real_dense_double(call.argument(1))) host::fail("linsvm_fit:invalidY", y_message);
     const host::Value y = call.argument(1);
@@ -734,8 +789,7 @@ void linsvm_fit_entry(host::Call& call)
         // Without examples there is nothing to draw from: no steps, and the
         // results are the starting vectors.
         if (N == 0) return;
-        stopped = single ? fit_batch(host::single_data(X), d, batch, groups, F + 1)
-                         : fit_batch(host::double_data(X), d, batch, groups, F + 1);
+        stopped = X.run([&](const auto& examples) { return fit_batch(examples, d, batch, groups, F + 1); });
         // The sampler goes on from the draws of the models on all examples.
         sampler_rewind(models[0].sampler_state);
     });
@@ -769,10 +823,9 @@ void linsvm_fit_entry(host::Call& call)
         int64_t* errors = call.temporary<int64_t>(static_cast<int64_t>(M) * (F + 1));
         auto score = [&](const int32_t* columns, int32_t count, const FitModel* scored_models, double* loss_sums,
                          int64_t* error_counts) {
-            return single ? score_models(host::single_data(X), d, batch, columns, count, scored_models, M, loss_sums,
-                                         error_counts)
-                          : score_models(host::double_data(X), d, batch, columns, count, scored_models, M, loss_sums,
-                                         error_counts);
+            return X.run([&](const auto& examples) {
+                return score_models(examples, d, batch, columns, count, scored_models, M, loss_sums, error_counts);
+            });
         };
         bool scored = score(nullptr, N, models, loss, errors);
         for (int32_t f = 0; f < F && scored; ++f) {

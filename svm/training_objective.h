@@ -37,3 +37,11 @@ bool score_models(const double* X, int32_t d, const FitBatch& batch, const int32
                   const FitModel* models, int32_t model_count, double* loss_sums, int64_t* errors) noexcept;
 bool score_models(const float* X, int32_t d, const FitBatch& batch, const int32_t* columns, int32_t count,
                   const FitModel* models, int32_t model_count, double* loss_sums, int64_t* errors) noexcept;
+// The same on sparse examples, in one pass over their non-zeros (each
+// example's feature part summed in storage order).
+bool score_models(const SparseExamples<double>& X, int32_t d, const FitBatch& batch, const int32_t* columns,
+                  int32_t count, const FitModel* models, int32_t model_count, double* loss_sums,
+                  int64_t* errors) noexcept;
+bool score_models(const SparseExamples<bool>& X, int32_t d, const FitBatch& batch, const int32_t* columns,
+                  int32_t count, const FitModel* models, int32_t model_count, double* loss_sums,
+                  int64_t* errors) noexcept;

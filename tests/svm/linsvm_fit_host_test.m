@@ -176,6 +176,47 @@
 %!   assert (ws, wd, 0);
 %! end
 
+## Sparse X (double or logical): what full(X) gives, to rounding, with every
+## option; the same draws, so the same sampler state and step counts.
+%!test
+%! X = sprandn (60, 300, 0.05);
+%! X(:, 7) = 0;
+%! X(:, 9) = 0;
+%! X(5, 9) = 2;
+%! y = 2 * (X(1, :) + 0.3 * randn (1, 300) > 0) - 1;
+%! classes = 1 + mod (1:300, 3);
+%! option_sets = {{}, {"biasmult", 0}, {"lambda", 1e-4, "nbite", 30000}, {"weights", 0.5 + rand(300, 1)}, ...
+%!                {"w0", randn(61, 1), "startstep", 500}, {"lambda", [0.1 0.01 0.001]}, {"C", 1}, ...
+%!                {"lambda", [0.01 0.001], "folds", 3}};
+%! for k = 1:numel (option_sets)
+%!   options = option_sets{k};
+%!   [ws, is] = linsvm_fit (X, y, "seed", 9, options{:});
+%!   [wd, id] = linsvm_fit (full (X), y, "seed", 9, options{:});
+%!   assert (ws, wd, 1e-9 * max (abs (wd(:))));
+%!   assert ([is.state, is.steps, is.violations(:)'], [id.state, id.steps, id.violations(:)']);
+%!   assert ([is.objective(:); is.loss(:)], [id.objective(:); id.loss(:)], 1e-9);
+%!   if (! isempty (id.cv))
+%!     assert (is.cv.error, id.cv.error);
+%!   end
+%! end
+%! ws = linsvm_fit (X, classes, "seed", 9, "classes", true);
+%! assert (ws, linsvm_fit (full (X), classes, "seed", 9, "classes", true), 1e-9 * max (abs (ws(:))));
+%! L = X > 0.5;
+%! assert (issparse (L) && islogical (L));
+%! assert (linsvm_fit (L, y, "seed", 9), linsvm_fit (double (full (L)), y, "seed", 9), 1e-12);
+%!test
+%! % Shapes without examples, features or non-zeros.
+%! assert (linsvm_fit (sparse (3, 0), zeros (1, 0), "seed", 1), zeros (4, 1));
+%! assert (linsvm_fit (sparse (0, 4), [1 -1 1 1], "seed", 1, "nbite", 50), linsvm_fit (zeros (0, 4), [1 -1 1 1], "seed", 1, "nbite", 50), 1e-12);
+%! assert (linsvm_fit (sparse (5, 4), [1 -1 1 1], "seed", 1, "nbite", 50), linsvm_fit (zeros (5, 4), [1 -1 1 1], "seed", 1, "nbite", 50), 1e-12);
+%! assert (linsvm_fit (sparse (2^20, 3), [1 -1 1], "seed", 1, "nbite", 5, "biasmult", 0), zeros (2^20, 1));
+%! % The progress lines are the dense call's, but for the times.
+%! strip = @(text) regexprep (text, '[0-9.e+]+ s|[0-9.e+]+ steps/s', '');
+%! X = sprandn (30, 100, 0.1);
+%! y = sign (randn (1, 100));
+%! assert (strip (evalc ("linsvm_fit (X, y, 'seed', 2, 'verbose', true);")), ...
+%!         strip (evalc ("linsvm_fit (full (X), y, 'seed', 2, 'verbose', true);")));
+
 ## Bad X and y.
 %!test
 %! xmsg = "X must be (d x N) in double format\n";
@@ -184,9 +225,10 @@
 %! expect_error (@() linsvm_fit (Xd), "linsvm_fit:invalidY", ymsg);
 %! expect_error (@() linsvm_fit (int8 (Xd), yd), "linsvm_fit:invalidX", xmsg);
 %! expect_error (@() linsvm_fit (logical (Xd), yd), "linsvm_fit:invalidX", xmsg);
-%! expect_error (@() linsvm_fit (complex (single (Xd)), yd), "linsvm_fit:invalidX", xmsg);
-%! expect_error (@() linsvm_fit (sparse (Xd), yd), "linsvm_fit:invalidX", xmsg);
-%! expect_error (@() linsvm_fit (complex (Xd), yd), "linsvm_fit:invalidX", xmsg);
+%! cmsg = "X must be real: complex X (dense or sparse) is not accepted; pass real(X), or split real and imaginary parts into features\n";
+%! expect_error (@() linsvm_fit (complex (single (Xd)), yd), "linsvm_fit:invalidX", cmsg);
+%! expect_error (@() linsvm_fit (complex (Xd), yd), "linsvm_fit:invalidX", cmsg);
+%! expect_error (@() linsvm_fit (sparse (Xd) * 1i, yd), "linsvm_fit:invalidX", cmsg);
 %! expect_error (@() linsvm_fit ({Xd}, yd), "linsvm_fit:invalidX", xmsg);
 %! expect_error (@() linsvm_fit (Xd, single (yd)), "linsvm_fit:invalidY", ymsg);
 %! expect_error (@() linsvm_fit (Xd, sparse (yd)), "linsvm_fit:invalidY", ymsg);
