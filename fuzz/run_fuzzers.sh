@@ -12,7 +12,7 @@ build_dir=$(cd "$1" && pwd)
 seconds=${2:-60}
 jobs=${3:-2}
 corpus_root="$(cd "$(dirname "$0")" && pwd)/corpus"
-targets=(fit_weights_fuzz bilinear_resample_fuzz weighted_luma_fuzz separable_resize_fuzz)
+targets=(fit_weights_fuzz fit_sparse_fuzz bilinear_resample_fuzz weighted_luma_fuzz separable_resize_fuzz)
 
 run_target() {
     local target=$1

@@ -113,8 +113,10 @@ void sparse_bunch(const SparseExamples<Value>& X, int32_t d, const FitBatch& bat
             if (margin < 1.0) {
                 const double factor = rule.update_factor(eta, label, c);
                 double base = a_dec;
-                // Also taken for a scale of 0 or NaN, which W then takes on.
-                if (!(base >= smallest_scale)) {
+                // Also taken for a scale of 0 (or below). A NaN scale (lambda
+                // 0 or NaN) is left to make the weights NaN at the end, without
+                // a pass over W at every step.
+                if (base < smallest_scale) {
                     for (size_t k = 0; k < length; ++k) W[k] *= base;
                     model.squared_norm = sum_of_squares(W, length);
                     model.changed = 0;

@@ -11,11 +11,16 @@
 %
 %   X is a d x N real double or single matrix, one example per column (a
 %   single X is widened to double exactly, so it gives what double(X) gives,
-%   bit for bit, with half the memory). y is a 1 x N real double row of
-%   labels, +1 or -1 (each label is truncated toward zero, so 0.7 counts as
-%   0 and -1.9 as -1). w is a column of d doubles, followed by the bias
-%   weight when biasmult > 0; classify an example x by the sign of
-%   w(1:d)' * x + w(d+1) * biasmult.
+%   bit for bit, with half the memory), or a sparse double or logical matrix
+%   (logical values read as 0 and 1): a step then costs time in proportion
+%   to the drawn example's non-zeros rather than to d, and training makes
+%   the same draws as on full(X), with the same weights up to the rounding
+%   of operations done in another order. Complex X is an error.
+%
+%   y is a 1 x N real double row of labels, +1 or -1 (each label is
+%   truncated toward zero, so 0.7 counts as 0 and -1.9 as -1). w is a column
+%   of d doubles, followed by the bias weight when biasmult > 0; classify an
+%   example x by the sign of w(1:d)' * x + w(d+1) * biasmult.
 %
 %   Labels other than -1 and +1 after truncation (0/1 labels, say) train a
 %   worse model; they raise the warning linsvm_fit:unusualLabels, saying how
@@ -175,8 +180,15 @@
 %
 %   Errors (identifier: message):
 %     linsvm_fit:invalidX       X must be (d x N) in double format
-%         X missing, not double or single, sparse, complex, or more than
-%         2^31-1 rows or columns.
+%         X missing, not double, single, sparse double or sparse logical,
+%         or more than 2^31-1 rows or columns.
+%     linsvm_fit:invalidX       X must be real: complex X (dense or sparse)
+%                               is not accepted; ...
+%         a complex X.
+%     linsvm_fit:invalidX       X is a sparse matrix whose structure is
+%                               damaged ...
+%         row indices out of range or column offsets out of order (only a
+%         MEX caller can build such a matrix).
 %     linsvm_fit:invalidY       y must be (1 x N) in double format
 %         y missing, not double, sparse, complex, its column count is not
 %         N, or it holds fewer than N elements.
@@ -299,6 +311,8 @@
 %!warning <2 of the 4 labels are not -1 or \+1 after truncation toward zero> linsvm_fit ([1 2 3 4], [0 1 0 1], "seed", 1);
 %!error id=linsvm_fit:invalidX linsvm_fit ()
 %!error id=linsvm_fit:invalidX linsvm_fit (int8 ([1 2]), [1 -1])
+%!error <X must be real: complex X> linsvm_fit (sparse ([1i 2]), [1 -1])
+%!assert (linsvm_fit (sparse ([1 0; 0 1]), [1 -1], "seed", 7, "nbite", 4), linsvm_fit ([1 0; 0 1], [1 -1], "seed", 7, "nbite", 4), 1e-12)
 %!error <X must be \(d x N\) in double format> linsvm_fit ("text", [1 -1 1 -1])
 %!error id=linsvm_fit:invalidY linsvm_fit (ones (2, 3))
 %!error id=linsvm_fit:invalidY linsvm_fit (ones (2, 3), [1 -1])

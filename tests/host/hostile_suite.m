@@ -97,6 +97,10 @@ function values = hostile_values ()
   values = add_value (values, "sparse 1x2", sparse ([3 5]));
   values = add_value (values, "sparse logical", sparse (logical ([1 0; 0 1])));
   values = add_value (values, "sparse complex", sparse ([1i 0; 0 2]));
+  values = add_value (values, "sparse 3x0", sparse (3, 0));
+  values = add_value (values, "sparse 0x3", sparse (0, 3));
+  values = add_value (values, "sparse zeros 4x3", sparse (4, 3));
+  values = add_value (values, "sparse 2^20x2", sparse ([1 2^20], [1 2], [1 -1], 2^20, 2));
   values = add_value (values, "complex 3x4", complex (rand (3, 4), rand (3, 4)));
   values = add_value (values, "complex 1x2", complex ([3 5], [0 0]));
   values = add_value (values, "complex single", complex (single ([3 5]), single ([1 1])));
@@ -142,7 +146,10 @@ endfunction
 % the size of that result, by which the host may refuse to allocate it.
 function outcome = expect_linsvm_fit (args)
   outcome = struct ("error", "", "size", [], "class", "double", "bytes", 0);
-  if (numel (args) < 1 || ! (real_dense (args{1}, "double") || real_dense (args{1}, "single")) ...
+  % Dense double or single, or sparse double or logical; never complex.
+  readable_x = @(X) (real_dense (X, "double") || real_dense (X, "single") ...
+                     || (issparse (X) && ! iscomplex (X)));
+  if (numel (args) < 1 || ! readable_x (args{1}) ...
       || rows (args{1}) > 2147483647 || host_columns (args{1}) > 2147483647)
     outcome.error = "linsvm_fit:invalidX";
     return;
