@@ -2,9 +2,9 @@
 # Ctrl-C (SIGINT) and SIGTERM during a long linsvm_fit call in a real
 # octave-cli. SIGINT: the call ends within half a second with
 # linsvm_fit:interrupted, the session's variables survive and the next call
-# works; with 'interrupt', 'return' a call of two models returns the weights
-# and sampler state of the steps made instead, both models stopped at the
-# same step, the same as a call of that many steps.
+# works; with 'interrupt', 'return' a call of two models on sparse examples
+# returns the weights and sampler state of the steps made instead, both
+# models stopped at the same step, the same as a call of that many steps.
 # SIGTERM: the session ends within a second, as an idle one does.
 # Usage: interrupt_test.sh OCTAVE_CLI MEX_DIR
 set -euo pipefail
@@ -33,7 +33,7 @@ OCTAVE
 
 cat > returning.m <<OCTAVE
 addpath ('$mex_dir');
-X = randn (1024, 2000);
+X = sprandn (1024, 2000, 0.05);
 y = sign (randn (1, 2000));
 [w, info] = linsvm_fit (X, y, 'nbite', 2e9, 'seed', 1, 'verbose', true, 'interrupt', 'return', 'lambda', [0.01 0.001]);
 printf ('returned %d weights, interrupted %d, after %d steps\n', numel (w), info.interrupted, info.steps);
