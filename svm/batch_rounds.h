@@ -22,13 +22,17 @@
 
 namespace {
 
-inline void prepare_models(FitGroup* groups, int32_t group_count) noexcept
+inline void prepare_models(FitGroup* groups, int32_t group_count, size_t length) noexcept
 {
     for (int32_t g = 0; g < group_count; ++g) {
         const FitGroup& group = groups[g];
         for (int32_t m = 0; m < group.model_count; ++m) {
             FitModel& model = group.models[m];
             model.result = FitResult();
+            model.scale_sum = 0.0;
+            if (model.average != nullptr) {
+                for (size_t k = 0; k < length; ++k) model.average[k] = 0.0;
+            }
             model.sqrt_lambda = std::sqrt(model.lambda);
             model.radius = projection_radius(model.weights, group.columns, group.count);
             model.scale = 1.0;
@@ -47,7 +51,8 @@ template <class RunBunch>
 bool run_batch_rounds(int32_t d, int64_t step_elements, const FitBatch& batch, FitGroup* groups,
                       int32_t group_count, const RunBunch& run_bunch) noexcept
 {
-    prepare_models(groups, group_count);
+    const size_t length = weight_count(d, batch.biasmult);
+    prepare_models(groups, group_count, length);
     int64_t total = 0;
     int64_t longest = 0;
     for (int32_t g = 0; g < group_count; ++g) {
@@ -103,13 +108,22 @@ bool run_batch_rounds(int32_t d, int64_t step_elements, const FitBatch& batch, F
     }
 
     // The scale kept apart is folded into the weights: also for a group that
-    // made no step (its scale is 1).
+    // made no step (its scale is 1). The pending part of an average is added
+    // to its stored sum first.
     for (int32_t g = 0; g < group_count; ++g) {
         const FitGroup& group = groups[g];
         for (int32_t m = 0; m < group.model_count; ++m) {
             FitModel& model = group.models[m];
-            const size_t length = weight_count(d, batch.biasmult);
+            double* const A = model.average;
+            const int64_t n = model.result.averaged;
+            if (A != nullptr && n > 0) {
+                const double count = static_cast<double>(n);
+                for (size_t k = 0; k < length; ++k) A[k] = (A[k] + model.scale_sum * model.W[k]) / count;
+            }
             for (size_t k = 0; k < length; ++k) model.W[k] *= model.scale;
+            if (A != nullptr && n == 0) {
+                for (size_t k = 0; k < length; ++k) A[k] = model.W[k];
+            }
             model.result.stopped = stopped && model.result.steps_made < group.steps;
         }
     }

@@ -117,6 +117,12 @@ void sparse_bunch(const SparseExamples<Value>& X, int32_t d, const FitBatch& bat
                 // 0 or NaN) is left to make the weights NaN at the end, without
                 // a pass over W at every step.
                 if (base < smallest_scale) {
+                    // W changes everywhere: the pending part of the average
+                    // is added to its stored sum first.
+                    if (model.average != nullptr) {
+                        for (size_t k = 0; k < length; ++k) model.average[k] += model.scale_sum * W[k];
+                        model.scale_sum = 0.0;
+                    }
                     for (size_t k = 0; k < length; ++k) W[k] *= base;
                     model.squared_norm = sum_of_squares(W, length);
                     model.changed = 0;
@@ -124,16 +130,23 @@ void sparse_bunch(const SparseExamples<Value>& X, int32_t d, const FitBatch& bat
                 }
                 const double g = factor / base;
                 double q = model.squared_norm;
+                // The average is the stored sum plus the pending sum of
+                // scales times W: where W changes, the stored sum takes the
+                // opposite of that change, so the whole stays as it was.
+                double* const A = model.scale_sum != 0.0 ? model.average : nullptr;
+                const double S = model.scale_sum;
                 for (int64_t k = begin; k < stop; ++k) {
-                    double& wk = W[rows[k]];
-                    const double before = wk;
-                    wk = before + value_of(values[k]) * g;
-                    q += wk * wk - before * before;
+                    const int64_t i = rows[k];
+                    const double before = W[i];
+                    W[i] = before + value_of(values[k]) * g;
+                    q += W[i] * W[i] - before * before;
+                    if (A != nullptr) A[i] -= S * (W[i] - before);
                 }
                 if (rule.has_bias) {
                     const double before = W[features];
                     W[features] = before + rule.biasmult * g;
                     q += W[features] * W[features] - before * before;
+                    if (A != nullptr) A[features] -= S * (W[features] - before);
                 }
                 model.changed += stop - begin + 1;
                 if (model.changed >= sum_after) {
@@ -148,6 +161,10 @@ void sparse_bunch(const SparseExamples<Value>& X, int32_t d, const FitBatch& bat
             } else {
                 // Also taken when the margin is NaN.
                 model.scale = a_dec;
+            }
+            if (rule.averaged(step)) {
+                model.scale_sum += model.scale;
+                ++model.result.averaged;
             }
         }
     }

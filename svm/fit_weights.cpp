@@ -49,18 +49,30 @@ void plain_bunch(const Element* X, int32_t d, const FitBatch& batch, FitGroup& g
 
             if (margin < 1.0) {
                 const double factor = rule.update_factor(eta, label, c);
+                // W is about to change: the pending part of the average is
+                // added to its stored sum in the same pass.
+                double* const A = model.average;
+                const double S = model.scale_sum;
+                const bool flush = A != nullptr && S != 0.0;
                 double q = 0.0;
                 for (size_t k = 0; k < features; ++k) {
+                    if (flush) A[k] += S * W[k];
                     const double w = W[k] * a_dec + example[k] * factor;
                     W[k] = w;
                     q += w * w;
                 }
+                if (flush && rule.has_bias) A[features] += S * W[features];
+                model.scale_sum = 0.0;
                 q += rule.update_bias(W, a_dec, factor);
                 model.scale = rule.projected(q);
                 ++model.result.violations;
             } else {
                 // Also taken when the margin is NaN.
                 model.scale = a_dec;
+            }
+            if (rule.averaged(step)) {
+                model.scale_sum += model.scale;
+                ++model.result.averaged;
             }
         }
     }

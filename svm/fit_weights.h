@@ -51,6 +51,7 @@ struct FitResult {
     // (which never trains as meant), or weights that overflowed.
     int64_t nonfinite_scores = 0;
     bool stopped = false;    // the monitor stopped the call before its last step
+    int64_t averaged = 0;    // iterates averaged (FitModel::average)
 };
 
 // Many models in one call. Models that draw the same examples from the same
@@ -68,6 +69,19 @@ struct FitModel {
     // >= 0: one-vs-rest, the label is +1 where FitBatch::class_of[column] is
     // this class and -1 elsewhere; < 0: the label is y[column], truncated.
     int32_t positive_class = -1;
+    // Averaged iterates: when not null, weight_count(d, biasmult) doubles
+    // that receive the mean of the weight vectors after each step t >
+    // average_after (t counted as the step size counts it, start_step + 1,
+    // start_step + 2, ...), or the last iterate when no step was averaged; W
+    // still ends as the last iterate. The sum is kept as the steps go: the
+    // scales of the averaged steps are summed while W stays as it is, and
+    // that sum times W is added to the stored sum, element by element,
+    // before W next changes and at the end; the mean is the stored sum
+    // divided by the count. (On sparse examples the stored sum takes, at
+    // every changed element, the opposite of the pending sum times the
+    // change instead, so the mean is the same to rounding.)
+    double* average = nullptr;
+    int64_t average_after = 0;
 
     FitResult result;
     // The run's state from one round of steps to the next.
@@ -80,6 +94,7 @@ struct FitModel {
     // and the elements changed since it was last summed in full.
     double squared_norm = 0.0;
     int64_t changed = 0;
+    double scale_sum = 0.0;  // averaging: the scales summed and not yet added to the stored sum
 };
 
 // Models that draw from the same examples (columns of X) with the same

@@ -144,20 +144,26 @@ double dot_pass(const double* w, const Element* x, size_t n, const Element* ahea
 // One update step, w = w * a_dec + x * c, with q the sum of the squares of the
 // new w. When next is not null the same pass also returns the dot product of
 // the new w with next, the following step's example: every step then costs one
-// pass over w.
-template <class Isa, bool with_next, class Element>
+// pass over w. With an average, the same pass first adds S times the old w
+// to the stored sum A, element by element.
+template <class Isa, bool with_next, bool with_average, class Element>
 double update_pass(double* w, const Element* x, const Element* next, size_t n, const Element* ahead, double a_dec,
-                   double c, double* q_out)
+                   double c, double* q_out, double* A, double S)
 {
     using V = typename Isa::V;
     constexpr size_t L = Isa::lanes;
     const V va = Isa::set1(a_dec);
     const V vc = Isa::set1(c);
+    const V vS = Isa::set1(S);
     V q0 = Isa::zero(), q1 = Isa::zero();
     V s0 = Isa::zero(), s1 = Isa::zero();
     size_t k = 0;
     for (; k + 2 * L <= n; k += 2 * L) {
         for (size_t b = 0; b < 2 * L; b += line_elements<Element>) prefetch(ahead + k + b);
+        if (with_average) {
+            Isa::store(A + k, Isa::add(Isa::load(A + k), Isa::mul(vS, Isa::load(w + k))));
+            Isa::store(A + k + L, Isa::add(Isa::load(A + k + L), Isa::mul(vS, Isa::load(w + k + L))));
+        }
         const V w0 = Isa::add(Isa::mul(Isa::load(w + k), va), Isa::mul(Isa::load(x + k), vc));
         const V w1 = Isa::add(Isa::mul(Isa::load(w + k + L), va), Isa::mul(Isa::load(x + k + L), vc));
         Isa::store(w + k, w0);
@@ -170,6 +176,7 @@ double update_pass(double* w, const Element* x, const Element* next, size_t n, c
         }
     }
     for (; k + L <= n; k += L) {
+        if (with_average) Isa::store(A + k, Isa::add(Isa::load(A + k), Isa::mul(vS, Isa::load(w + k))));
         const V w0 = Isa::add(Isa::mul(Isa::load(w + k), va), Isa::mul(Isa::load(x + k), vc));
         Isa::store(w + k, w0);
         q0 = Isa::add(q0, Isa::mul(w0, w0));
@@ -178,6 +185,7 @@ double update_pass(double* w, const Element* x, const Element* next, size_t n, c
     double q = Isa::sum(Isa::add(q0, q1));
     double s = Isa::sum(Isa::add(s0, s1));
     for (; k < n; ++k) {
+        if (with_average) A[k] += S * w[k];
         const double wk = w[k] * a_dec + x[k] * c;
         w[k] = wk;
         q += wk * wk;
@@ -253,18 +261,35 @@ void vector_bunch(const Element* X, int32_t d, const FitBatch& batch, FitGroup& 
             double s_next = 0.0;
             if (margin < 1.0) {
                 const double factor = rule.update_factor(eta, label, c);
+                // W is about to change: the pending part of the average is
+                // added to its stored sum in the same pass.
+                double* const A = model.average;
+                const double S = model.scale_sum;
+                const bool flush = A != nullptr && S != 0.0;
                 double q = 0.0;
                 if (last) {
-                    update_pass<Isa, false, Element>(W, x, nullptr, features, x, a_dec, factor, &q);
+                    if (flush) {
+                        update_pass<Isa, false, true, Element>(W, x, nullptr, features, x, a_dec, factor, &q, A, S);
+                    } else {
+                        update_pass<Isa, false, false, Element>(W, x, nullptr, features, x, a_dec, factor, &q, A, S);
+                    }
+                } else if (flush) {
+                    s_next = update_pass<Isa, true, true>(W, x, x_next, features, ahead, a_dec, factor, &q, A, S);
                 } else {
-                    s_next = update_pass<Isa, true>(W, x, x_next, features, ahead, a_dec, factor, &q);
+                    s_next = update_pass<Isa, true, false>(W, x, x_next, features, ahead, a_dec, factor, &q, A, S);
                 }
+                if (flush && has_bias) A[features] += S * W[features];
+                model.scale_sum = 0.0;
                 q += rule.update_bias(W, a_dec, factor);
                 model.scale = rule.projected(q);
                 ++model.result.violations;
             } else {
                 model.scale = a_dec;
                 if (!last) s_next = dot_pass<Isa>(W, x_next, features, ahead);
+            }
+            if (rule.averaged(step)) {
+                model.scale_sum += model.scale;
+                ++model.result.averaged;
             }
             model.score = s_next;
         }

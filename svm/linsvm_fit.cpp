@@ -100,10 +100,12 @@ enum Option {
     interrupt,
     classes,
     folds,
+    average,
     option_count
 };
-const char* const option_names[option_count] = {"lambda", "C",         "biasmult", "nbite",     "seed",    "weights",
-                                                "w0",     "startstep", "verbose",  "interrupt", "classes", "folds"};
+const char* const option_names[option_count] = {"lambda",    "C",       "biasmult", "nbite",  "seed",
+                                                "weights",   "w0",      "startstep", "verbose", "interrupt",
+                                                "classes",   "folds",   "average"};
 
 // Option messages quote at most this many characters of a name.
 constexpr int name_length = 63;
@@ -310,6 +312,10 @@ struct EntryOptions {
     // Cross-validation: fold numbers (0 .. folds - 1) by column.
     int32_t fold_count = 0;
     const int32_t* fold_of = nullptr;
+    // Averaged iterates: none, those of the second half of the steps, or
+    // those after step average_after.
+    enum Average { no_average, second_half, after_step } average = no_average;
+    int64_t average_after = 0;
 
     int32_t model_count() const { return (class_count > 0 ? class_count : 1) * path_length; }
 };
@@ -456,6 +462,22 @@ host::Value read_vector(const OptionSource& source, int k, int64_t count, int64_
     return value;
 }
 
+// average: true or false (a logical value), or the step after which the
+// iterates are averaged (a whole number from 0 to 2^53).
+void read_average(const OptionSource& source, EntryOptions& result)
+{
+    double value = 0.0;
+    if (!read_number(source, average, &value)) return;
+    const char* message = "average must be true, false or a whole number of steps from 0 to 2^53\n";
+    if (host::is_logical(source.value(average))) {
+        result.average = value != 0.0 ? EntryOptions::second_half : EntryOptions::no_average;
+        return;
+    }
+    if (!(value >= 0.0 && value <= 9007199254740992.0 && value == std::floor(value))) fail_option(message);
+    result.average = EntryOptions::after_step;
+    result.average_after = static_cast<int64_t>(value);
+}
+
 // Every value is checked before anything is printed; then the ignored parts
 // of the options are warned of, and the corrections are applied in this
 // order, so they are reported lambda, nbite, seed.
@@ -478,6 +500,7 @@ EntryOptions read_options(host::Call& call, const OptionSource& source, const do
     options.return_on_interrupt = read_interrupt(source);
     read_classes(call, source, labels, N, result);
     read_folds(call, source, N, result);
+    read_average(source, result);
 
     const int64_t K = result.class_count;
     const int64_t M = result.model_count();
@@ -609,7 +632,7 @@ struct RunningCall {
 
 const char* const info_fields[] = {"seed",       "state",     "lambda",  "biasmult",    "nbite",   "startstep",
                                    "steps",      "violations", "objective", "loss",      "regularizer", "seconds",
-                                   "interrupted", "classes",  "cv"};
+                                   "interrupted", "classes",  "cv",        "averaged",  "last"};
 constexpr int info_field_count = sizeof info_fields / sizeof info_fields[0];
 const char* const cv_fields[] = {"loss", "error", "count", "meanloss", "meanerror"};
 
@@ -681,7 +704,15 @@ void linsvm_fit_entry(host::Call& call)
                      : M == 1    ? host::create_double_column(length)
                                  : host::create_double_array(length, L, 1);
     double* const W = host::double_data(w);
+    // Averaging: w gets the means, and the last iterates go to info.last.
+    const bool averaging = options.average != EntryOptions::no_average;
+    double* last_W = nullptr;
+    if (averaging) {
+        host::ensure_memory(8.0 * static_cast<double>(length) * M, "linsvm_fit:outOfMemory", "out of memory\n");
+        last_W = call.temporary<double>(length * M > 0 ? length * M : 1);
+    }
     double* fold_W = nullptr;
+    double* fold_means = nullptr;
     int32_t* training = nullptr;
     int64_t* training_begin = nullptr;
     int32_t* validation = nullptr;
@@ -690,6 +721,10 @@ void linsvm_fit_entry(host::Call& call)
         const double bytes = (8.0 * static_cast<double>(length) * M + 4.0 * N) * F;
         host::ensure_memory(bytes, "linsvm_fit:outOfMemory", "out of memory\n");
         fold_W = call.temporary<double>(length * M * F > 0 ? length * M * F : 1);
+        if (averaging) {
+            host::ensure_memory(8.0 * static_cast<double>(length) * M * F, "linsvm_fit:outOfMemory", "out of memory\n");
+            fold_means = call.temporary<double>(length * M * F > 0 ? length * M * F : 1);
+        }
         training = call.temporary<int32_t>(static_cast<int64_t>(F - 1) * N);
         training_begin = call.temporary<int64_t>(F + 1);
         validation = call.temporary<int32_t>(N);
@@ -719,7 +754,9 @@ void linsvm_fit_entry(host::Call& call)
 
     FitGroup* groups = construct<FitGroup>(call, F + 1);
     FitModel* models = construct<FitModel>(call, static_cast<int64_t>(M) * (F + 1));
-    auto set_up = [&](int32_t g, int32_t count, const int32_t* columns, double* weights_of_models) {
+    // iterates: where the models' weights run (the last iterates at the end);
+    // means: where their averages go, or null.
+    auto set_up = [&](int32_t g, int32_t count, const int32_t* columns, double* iterates, double* means) {
         FitGroup& group = groups[g];
         group.count = count;
         group.columns = columns;
@@ -731,13 +768,19 @@ void linsvm_fit_entry(host::Call& call)
             for (int32_t k = 0; k < K; ++k) {
                 const int32_t m = k + K * l;
                 FitModel& model = group.models[m];
-                model.W = weights_of_models + static_cast<int64_t>(m) * length;
-                // The result comes zero-filled; the folds' weights do not.
+                model.W = iterates + static_cast<int64_t>(m) * length;
+                // The result comes zero-filled; the other storage does not.
                 if (w0_values != nullptr) {
                     std::memcpy(model.W, w0_values + (w0_per_model ? m * length : 0),
                                 static_cast<size_t>(length) * sizeof(double));
-                } else if (g > 0) {
+                } else if (g > 0 || means != nullptr) {
                     std::fill(model.W, model.W + length, 0.0);
+                }
+                if (means != nullptr) {
+                    model.average = means + static_cast<int64_t>(m) * length;
+                    model.average_after = options.average == EntryOptions::after_step
+                                              ? options.average_after
+                                              : trainer.startstep + group.steps - group.steps / 2;
                 }
                 model.lambda = options.path[l].for_examples(count);
                 model.weights = example_weights == nullptr ? nullptr
@@ -747,10 +790,11 @@ void linsvm_fit_entry(host::Call& call)
             }
         }
     };
-    set_up(0, N, nullptr, W);
+    set_up(0, N, nullptr, averaging ? last_W : W, averaging ? W : nullptr);
     for (int32_t f = 0; f < F; ++f) {
+        const int64_t at = static_cast<int64_t>(f) * M * length;
         set_up(f + 1, static_cast<int32_t>(training_begin[f + 1] - training_begin[f]), training + training_begin[f],
-               fold_W + static_cast<int64_t>(f) * M * length);
+               fold_W + at, averaging ? fold_means + at : nullptr);
     }
 
     FitBatch batch;
@@ -816,6 +860,10 @@ void linsvm_fit_entry(host::Call& call)
 
     call.set_result(0, w);
     if (call.results_requested() >= 2) {
+        // The figures describe the weights returned: with averaging, the means.
+        if (averaging) {
+            for (int64_t m = 0; m < static_cast<int64_t>(M) * (F + 1); ++m) models[m].W = models[m].average;
+        }
         batch.monitor = FitMonitor{[](void*, int64_t) noexcept { return host::stop_requested(); }, nullptr};
         // Per model: the loss and errors on all examples, then, per fold, on
         // the fold's own examples.
@@ -868,6 +916,8 @@ void linsvm_fit_entry(host::Call& call)
         host::set_scalar_field(info, "seconds", seconds_since(started));
         host::set_logical_field(info, "interrupted", stopped || !scored);
         host::set_matrix_field(info, "classes", options.classes, one_vs_rest ? 1 : 0, one_vs_rest ? K : 0);
+        host::set_scalar_field(info, "averaged", static_cast<double>(fit.averaged));
+        host::set_matrix_field(info, "last", last_W, averaging ? length : 0, averaging ? M : 0);
         if (F > 0) {
             // loss and error: F x M; count: F x 1; their means over the folds: 1 x M.
             double* cv = call.temporary<double>(2 * static_cast<int64_t>(F) * M + F + 2 * M);

@@ -29,7 +29,9 @@ public:
           y_(batch.y),
           class_of_(batch.class_of),
           positive_class_(model.positive_class),
-          start_step_(batch.start_step)
+          start_step_(batch.start_step),
+          averages_(model.average != nullptr),
+          average_after_(model.average_after)
     {
     }
 
@@ -74,6 +76,10 @@ public:
         return w * w;
     }
 
+    // Whether the weights after step `step` (1, 2, ... within the call) join
+    // the model's average.
+    bool averaged(int64_t step) const { return averages_ && start_step_ + step > average_after_; }
+
     // The scale after a violating step whose new W has squared norm q: the
     // projection onto the ball of radius r/sqrt(lambda); NaN falls back to 1.
     double projected(double q) const
@@ -92,6 +98,8 @@ private:
     const int32_t* class_of_;
     int32_t positive_class_;
     int64_t start_step_;
+    bool averages_;
+    int64_t average_after_;
 };
 
 }  // namespace
