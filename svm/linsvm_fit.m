@@ -207,7 +207,7 @@
 %     linsvm_fit:invalidOption  classes must be distinct
 %     linsvm_fit:invalidOption  classes: NaN is no class (also: y holds NaN, which is no class)
 %     linsvm_fit:invalidOption  folds must be a whole number F from 2 to N (<N>), or N fold numbers from 1 to F, each fold holding an example
-%     linsvm_fit:invalidOption  unknown option '<name>' (lambda, C, biasmult, nbite, seed, weights, w0, startstep, verbose, interrupt, classes or folds)
+%     linsvm_fit:invalidOption  unknown option '<name>' (lambda, C, biasmult, nbite, seed, weights, w0, startstep, verbose, interrupt, classes, folds or average)
 %     linsvm_fit:invalidOption  option '<name>' has no value
 %     linsvm_fit:invalidOption  option name at argument <k> must be text
 %         name/value pairs with an unknown name, a name without a value,

@@ -129,7 +129,7 @@
 %! assert (w, linsvm_fit (Xd, yd, struct ("nbite", 2, "seed", 3)), 0);
 %!test
 %! id = "linsvm_fit:invalidOption";
-%! expect_error (@() linsvm_fit (Xd, yd, "lamda", 0.1), id, "unknown option 'lamda' (lambda, C, biasmult, nbite, seed, weights, w0, startstep, verbose, interrupt, classes or folds)\n");
+%! expect_error (@() linsvm_fit (Xd, yd, "lamda", 0.1), id, "unknown option 'lamda' (lambda, C, biasmult, nbite, seed, weights, w0, startstep, verbose, interrupt, classes, folds or average)\n");
 %! expect_error (@() linsvm_fit (Xd, yd, "seed", 1, "nbite"), id, "option 'nbite' has no value\n");
 %! expect_error (@() linsvm_fit (Xd, yd, "seed", 1, 5, 2), id, "option name at argument 5 must be text\n");
 %! expect_error (@() linsvm_fit (Xd, yd, "seed", "one"), id, "seed must be a real number\n");
@@ -393,7 +393,7 @@
 %!     {"field 'Lambda' of the options structure is not an option and is ignored: fields are matched exactly, did you mean 'lambda'?", ...
 %!      "field 'NBITE' of the options structure is not an option and is ignored: fields are matched exactly, did you mean 'nbite'?"};
 %!   struct("seed", 5, "lamda", 0.1), ...
-%!     {"field 'lamda' of the options structure is not an option and is ignored (lambda, C, biasmult, nbite, seed, weights, w0, startstep, verbose, interrupt, classes or folds)"};
+%!     {"field 'lamda' of the options structure is not an option and is ignored (lambda, C, biasmult, nbite, seed, weights, w0, startstep, verbose, interrupt, classes, folds or average)"};
 %!   struct("seed", 5), cell(1, 0)};
 %! for k = 1:rows (cases)
 %!   [texts, w] = warnings_of (Xd, yd, cases{k, 1});
