@@ -105,6 +105,19 @@
 %               hold an example). Every model is also trained on each
 %               fold's complement and scored on the fold (info.cv); w holds
 %               the models trained on all examples.
+%     average   averaged iterates: false (default) returns the last
+%               iterate; true returns the mean of the weight vectors after
+%               each of the last floor(nbite/2) steps; a whole number k >= 0
+%               the mean of those after each step t > k (t counted as the
+%               step size counts it, startstep + 1, startstep + 2, ...).
+%               The last iterate of stochastic steps is noisy: the mean
+%               usually classifies better and depends less on nbite.
+%               info.last holds the last iterate (continue a run from it,
+%               not from w) and info.averaged the count; with no step after
+%               k, w is the last iterate and info.averaged 0. The mean is
+%               kept as the steps go (the scales of the steps summed while
+%               w stays as it is, that sum times w added to a stored sum
+%               before w next changes), with no second pass per step.
 %
 %   Many models: with L values of lambda (or C) and K classes, w is
 %   d(+1) x L, or d(+1) x K x L (class first), and each model is, bit for
@@ -128,7 +141,7 @@
 %     [w2, info2] = linsvm_fit(X, y, 'w0', w, 'startstep', info.nbite, ...
 %                              'seed', info.state)
 %   (add info.startstep to startstep when the earlier run itself continued
-%   one). Two runs of n steps made that way end within a few units in the
+%   one; with 'average', pass info.last as w0). Two runs of n steps made that way end within a few units in the
 %   last place of one run of 2n steps (the scale factor the solver keeps
 %   apart is folded into w at the end of each run).
 %
@@ -155,6 +168,9 @@
 %                 objective, loss and regularizer are then NaN if it stopped
 %                 the pass that computes them.
 %     classes     the classes of the one-vs-rest models ([] without them).
+%     averaged    how many iterates w averages (0 without 'average').
+%     last        with 'average': the last iterates, d(+1) x (models) ([]
+%                 without); objective, loss and regularizer describe w.
 %     cv          with folds: loss and error (F x M, a row per fold, a
 %                 column per model): the loss as info.loss defines it
 %                 (weights included) and the error rate (a score of 0
@@ -200,6 +216,7 @@
 %     linsvm_fit:invalidOption  startstep must be a whole number from 0 to 2^53
 %     linsvm_fit:invalidOption  verbose must be true, false or a number >= 0
 %     linsvm_fit:invalidOption  interrupt must be 'error' or 'return'
+%     linsvm_fit:invalidOption  average must be true, false or a whole number of steps from 0 to 2^53
 %     linsvm_fit:invalidOption  give lambda or C, not both (lambda = 1/(C N))
 %     linsvm_fit:invalidOption  C must be finite numbers > 0
 %     linsvm_fit:invalidOption  classes must be true, false or the class labels to train, as numbers
@@ -311,6 +328,7 @@
 %!warning <2 of the 4 labels are not -1 or \+1 after truncation toward zero> linsvm_fit ([1 2 3 4], [0 1 0 1], "seed", 1);
 %!error id=linsvm_fit:invalidX linsvm_fit ()
 %!error id=linsvm_fit:invalidX linsvm_fit (int8 ([1 2]), [1 -1])
+%!error <average must be true, false or a whole number> linsvm_fit ([1 2], [1 -1], "average", -3)
 %!error <X must be real: complex X> linsvm_fit (sparse ([1i 2]), [1 -1])
 %!assert (linsvm_fit (sparse ([1 0; 0 1]), [1 -1], "seed", 7, "nbite", 4), linsvm_fit ([1 0; 0 1], [1 -1], "seed", 7, "nbite", 4), 1e-12)
 %!error <X must be \(d x N\) in double format> linsvm_fit ("text", [1 -1 1 -1])

@@ -188,8 +188,9 @@ function outcome = expect_linsvm_fit (args)
     end
   end
   % Scalar options: any real numeric or logical class, read by their first
-  % element; startstep a whole number from 0 to 2^53, verbose >= 0.
-  for name = {"lambda", "C", "biasmult", "nbite", "seed", "startstep", "verbose", "classes", "folds"}
+  % element; startstep a whole number from 0 to 2^53, verbose >= 0, average
+  % logical or a whole number from 0 to 2^53.
+  for name = {"lambda", "C", "biasmult", "nbite", "seed", "startstep", "verbose", "classes", "folds", "average"}
       if (! isfield (options, name{1}) || isempty (options.(name{1})))
         continue;
       end
@@ -199,7 +200,9 @@ function outcome = expect_linsvm_fit (args)
         return;
       end
       v = double (value(1));
-      if ((strcmp (name{1}, "startstep") && ! (v >= 0 && v <= 2^53 && v == fix (v))) ...
+      whole = v >= 0 && v <= 2^53 && v == fix (v);
+      if ((strcmp (name{1}, "startstep") && ! whole) ...
+          || (strcmp (name{1}, "average") && ! islogical (value) && ! whole) ...
           || (strcmp (name{1}, "verbose") && ! (v >= 0)))
         outcome.error = "linsvm_fit:invalidOption";
         return;
@@ -290,7 +293,7 @@ endfunction
 
 function names = option_names ()
   names = {"lambda", "C", "biasmult", "nbite", "seed", "weights", "w0", "startstep", "verbose", "interrupt", ...
-           "classes", "folds"};
+           "classes", "folds", "average"};
 endfunction
 
 function outcome = expect_scale_bilinear (args)
@@ -559,10 +562,10 @@ endfunction
 % scalars, interrupted a logical scalar, the per-model figures a double per
 % model, classes [] or a row, cv [] or a structure.
 function yes = well_formed_info (info)
-  scalars = {"seed", "state", "biasmult", "nbite", "startstep", "steps", "seconds", "interrupted"};
-  classes = {"uint32", "uint32", "double", "double", "double", "double", "double", "logical"};
+  scalars = {"seed", "state", "biasmult", "nbite", "startstep", "steps", "seconds", "interrupted", "averaged"};
+  classes = {"uint32", "uint32", "double", "double", "double", "double", "double", "logical", "double"};
   rows_of = {"lambda", "violations", "objective", "loss", "regularizer", "classes"};
-  fields = [scalars, rows_of, {"cv"}];
+  fields = [scalars, rows_of, {"cv", "last"}];
   yes = isstruct (info) && isscalar (info) && isequal (sort (fieldnames (info)), sort (fields(:)));
   for k = 1:numel (scalars)
     yes = yes && isfield (info, scalars{k}) && isa (info.(scalars{k}), classes{k}) && isscalar (info.(scalars{k})) ...
@@ -573,6 +576,7 @@ function yes = well_formed_info (info)
           && (rows (info.(rows_of{k})) == 1 || isempty (info.(rows_of{k})));
   end
   yes = yes && isfield (info, "cv") && (isempty (info.cv) || isstruct (info.cv));
+  yes = yes && isa (info.last, "double") && (isempty (info.last) || (info.averaged >= 0 && ismatrix (info.last)));
 endfunction
 
 function label = value_label (values, k)

@@ -3,8 +3,9 @@
 # octave-cli. SIGINT: the call ends within half a second with
 # linsvm_fit:interrupted, the session's variables survive and the next call
 # works; with 'interrupt', 'return' a call of two models on sparse examples
-# returns the weights and sampler state of the steps made instead, both
-# models stopped at the same step, the same as a call of that many steps.
+# returns the averaged and last weights and sampler state of the steps made
+# instead, both models stopped at the same step, the same as a call of that
+# many steps.
 # SIGTERM: the session ends within a second, as an idle one does.
 # Usage: interrupt_test.sh OCTAVE_CLI MEX_DIR
 set -euo pipefail
@@ -35,10 +36,10 @@ cat > returning.m <<OCTAVE
 addpath ('$mex_dir');
 X = sprandn (1024, 2000, 0.05);
 y = sign (randn (1, 2000));
-[w, info] = linsvm_fit (X, y, 'nbite', 2e9, 'seed', 1, 'verbose', true, 'interrupt', 'return', 'lambda', [0.01 0.001]);
+[w, info] = linsvm_fit (X, y, 'nbite', 2e9, 'seed', 1, 'verbose', true, 'interrupt', 'return', 'lambda', [0.01 0.001], 'average', 1000);
 printf ('returned %d weights, interrupted %d, after %d steps\n', numel (w), info.interrupted, info.steps);
-[w2, info2] = linsvm_fit (X, y, 'nbite', info.steps, 'seed', 1, 'lambda', [0.01 0.001]);
-printf ('the call of that many steps: same weights %d, same state %d\n', isequal (w2, w), info2.state == info.state);
+[w2, info2] = linsvm_fit (X, y, 'nbite', info.steps, 'seed', 1, 'lambda', [0.01 0.001], 'average', 1000);
+printf ('the call of that many steps: same weights %d, same state %d\n', isequal (w2, w) && isequal (info2.last, info.last), info2.state == info.state);
 OCTAVE
 
 now() { date +%s.%N; }

@@ -217,6 +217,47 @@
 %! assert (strip (evalc ("linsvm_fit (X, y, 'seed', 2, 'verbose', true);")), ...
 %!         strip (evalc ("linsvm_fit (full (X), y, 'seed', 2, 'verbose', true);")));
 
+## Averaged iterates: the mean of the iterates after step k, each the result
+## of a call stopped there; true takes the second half of the steps.
+%!test
+%! X = Xd;
+%! y = yd;
+%! iterate = @(t, varargin) linsvm_fit (X, y, "seed", 3, "nbite", t, varargin{:});
+%! hinge_loss = @(w) mean (max (0, 1 - y .* (w(1:end-1)' * X + w(end))));
+%! w0 = iterate (50);
+%! % average: true over 21 steps (the last 10), 0 (all), 60 within a run continued from step 50.
+%! cases = {{21, true, {}, 12:21}, {9, 0, {}, 1:9}, {30, 60, {"w0", w0, "startstep", 50}, 11:30}};
+%! for c = cases
+%!   [T, average, continued, kept] = c{1}{:};
+%!   expected = 0;
+%!   for t = kept
+%!     expected += iterate (t, continued{:});
+%!   end
+%!   expected /= numel (kept);
+%!   [w, info] = iterate (T, continued{:}, "average", average);
+%!   assert (w, expected, 1e-14);
+%!   assert (info.averaged, numel (kept));
+%!   assert (info.last, iterate (T, continued{:}));
+%!   assert (info.loss, hinge_loss (w), 1e-14);
+%! end
+%! % The default, false and an average after the last step: the last iterate.
+%! [w, info] = iterate (40, "average", false);
+%! assert (w, iterate (40), 0);
+%! assert ([info.averaged, size(info.last)], [0 0 0]);
+%! [w, info] = iterate (40, "average", 40);
+%! assert ([w; info.averaged], [iterate(40); 0], 0);
+%! % Sparse X, classes, a path and folds: each model as its dense one-model call.
+%! labels = 1 + mod (1:40, 3);
+%! [w, info] = linsvm_fit (sparse (X), labels, "seed", 3, "classes", true, "lambda", [0.1 0.01], ...
+%!                         "folds", 4, "average", true, "nbite", 300);
+%! single_model = linsvm_fit (X, 2 * (labels == 2) - 1, "seed", 3, "lambda", 0.01, "average", true, "nbite", 300);
+%! assert (w(:, 2, 2), single_model, 1e-12);
+%! assert (size (info.last), [4 6]);
+%! expect_error (@() linsvm_fit (X, y, "average", -1), "linsvm_fit:invalidOption", ...
+%!               "average must be true, false or a whole number of steps from 0 to 2^53\n");
+%! expect_error (@() linsvm_fit (X, y, "average", 2.5), "linsvm_fit:invalidOption", ...
+%!               "average must be true, false or a whole number of steps from 0 to 2^53\n");
+
 ## Bad X and y.
 %!test
 %! xmsg = "X must be (d x N) in double format\n";
