@@ -41,7 +41,7 @@ function [values, dims] = read_idx (file, scratch)
 end
 
 % Examples in LIBSVM's text format: the non-zero features, counted from 1,
-% to 9 digits (the file is some 300 MB already).
+% to 9 digits (the training file is some 370 MB already).
 function write_libsvm (file, X, labels)
   fid = fopen (file, "w");
   for j = 1:columns (X)
