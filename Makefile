@@ -13,8 +13,10 @@ TEST_PACKAGES := python3-pil python3-opencv octave-image octave-parallel
 # The demo compares with LIBLINEAR's command-line tools and trains on the
 # heart_scale sample that they ship.
 DEMO_PACKAGES := liblinear-tools
-# make bench: Google Benchmark, the peers compared with (OpenCV, Pillow), and Octave's imresize.
-BENCH_PACKAGES := libbenchmark-dev libopencv-imgproc-dev liblinear-dev octave-image python3-pil python3-opencv
+# make bench: Google Benchmark, the peers compared with (OpenCV, Pillow), and Octave's imresize;
+# Fashion-MNIST and LIBLINEAR's command-line tools for the accuracy of averaging.
+BENCH_PACKAGES := libbenchmark-dev libopencv-imgproc-dev liblinear-dev octave-image python3-pil python3-opencv \
+	dataset-fashion-mnist liblinear-tools
 BENCH_BUILD_DIR ?= $(BUILD_DIR)-bench
 # The last release (0.2.0), whose modules make bench times beside these.
 RELEASE_COMMIT ?= 214d13f
@@ -134,6 +136,7 @@ bench: setup
 	@$(OCTAVE) bench/octave_vs_builtin.m $(BENCH_BUILD_DIR)/oct $(BENCH_BUILD_DIR)/mex-named \
 	  $(BENCH_BUILD_DIR)/release/mex $(BENCH_BUILD_DIR)/kernel_times.txt
 	@$(OCTAVE) bench/peer_agreement.m $(BENCH_BUILD_DIR)/oct $(BENCH_BUILD_DIR)/resize
+	@$(OCTAVE) bench/averaging_accuracy.m $(BENCH_BUILD_DIR)/oct
 
 # The Octave package NAME-VERSION.tar.gz (pkg install builds it with mkoctfile)
 # and its index entry; make package TARBALL_URL_BASE=https://... and

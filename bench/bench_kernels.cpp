@@ -551,6 +551,35 @@ void register_trainer_call(const Dataset* set)
     });
 }
 
+// One model through fit_batch on one thread, with its iterates averaged from
+// the first step on (the most the average can cost) or not at all.
+void register_averaging(const TrainerCase& c, const Dataset* set)
+{
+    for (const bool averaging : {true, false}) {
+        const std::string name = std::string(averaging ? "fit/average/" : "fit/no_average/") + trainer_tag(c);
+        benchmark::RegisterBenchmark(name.c_str(), [=](benchmark::State& state) {
+            std::vector<double> mean(static_cast<size_t>(set->d) + 1);
+            time_training(state, set, [&](double* W) {
+                FitModel model;
+                model.W = W;
+                model.lambda = trainer_lambda;
+                model.average = averaging ? mean.data() : nullptr;
+                model.average_after = 0;
+                FitGroup group;
+                group.count = set->N;
+                group.steps = c.T;
+                group.start_state = 12345;
+                group.models = &model;
+                group.model_count = 1;
+                FitBatch batch;
+                batch.y = set->y.data();
+                fit_batch(set->X.data(), set->d, batch, &group, 1);
+                benchmark::DoNotOptimize(mean.data());
+            });
+        });
+    }
+}
+
 // Writes the kernels' times that the Octave rows set a whole call from
 // Octave against: "name seconds" per line.
 void write_kernel_times(const char* file)
@@ -828,6 +857,7 @@ int main(int argc, char** argv)
         register_batches(c, c.d == 1024 ? &large_d : &small_d, c.d == 1024 ? &large_setup : &small_setup);
     }
     register_trainer_call(&large_d);
+    for (const TrainerCase& c : trainer_cases) register_averaging(c, c.d == 1024 ? &large_d : &small_d);
     register_copy_bandwidth();
     register_crossover();
 
@@ -933,6 +963,15 @@ int main(int argc, char** argv)
         const double weighted = best_seconds("fit/weighted/" + trainer_tag(c));
         print_row("fit_weights", "class weights (3 and 1) vs none, " + trainer_tag(c), per_step(weighted),
                   per_step(ours), ours / weighted);
+        auto ns_per_step = [&](double seconds) {
+            char text[64];
+            std::snprintf(text, sizeof text, "%.1f ns/step", seconds / c.T * 1e9);
+            return std::string(text);
+        };
+        const double averaged = best_seconds("fit/average/" + trainer_tag(c));
+        const double unaveraged = best_seconds("fit/no_average/" + trainer_tag(c));
+        print_row("fit_weights", "averaging vs none (every step averaged, fit_batch, 1 model, 1 thread), " + trainer_tag(c),
+                  ns_per_step(averaged), ns_per_step(unaveraged), unaveraged / averaged);
         const double objective = best_seconds("objective/" + trainer_tag(c));
         const double objective_read = static_cast<double>(c.N) * c.d * sizeof(double) / objective;
         char objective_time[64];
