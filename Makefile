@@ -20,7 +20,7 @@ BENCH_PACKAGES := libbenchmark-dev libopencv-imgproc-dev liblinear-dev octave-im
 BENCH_BUILD_DIR ?= $(BUILD_DIR)-bench
 # The last release (0.2.0), whose modules make bench times beside these.
 RELEASE_COMMIT ?= 214d13f
-# Passed to bench_kernels, for instance BENCH_ARGS=--quick.
+# Passed to bench_kernels (its --quick to the other programs too), for instance BENCH_ARGS=--quick.
 BENCH_ARGS ?=
 # make demo IMAGE=photo.jpg runs the image part on that file instead of
 # Octave's bundled octave-sombrero.png.
@@ -126,6 +126,7 @@ bench: setup
 	cmake -S . -B $(BENCH_BUILD_DIR) -DCMAKE_BUILD_TYPE=Release -DBUILD_BENCHMARKS=ON -DBUILD_TESTING=OFF
 	cmake --build $(BENCH_BUILD_DIR) -j $(JOBS)
 	@$(BENCH_BUILD_DIR)/bench/bench_kernels $(BENCH_ARGS) --kernel-times=$(BENCH_BUILD_DIR)/kernel_times.txt
+	@$(BENCH_BUILD_DIR)/bench/bench_sparse $(filter --quick,$(BENCH_ARGS))
 	@mkdir -p $(BENCH_BUILD_DIR)/resize
 	@$(BENCH_BUILD_DIR)/bench/bench_resize $(filter --quick,$(BENCH_ARGS)) --write=$(BENCH_BUILD_DIR)/resize
 	@/usr/bin/python3 bench/pillow_rows.py $(BENCH_BUILD_DIR)/resize $(filter --quick,$(BENCH_ARGS))
