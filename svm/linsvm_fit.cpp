@@ -830,9 +830,8 @@ void linsvm_fit_entry(host::Call& call)
             stopped = true;
             return;
         }
-        // Without examples there is nothing to draw from: no steps, and the
-        // results are the starting vectors.
-        if (N == 0) return;
+        // Without examples every group has 0 steps: the results are the
+        // starting vectors (and so are their averages).
         stopped = X.run([&](const auto& examples) { return fit_batch(examples, d, batch, groups, F + 1); });
         // The sampler goes on from the draws of the models on all examples.
         sampler_rewind(models[0].sampler_state);

@@ -246,6 +246,8 @@
 %! assert ([info.averaged, size(info.last)], [0 0 0]);
 %! [w, info] = iterate (40, "average", 40);
 %! assert ([w; info.averaged], [iterate(40); 0], 0);
+%! [w, info] = linsvm_fit (zeros (3, 0), zeros (1, 0), "w0", [1 2 3 4], "startstep", 5, "average", true);
+%! assert ([w, info.last], [1 1; 2 2; 3 3; 4 4]);
 %! % Sparse X, classes, a path and folds: each model as its dense one-model call.
 %! labels = 1 + mod (1:40, 3);
 %! [w, info] = linsvm_fit (sparse (X), labels, "seed", 3, "classes", true, "lambda", [0.1 0.01], ...
