@@ -162,10 +162,7 @@ void sparse_bunch(const SparseExamples<Value>& X, int32_t d, const FitBatch& bat
                 // Also taken when the margin is NaN.
                 model.scale = a_dec;
             }
-            if (rule.averaged(step)) {
-                model.scale_sum += model.scale;
-                ++model.result.averaged;
-            }
+            rule.add_to_average(model, step);
         }
     }
     for (int32_t m = first; m < end; ++m) {

@@ -70,10 +70,7 @@ void plain_bunch(const Element* X, int32_t d, const FitBatch& batch, FitGroup& g
                 // Also taken when the margin is NaN.
                 model.scale = a_dec;
             }
-            if (rule.averaged(step)) {
-                model.scale_sum += model.scale;
-                ++model.result.averaged;
-            }
+            rule.add_to_average(model, step);
         }
     }
     for (int32_t m = first; m < end; ++m) {

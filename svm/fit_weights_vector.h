@@ -287,10 +287,7 @@ void vector_bunch(const Element* X, int32_t d, const FitBatch& batch, FitGroup& 
                 model.scale = a_dec;
                 if (!last) s_next = dot_pass<Isa>(W, x_next, features, ahead);
             }
-            if (rule.averaged(step)) {
-                model.scale_sum += model.scale;
-                ++model.result.averaged;
-            }
+            rule.add_to_average(model, step);
             model.score = s_next;
         }
         if (last || step == last_step) break;

@@ -80,6 +80,15 @@ public:
     // the model's average.
     bool averaged(int64_t step) const { return averages_ && start_step_ + step > average_after_; }
 
+    // After step `step`: its weights (the model's scale times W) join the
+    // average when they are averaged, through the pending sum of scales.
+    void add_to_average(FitModel& model, int64_t step) const
+    {
+        if (!averaged(step)) return;
+        model.scale_sum += model.scale;
+        ++model.result.averaged;
+    }
+
     // The scale after a violating step whose new W has squared norm q: the
     // projection onto the ball of radius r/sqrt(lambda); NaN falls back to 1.
     double projected(double q) const
