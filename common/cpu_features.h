@@ -27,14 +27,78 @@ inline bool baseline_forced()
     return force != nullptr && force[0] != '\0' && !(force[0] == '0' && force[1] == '\0');
 }
 
-// True when the processor runs AVX2 and the baseline is not forced. Builds by
-// compilers without GCC's processor tests (MSVC) keep to the baseline.
+#if defined(KERNELS_HAVE_X86_64)
+#if defined(_MSC_VER) && !defined(__clang__)
+#include <intrin.h>
+#include <immintrin.h>
+#else
+#include <cpuid.h>
+#endif
+
+// The x86-64 features the variants need, from the processor (CPUID) and the
+// operating system (XGETBV: which vector registers it saves across threads),
+// with either family's intrinsics. GCC and Clang answer the same from
+// __builtin_cpu_supports; Visual C++ has no such test, and uses this.
+struct X86Features {
+    bool avx2 = false;
+    bool avx512f = false;
+    bool avx512bw = false;
+};
+
+inline void x86_cpuid(unsigned leaf, unsigned subleaf, unsigned registers[4])
+{
+#if defined(_MSC_VER) && !defined(__clang__)
+    int values[4];
+    __cpuidex(values, static_cast<int>(leaf), static_cast<int>(subleaf));
+    for (int k = 0; k < 4; ++k) registers[k] = static_cast<unsigned>(values[k]);
+#else
+    __cpuid_count(leaf, subleaf, registers[0], registers[1], registers[2], registers[3]);
+#endif
+}
+
+inline unsigned long long x86_saved_state()
+{
+#if defined(_MSC_VER) && !defined(__clang__)
+    return _xgetbv(0);
+#else
+    unsigned low = 0, high = 0;
+    __asm__ volatile(".byte 0x0f, 0x01, 0xd0" : "=a"(low), "=d"(high) : "c"(0));  // xgetbv
+    return (static_cast<unsigned long long>(high) << 32) | low;
+#endif
+}
+
+inline X86Features x86_features()
+{
+    X86Features features;
+    unsigned registers[4];
+    x86_cpuid(0, 0, registers);
+    if (registers[0] < 7) return features;
+    x86_cpuid(1, 0, registers);
+    const bool os_saves_state = (registers[2] & (1u << 27)) != 0;  // OSXSAVE
+    const bool avx = (registers[2] & (1u << 28)) != 0;
+    if (!os_saves_state || !avx) return features;
+    const unsigned long long saved = x86_saved_state();
+    const bool ymm_saved = (saved & 0x6) == 0x6;     // SSE and AVX state
+    const bool zmm_saved = (saved & 0xe6) == 0xe6;   // and the AVX-512 opmask and upper registers
+    x86_cpuid(7, 0, registers);
+    features.avx2 = ymm_saved && (registers[1] & (1u << 5)) != 0;
+    features.avx512f = features.avx2 && zmm_saved && (registers[1] & (1u << 16)) != 0;
+    features.avx512bw = features.avx512f && (registers[1] & (1u << 30)) != 0;
+    return features;
+}
+#endif
+
+// True when the processor runs AVX2 and the baseline is not forced.
 inline bool cpu_has_avx2()
 {
-#if defined(KERNELS_HAVE_X86_64) && defined(__GNUC__)
+#if defined(KERNELS_HAVE_X86_64)
     if (baseline_forced()) return false;
+#if defined(__GNUC__)
     __builtin_cpu_init();
     return __builtin_cpu_supports("avx2") != 0;
+#else
+    return x86_features().avx2;
+#endif
 #else
     return false;
 #endif
@@ -47,9 +111,13 @@ inline bool cpu_has_avx2()
 // registers.
 inline bool cpu_has_avx512f()
 {
-#if defined(KERNELS_HAVE_X86_64) && defined(__GNUC__)
+#if defined(KERNELS_HAVE_X86_64)
     if (!cpu_has_avx2()) return false;
+#if defined(__GNUC__)
     return __builtin_cpu_supports("avx512f") != 0;
+#else
+    return x86_features().avx512f;
+#endif
 #else
     return false;
 #endif
@@ -60,8 +128,13 @@ inline bool cpu_has_avx512f()
 // later AVX-512 processor.
 inline bool cpu_has_avx512bw()
 {
-#if defined(KERNELS_HAVE_X86_64) && defined(__GNUC__)
-    return cpu_has_avx512f() && __builtin_cpu_supports("avx512bw") != 0;
+#if defined(KERNELS_HAVE_X86_64)
+    if (!cpu_has_avx512f()) return false;
+#if defined(__GNUC__)
+    return __builtin_cpu_supports("avx512bw") != 0;
+#else
+    return x86_features().avx512bw;
+#endif
 #else
     return false;
 #endif

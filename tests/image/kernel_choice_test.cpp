@@ -153,6 +153,21 @@ TEST(KernelChoice, TheChoiceIsTheWidestVariant)
     EXPECT_EQ(fit_weights_chosen().name, first_name(fit_weights_variants()));
 }
 
+// The processor test written with CPUID and XGETBV, which Visual C++ builds
+// use, answers as GCC's and Clang's own does (natively and under wine).
+TEST(KernelChoice, ProcessorTestOfOtherCompilersAgrees)
+{
+#if defined(KERNELS_HAVE_X86_64) && defined(__GNUC__)
+    __builtin_cpu_init();
+    const X86Features features = x86_features();
+    EXPECT_EQ(features.avx2, __builtin_cpu_supports("avx2") != 0);
+    EXPECT_EQ(features.avx512f, features.avx2 && __builtin_cpu_supports("avx512f") != 0);
+    EXPECT_EQ(features.avx512bw, features.avx512f && __builtin_cpu_supports("avx512bw") != 0);
+#else
+    GTEST_SKIP() << "x86-64 builds by GCC or Clang only";
+#endif
+}
+
 TEST(KernelChoice, ThreadCountFromTheEnvironment)
 {
     const char* old = std::getenv("MEX_KERNELS_THREADS");
