@@ -67,9 +67,20 @@ inline unsigned long long x86_saved_state()
 #endif
 }
 
+// Visual C++ before Visual Studio 2022 (17.0) fuses a * b + c under
+// /fp:precise where /arch:AVX2 allows it (fp_contract was on by default): its
+// vector variants would not round as written, so such builds keep to the
+// baseline.
+#if defined(_MSC_VER) && !defined(__clang__) && _MSC_VER < 1930
+constexpr bool vector_variants_round_as_written = false;
+#else
+constexpr bool vector_variants_round_as_written = true;
+#endif
+
 inline X86Features x86_features()
 {
     X86Features features;
+    if (!vector_variants_round_as_written) return features;
     unsigned registers[4];
     x86_cpuid(0, 0, registers);
     if (registers[0] < 7) return features;
