@@ -13,8 +13,8 @@
 //
 // A case recorded while the Linux modules' own allocations were refused
 // (REFUSE_MODULE_MEMORY "all", or "workers": threads other than the calling
-// one) is run with the module's own malloc, calloc and realloc refused: its
-// import table entries for them are pointed here.
+// one) is run with the module's operator new refused: the module's import
+// of malloc is pointed here, and refused to calls from operator new.
 #include <atomic>
 #include <cstdint>
 #include <cstdio>
@@ -32,29 +32,99 @@ namespace {
 
 // ------------------------------------------------- the modules' allocations
 
+// As on Linux, where a preloaded allocator refuses operator new to the
+// modules' code, the refusal is of the module's own operator new: the
+// modules carry their C++ runtime, so its malloc calls from inside the
+// module's operator new are refused, and no others (the runtime's own, for
+// thread-local storage or exceptions, must go on working).
 enum class Refusal { none, all, workers };
 std::atomic<Refusal> refusal{Refusal::none};
 DWORD calling_thread = 0;
 
-bool refused()
+struct CodeRange {
+    uintptr_t begin, end;
+};
+std::vector<CodeRange> operator_new_code;
+
+bool refused(const void* caller)
 {
     const Refusal mode = refusal.load();
-    return mode == Refusal::all || (mode == Refusal::workers && GetCurrentThreadId() != calling_thread);
+    if (mode == Refusal::none || (mode == Refusal::workers && GetCurrentThreadId() == calling_thread)) return false;
+    const uintptr_t at = reinterpret_cast<uintptr_t>(caller);
+    for (const CodeRange& range : operator_new_code) {
+        if (at >= range.begin && at < range.end) return true;
+    }
+    return false;
 }
 
-void* refusing_malloc(size_t size) { return refused() ? nullptr : std::malloc(size); }
-void* refusing_calloc(size_t count, size_t size) { return refused() ? nullptr : std::calloc(count, size); }
-void* refusing_realloc(void* block, size_t size) { return refused() ? nullptr : std::realloc(block, size); }
+void* refusing_malloc(size_t size)
+{
+    return refused(__builtin_return_address(0)) ? nullptr : std::malloc(size);
+}
 
-// Points the module's imports of the C runtime's allocation functions at the
-// refusing ones (which call the runtime's own unless refusing).
-bool hook_allocations(HMODULE module)
+// The aligned forms of operator new allocate with _aligned_malloc.
+void* refusing_aligned_malloc(size_t size, size_t alignment)
+{
+    return refused(__builtin_return_address(0)) ? nullptr : _aligned_malloc(size, alignment);
+}
+
+// Where the module's operator new (_Znwy: operator new(size_t); the array
+// and aligned forms call it or have their own symbol) lies, from the COFF
+// symbol table of its file: from its address to the next symbol's.
+bool find_operator_new(const std::string& path, HMODULE module)
+{
+    std::vector<unsigned char> file;
+    if (FILE* in = std::fopen(path.c_str(), "rb")) {
+        unsigned char buffer[65536];
+        size_t got = 0;
+        while ((got = std::fread(buffer, 1, sizeof buffer, in)) > 0) file.insert(file.end(), buffer, buffer + got);
+        std::fclose(in);
+    }
+    if (file.size() < sizeof(IMAGE_DOS_HEADER)) return false;
+    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(file.data());
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS64*>(file.data() + dos->e_lfanew);
+    const IMAGE_FILE_HEADER& header = nt->FileHeader;
+    const auto* sections = IMAGE_FIRST_SECTION(nt);
+    const size_t symbols_at = header.PointerToSymbolTable;
+    const size_t count = header.NumberOfSymbols;
+    if (symbols_at == 0 || symbols_at + count * IMAGE_SIZEOF_SYMBOL > file.size()) return false;
+    const char* strings = reinterpret_cast<const char*>(file.data() + symbols_at + count * IMAGE_SIZEOF_SYMBOL);
+    std::vector<uintptr_t> starts;
+    std::vector<uintptr_t> new_starts;
+    for (size_t k = 0; k < count; ++k) {
+        IMAGE_SYMBOL symbol;
+        std::memcpy(&symbol, file.data() + symbols_at + k * IMAGE_SIZEOF_SYMBOL, sizeof symbol);
+        if (symbol.SectionNumber > 0 && symbol.SectionNumber <= header.NumberOfSections) {
+            const uintptr_t address = reinterpret_cast<uintptr_t>(module) +
+                                      sections[symbol.SectionNumber - 1].VirtualAddress + symbol.Value;
+            starts.push_back(address);
+            const std::string name = symbol.N.Name.Short != 0
+                                         ? std::string(reinterpret_cast<const char*>(symbol.N.ShortName),
+                                                       strnlen(reinterpret_cast<const char*>(symbol.N.ShortName), 8))
+                                         : std::string(strings + symbol.N.Name.Long);
+            if (name.compare(0, 5, "_Znwy") == 0 || name.compare(0, 5, "_Znay") == 0) new_starts.push_back(address);
+        }
+        k += symbol.NumberOfAuxSymbols;
+    }
+    for (uintptr_t begin : new_starts) {
+        uintptr_t end = UINTPTR_MAX;
+        for (uintptr_t start : starts) {
+            if (start > begin && start < end) end = start;
+        }
+        operator_new_code.push_back({begin, end});
+    }
+    return !new_starts.empty();
+}
+
+// Points the module's imports of the C runtime's malloc and _aligned_malloc
+// at the refusing ones.
+bool hook_malloc(HMODULE module)
 {
     unsigned char* base = reinterpret_cast<unsigned char*>(module);
     const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
     const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS64*>(base + dos->e_lfanew);
     const IMAGE_DATA_DIRECTORY& imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-    int hooked = 0;
+    bool hooked_malloc = false;
     for (auto* dll = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress); dll->Name != 0; ++dll) {
         if (_stricmp(reinterpret_cast<const char*>(base + dll->Name), "msvcrt.dll") != 0) continue;
         auto* names = reinterpret_cast<IMAGE_THUNK_DATA64*>(
@@ -64,19 +134,17 @@ bool hook_allocations(HMODULE module)
             if (IMAGE_SNAP_BY_ORDINAL64(names->u1.Ordinal)) continue;
             const char* name =
                 reinterpret_cast<const char*>(reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData)->Name);
-            void* replacement = std::strcmp(name, "malloc") == 0    ? reinterpret_cast<void*>(refusing_malloc)
-                                : std::strcmp(name, "calloc") == 0  ? reinterpret_cast<void*>(refusing_calloc)
-                                : std::strcmp(name, "realloc") == 0 ? reinterpret_cast<void*>(refusing_realloc)
-                                                                    : nullptr;
-            if (replacement == nullptr) continue;
+            const bool is_malloc = std::strcmp(name, "malloc") == 0;
+            if (!is_malloc && std::strcmp(name, "_aligned_malloc") != 0) continue;
             DWORD protection = 0;
             VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, PAGE_READWRITE, &protection);
-            slots->u1.Function = reinterpret_cast<ULONGLONG>(replacement);
+            slots->u1.Function = is_malloc ? reinterpret_cast<ULONGLONG>(refusing_malloc)
+                                           : reinterpret_cast<ULONGLONG>(refusing_aligned_malloc);
             VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, protection, &protection);
-            ++hooked;
+            hooked_malloc = hooked_malloc || is_malloc;
         }
     }
-    return hooked == 3;
+    return hooked_malloc;
 }
 
 // ------------------------------------------------------------ the modules
@@ -105,8 +173,8 @@ MexEntry module_entry(const std::string& name)
         std::exit(2);
     }
     auto entry = reinterpret_cast<MexEntry>(reinterpret_cast<void*>(GetProcAddress(module, "mexFunction")));
-    if (entry == nullptr || !hook_allocations(module)) {
-        std::fprintf(stderr, "module_driver: %s lacks mexFunction or the C runtime's allocation imports\n", path.c_str());
+    if (entry == nullptr || !find_operator_new(path, module) || !hook_malloc(module)) {
+        std::fprintf(stderr, "module_driver: %s lacks mexFunction, operator new's symbol or malloc's import\n", path.c_str());
         std::exit(2);
     }
     loaded[name] = entry;

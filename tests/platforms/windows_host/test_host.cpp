@@ -565,14 +565,15 @@ void mxSetField(mxArray* array, mwIndex index, const char* name, mxArray* value)
     state.loose.erase(value);
 }
 
+// As Octave's: text that does not fit, terminator included, is not copied
+// at all (MATLAB's copies what fits).
 int mxGetString(const mxArray* array, char* buffer, mwSize size)
 {
-    if (array->id != mxCHAR_CLASS || size <= 0) return 1;
     const size_t length = static_cast<size_t>(array->count());
-    const size_t copied = length < static_cast<size_t>(size - 1) ? length : static_cast<size_t>(size - 1);
-    std::memcpy(buffer, array->real, copied);
-    buffer[copied] = '\0';
-    return copied < length ? 1 : 0;
+    if (array->id != mxCHAR_CLASS || size <= 0 || length >= static_cast<size_t>(size)) return 1;
+    std::memcpy(buffer, array->real, length);
+    buffer[length] = '\0';
+    return 0;
 }
 
 // ------------------------------------------------------------ for the driver
