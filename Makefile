@@ -61,7 +61,10 @@ ARM64_BUILD_DIR ?= $(BUILD_DIR)-arm64
 ARM64_ROOT ?= $(ROOTS_DIR)/bookworm-arm64
 # make test-windows: the C++ unit tests cross-built with MinGW-w64 (posix
 # threads) and run under wine, with the fastest and the baseline kernels; the
-# modules cross-built as .mexw64 DLLs and their imports and exports checked.
+# modules cross-built as .mexw64 DLLs, their imports and exports checked, and
+# then loaded into a test host in the interpreter's place, which makes the
+# calls of the Octave host tests and compares the outcomes with the Linux
+# modules' (tests/platforms/windows_host/run.sh).
 WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64 googletest
 WINDOWS_BUILD_DIR ?= $(BUILD_DIR)-windows
 ARM64_ROOT_PACKAGES := octave liboctave-dev g++ make
@@ -187,7 +190,7 @@ test-arm64: build
 	tests/platforms/package_on_debian.sh bookworm arm64 $(ARM64_ROOT) $(ARM64_BUILD_DIR)/package \
 	  $(BUILD_DIR)/mex $(ARM64_ROOT_PACKAGES)
 
-test-windows: setup
+test-windows: build
 	@tools/ensure_packages.sh $(WINDOWS_PACKAGES)
 	cmake -S . -B $(WINDOWS_BUILD_DIR) --toolchain cmake/toolchains/x86_64-w64-mingw32.cmake \
 	  -DCMAKE_BUILD_TYPE=Release
@@ -195,6 +198,7 @@ test-windows: setup
 	ctest --test-dir $(WINDOWS_BUILD_DIR) --output-on-failure -j $(JOBS) || { tests/platforms/wine_run.sh --stop; exit 1; }
 	MEX_KERNELS_BASELINE=1 ctest --test-dir $(WINDOWS_BUILD_DIR) --output-on-failure -j $(JOBS) \
 	  || { tests/platforms/wine_run.sh --stop; exit 1; }
+	tests/platforms/windows_host/run.sh $(BUILD_DIR) $(WINDOWS_BUILD_DIR) || { tests/platforms/wine_run.sh --stop; exit 1; }
 	tests/platforms/wine_run.sh --stop
 
 test-octave-oldest: build

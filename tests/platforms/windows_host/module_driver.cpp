@@ -42,6 +42,7 @@ std::atomic<Refusal> refusal{Refusal::none};
 DWORD calling_thread = 0;
 
 struct CodeRange {
+    HMODULE module;
     uintptr_t begin, end;
 };
 std::vector<CodeRange> operator_new_code;
@@ -111,7 +112,7 @@ bool find_operator_new(const std::string& path, HMODULE module)
         for (uintptr_t start : starts) {
             if (start > begin && start < end) end = start;
         }
-        operator_new_code.push_back({begin, end});
+        operator_new_code.push_back({module, begin, end});
     }
     return !new_starts.empty();
 }
@@ -150,7 +151,11 @@ bool hook_malloc(HMODULE module)
 // ------------------------------------------------------------ the modules
 
 std::string module_dir;
-std::map<std::string, MexEntry> loaded;
+struct Loaded {
+    HMODULE module;
+    MexEntry entry;
+};
+std::map<std::string, Loaded> loaded;
 
 // A Unix path as wine's Z: drive sees it.
 std::string windows_path(const std::string& path)
@@ -165,7 +170,7 @@ std::string windows_path(const std::string& path)
 MexEntry module_entry(const std::string& name)
 {
     auto found = loaded.find(name);
-    if (found != loaded.end()) return found->second;
+    if (found != loaded.end()) return found->second.entry;
     const std::string path = windows_path(module_dir + "/" + name + ".mexw64");
     HMODULE module = LoadLibraryA(path.c_str());
     if (module == nullptr) {
@@ -177,8 +182,22 @@ MexEntry module_entry(const std::string& name)
         std::fprintf(stderr, "module_driver: %s lacks mexFunction, operator new's symbol or malloc's import\n", path.c_str());
         std::exit(2);
     }
-    loaded[name] = entry;
+    loaded[name] = Loaded{module, entry};
     return entry;
+}
+
+// Unloads a module, as "clear NAME" does, so that its next call starts as
+// its first (which is where some modules allocate).
+void unload(const std::string& name)
+{
+    auto found = loaded.find(name);
+    if (found == loaded.end()) return;
+    const HMODULE module = found->second.module;
+    FreeLibrary(module);
+    loaded.erase(found);
+    for (size_t k = operator_new_code.size(); k-- > 0;) {
+        if (operator_new_code[k].module == module) operator_new_code.erase(operator_new_code.begin() + static_cast<std::ptrdiff_t>(k));
+    }
 }
 
 // A call's results: max(nargout, 1) slots; destroyed with the object.
@@ -313,6 +332,7 @@ int replay(const char* cases_path, const char* results_path)
             return 2;
         }
         Results results(nargout);
+        if (!refuse.empty()) unload(name);  // as the test of refused memory does
         refusal = refuse == "all" ? Refusal::all : refuse == "workers" ? Refusal::workers : Refusal::none;
         const int status = call(name, nargout, results, arguments);
         refusal = Refusal::none;

@@ -183,11 +183,17 @@ std::string formatted(const char* format, va_list arguments)
 }
 
 // Octave gives the module's name in front of its texts, and takes one
-// newline off the end of a message (which only keeps the traceback away).
+// newline off the end of an error's message (which only keeps the traceback
+// away); a warning keeps it.
 std::string message_of(const std::string& text)
 {
-    std::string message = state.name + ": " + text;
-    if (!message.empty() && message.back() == '\n') message.pop_back();
+    return state.name + ": " + text;
+}
+
+std::string error_message_of(const std::string& text)
+{
+    std::string message = message_of(text);
+    if (message.back() == '\n') message.pop_back();
     return message;
 }
 
@@ -408,7 +414,7 @@ void mexErrMsgIdAndTxt(const char* id, const char* format, ...)
     va_start(arguments, format);
     std::string text = formatted(format, arguments);
     va_end(arguments);
-    throw HostError{id != nullptr ? id : "", message_of(text)};
+    throw HostError{id != nullptr ? id : "", error_message_of(text)};
 }
 
 void mexWarnMsgIdAndTxt(const char* id, const char* format, ...)
@@ -448,7 +454,7 @@ int mexEvalString(const char* command)
 void* mxMalloc(size_t n)
 {
     if (state.refuse_over > 0 && n > state.refuse_over) {
-        throw HostError{"", message_of("failed to allocate " + std::to_string(n) + " bytes of memory")};
+        throw HostError{"", error_message_of("failed to allocate " + std::to_string(n) + " bytes of memory")};
     }
     void* block = std::malloc(n > 0 ? n : 1);
     if (block == nullptr) throw std::bad_alloc();
@@ -549,7 +555,7 @@ const char* mxGetFieldNameByNumber(const mxArray* array, int k)
 // Octave's raises an error for anything but a structure, as here.
 mxArray* mxGetField(const mxArray* array, mwIndex index, const char* name)
 {
-    if (array->id != mxSTRUCT_CLASS) throw HostError{"", message_of("invalid type for operation")};
+    if (array->id != mxSTRUCT_CLASS) throw HostError{"", error_message_of("invalid type for operation")};
     const int field = field_number(array, name);
     if (field < 0 || index < 0 || index >= array->count()) return nullptr;
     return array->members[static_cast<size_t>(index) * array->field_names.size() + static_cast<size_t>(field)];
