@@ -27,6 +27,13 @@ inline bool baseline_forced()
     return force != nullptr && force[0] != '\0' && !(force[0] == '0' && force[1] == '\0');
 }
 
+// The x86-64 features the variants need.
+struct X86Features {
+    bool avx2 = false;
+    bool avx512f = false;
+    bool avx512bw = false;
+};
+
 #if defined(KERNELS_HAVE_X86_64)
 #if defined(_MSC_VER) && !defined(__clang__)
 #include <intrin.h>
@@ -34,16 +41,6 @@ inline bool baseline_forced()
 #else
 #include <cpuid.h>
 #endif
-
-// The x86-64 features the variants need, from the processor (CPUID) and the
-// operating system (XGETBV: which vector registers it saves across threads),
-// with either family's intrinsics. GCC and Clang answer the same from
-// __builtin_cpu_supports; Visual C++ has no such test, and uses this.
-struct X86Features {
-    bool avx2 = false;
-    bool avx512f = false;
-    bool avx512bw = false;
-};
 
 inline void x86_cpuid(unsigned leaf, unsigned subleaf, unsigned registers[4])
 {
@@ -77,6 +74,10 @@ constexpr bool vector_variants_round_as_written = false;
 constexpr bool vector_variants_round_as_written = true;
 #endif
 
+// The features from the processor (CPUID) and the operating system (XGETBV:
+// which vector registers it saves across threads), with either family's
+// intrinsics. GCC and Clang answer the same from __builtin_cpu_supports;
+// Visual C++ has no such test, and uses this.
 inline X86Features x86_features()
 {
     X86Features features;
@@ -99,20 +100,29 @@ inline X86Features x86_features()
 }
 #endif
 
+// What this processor runs, as the kernels may use it: nothing when the
+// baseline is forced or the target is not x86-64.
+inline X86Features usable_x86_features()
+{
+    X86Features usable;
+#if defined(KERNELS_HAVE_X86_64)
+    if (baseline_forced()) return usable;
+#if defined(__GNUC__)
+    __builtin_cpu_init();
+    usable.avx2 = __builtin_cpu_supports("avx2") != 0;
+    usable.avx512f = usable.avx2 && __builtin_cpu_supports("avx512f") != 0;
+    usable.avx512bw = usable.avx512f && __builtin_cpu_supports("avx512bw") != 0;
+#else
+    usable = x86_features();
+#endif
+#endif
+    return usable;
+}
+
 // True when the processor runs AVX2 and the baseline is not forced.
 inline bool cpu_has_avx2()
 {
-#if defined(KERNELS_HAVE_X86_64)
-    if (baseline_forced()) return false;
-#if defined(__GNUC__)
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2") != 0;
-#else
-    return x86_features().avx2;
-#endif
-#else
-    return false;
-#endif
+    return usable_x86_features().avx2;
 }
 
 // True when the processor and the operating system run AVX-512 Foundation
@@ -122,16 +132,7 @@ inline bool cpu_has_avx2()
 // registers.
 inline bool cpu_has_avx512f()
 {
-#if defined(KERNELS_HAVE_X86_64)
-    if (!cpu_has_avx2()) return false;
-#if defined(__GNUC__)
-    return __builtin_cpu_supports("avx512f") != 0;
-#else
-    return x86_features().avx512f;
-#endif
-#else
-    return false;
-#endif
+    return usable_x86_features().avx512f;
 }
 
 // True when cpu_has_avx512f() is and the processor also runs AVX-512 BW (what
@@ -139,14 +140,5 @@ inline bool cpu_has_avx512f()
 // later AVX-512 processor.
 inline bool cpu_has_avx512bw()
 {
-#if defined(KERNELS_HAVE_X86_64)
-    if (!cpu_has_avx512f()) return false;
-#if defined(__GNUC__)
-    return __builtin_cpu_supports("avx512bw") != 0;
-#else
-    return x86_features().avx512bw;
-#endif
-#else
-    return false;
-#endif
+    return usable_x86_features().avx512bw;
 }
