@@ -30,6 +30,29 @@
 
 namespace {
 
+// A Unix path as wine's Z: drive sees it.
+std::string windows_path(const std::string& path)
+{
+    std::string converted = path[0] == '/' ? "Z:" + path : path;
+    for (char& c : converted) {
+        if (c == '/') c = '\\';
+    }
+    return converted;
+}
+
+// A whole file (a Unix or a Windows path).
+std::vector<unsigned char> read_file(const char* path)
+{
+    std::vector<unsigned char> bytes;
+    if (FILE* file = std::fopen(windows_path(path).c_str(), "rb")) {
+        unsigned char buffer[65536];
+        size_t got = 0;
+        while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) bytes.insert(bytes.end(), buffer, buffer + got);
+        std::fclose(file);
+    }
+    return bytes;
+}
+
 // ------------------------------------------------- the modules' allocations
 
 // As on Linux, where a preloaded allocator refuses operator new to the
@@ -74,13 +97,7 @@ void* refusing_aligned_malloc(size_t size, size_t alignment)
 // symbol table of its file: from its address to the next symbol's.
 bool find_operator_new(const std::string& path, HMODULE module)
 {
-    std::vector<unsigned char> file;
-    if (FILE* in = std::fopen(path.c_str(), "rb")) {
-        unsigned char buffer[65536];
-        size_t got = 0;
-        while ((got = std::fread(buffer, 1, sizeof buffer, in)) > 0) file.insert(file.end(), buffer, buffer + got);
-        std::fclose(in);
-    }
+    const std::vector<unsigned char> file = read_file(path.c_str());
     if (file.size() < sizeof(IMAGE_DOS_HEADER)) return false;
     const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(file.data());
     const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS64*>(file.data() + dos->e_lfanew);
@@ -157,16 +174,6 @@ struct Loaded {
 };
 std::map<std::string, Loaded> loaded;
 
-// A Unix path as wine's Z: drive sees it.
-std::string windows_path(const std::string& path)
-{
-    std::string converted = path[0] == '/' ? "Z:" + path : path;
-    for (char& c : converted) {
-        if (c == '/') c = '\\';
-    }
-    return converted;
-}
-
 MexEntry module_entry(const std::string& name)
 {
     auto found = loaded.find(name);
@@ -220,18 +227,6 @@ int call(const std::string& name, int nargout, Results& results, const std::vect
 }
 
 // ------------------------------------------------------------ replay
-
-std::vector<unsigned char> read_file(const char* path)
-{
-    std::vector<unsigned char> bytes;
-    if (FILE* file = std::fopen(windows_path(path).c_str(), "rb")) {
-        unsigned char buffer[65536];
-        size_t got = 0;
-        while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) bytes.insert(bytes.end(), buffer, buffer + got);
-        std::fclose(file);
-    }
-    return bytes;
-}
 
 class CaseReader {
 public:
