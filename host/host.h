@@ -41,6 +41,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 
 namespace host {
@@ -73,6 +74,14 @@ inline ScalarValue read_scalar(const Value& value, double* out)
     if (!is_real_numbers(value)) return ScalarValue::unreadable;
     *out = number_at(value, 0);
     return ScalarValue::present;
+}
+
+// Copies text for a message: cut short to fit buffer (of at least 4 bytes),
+// its last three characters then "...", so that a name too long for the
+// buffer still shows how it begins.
+inline void copy_text_for_message(const Value& value, char* buffer, size_t size)
+{
+    if (!copy_text(value, buffer, size)) std::memcpy(buffer + size - 4, "...", 4);
 }
 
 // Runs a kernel call. A std::bad_alloc from it (its working memory refused)

@@ -118,11 +118,22 @@ inline int64_t sparse_capacity(Value array)
 }
 
 // Copies text into buffer (of size bytes, at least 1), cut short to fit and
-// always terminated.
-inline void copy_text(Value array, char* buffer, size_t size)
+// always terminated; false when it was cut. Octave's mxGetString copies
+// nothing when the text does not fit (MATLAB's copies what fits), so a text
+// too long is taken whole first, in UTF-8 (at most 4 bytes a character).
+inline bool copy_text(Value array, char* buffer, size_t size)
 {
     buffer[0] = '\0';
-    if (mxGetString(array, buffer, static_cast<mwSize>(size)) != 0) buffer[size - 1] = '\0';
+    if (mxGetString(array, buffer, static_cast<mwSize>(size)) == 0) return true;
+    const size_t whole_size = mxGetNumberOfElements(array) * 4 + 1;
+    char* whole = static_cast<char*>(std::calloc(whole_size, 1));
+    if (whole != nullptr) {
+        mxGetString(array, whole, static_cast<mwSize>(whole_size));
+        std::strncpy(buffer, whole, size - 1);
+        std::free(whole);
+    }
+    buffer[size - 1] = '\0';
+    return false;
 }
 
 inline bool is_real_dense_uint8(Value array)

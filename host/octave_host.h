@@ -152,13 +152,14 @@ inline bool is_text(const Value& array)
 }
 
 // Copies text (its characters in storage order) into buffer (of size bytes,
-// at least 1), cut short to fit and always terminated.
-inline void copy_text(const Value& array, char* buffer, size_t size)
+// at least 1), cut short to fit and always terminated; false when it was cut.
+inline bool copy_text(const Value& array, char* buffer, size_t size)
 {
     const charNDArray text = array.char_array_value();
     const size_t count = static_cast<size_t>(text.numel()) < size - 1 ? static_cast<size_t>(text.numel()) : size - 1;
     std::memcpy(buffer, text.data(), count);
     buffer[count] = '\0';
+    return count == static_cast<size_t>(text.numel());
 }
 
 // The element class of a real dense array; other for every other class

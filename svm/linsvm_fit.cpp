@@ -245,7 +245,7 @@ private:
         for (int i = 2; i < nrhs; i += 2) {
             if (!host::is_text(call.argument(i))) fail_option("option name at argument %d must be text\n", i + 1);
             char name[name_length + 1];
-            host::copy_text(call.argument(i), name, sizeof name);
+            host::copy_text_for_message(call.argument(i), name, sizeof name);
             const int k = option_index(name);
             if (k < 0) fail_option("unknown option '%s' (%s)\n", name, option_list());
             if (i + 1 >= nrhs) fail_option("option '%s' has no value\n", name);

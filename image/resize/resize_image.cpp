@@ -30,11 +30,12 @@ struct Request {
     bool antialias = true;
 };
 
-// Text as lower case, cut short to fit; false when the value is not text.
+// Text as lower case, cut short to fit (ending "..." when cut); false when the
+// value is not text.
 bool lower_text(const host::Value& value, char* buffer, size_t size)
 {
     if (!host::is_text(value)) return false;
-    host::copy_text(value, buffer, size);
+    host::copy_text_for_message(value, buffer, size);
     for (char* c = buffer; *c != '\0'; ++c) *c = static_cast<char>(std::tolower(static_cast<unsigned char>(*c)));
     return true;
 }

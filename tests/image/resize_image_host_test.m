@@ -135,6 +135,8 @@
 %!   {X, 2, 3, "Method", "box"},                "resize_image:invalidMethod", "the method must be text"
 %!   {X, 2, "Method", "linear"},                "resize_image:invalidMethod", "unknown method 'linear'"
 %!   {X, 2, "Antialias", false},                "resize_image:invalidOption", "unknown option 'antialias': the options are 'Method', 'Antialiasing' and 'OutputSize'"
+%!   {X, 2, ["Antialiasing", repmat("_", 1, 40)], false}, "resize_image:invalidOption", "unknown option 'antialiasing________________\\.\\.\\.': the options"
+%!   {X, 2, ["Lanczos3", repmat("x", 1, 40)]},  "resize_image:invalidMethod", "unknown method 'lanczos3xxxxxxxxxxxxxxxxxxxx\\.\\.\\.'"
 %!   {X, 2, 5, false},                          "resize_image:invalidOption", "options are given as name/value pairs"
 %!   {X, 2, "Antialiasing", 2},                 "resize_image:invalidOption", "Antialiasing must be true or false"
 %!   {X, 2, "Antialiasing", [true true]},       "resize_image:invalidOption", "Antialiasing must be true or false"

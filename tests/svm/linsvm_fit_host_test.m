@@ -131,6 +131,9 @@
 %! id = "linsvm_fit:invalidOption";
 %! expect_error (@() linsvm_fit (Xd, yd, "lamda", 0.1), id, "unknown option 'lamda' (lambda, C, biasmult, nbite, seed, weights, w0, startstep, verbose, interrupt, classes, folds or average)\n");
 %! expect_error (@() linsvm_fit (Xd, yd, "seed", 1, "nbite"), id, "option 'nbite' has no value\n");
+%! % A name longer than the module reads shows how it begins, on every host.
+%! long = ["lambda_", repmat("x", 1, 93)];
+%! expect_error (@() linsvm_fit (Xd, yd, long, 1), id, ["unknown option '", long(1:60), "...' (lambda, C, biasmult, nbite, seed, weights, w0, startstep, verbose, interrupt, classes, folds or average)\n"]);
 %! expect_error (@() linsvm_fit (Xd, yd, "seed", 1, 5, 2), id, "option name at argument 5 must be text\n");
 %! expect_error (@() linsvm_fit (Xd, yd, "seed", "one"), id, "seed must be a real number\n");
 %! % Nothing is printed by a call that fails, even with corrections pending.
