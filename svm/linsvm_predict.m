@@ -5,6 +5,11 @@
 %   [label, score] = linsvm_predict(w, X, biasmult, classes)
 %   [label, score] = linsvm_predict(w, X, info)
 %
+%   Without info (or biasmult and classes) there are no class labels: on the
+%   K models of a call with classes, linsvm_predict(w, X) gives each model's
+%   own +1/-1 labels (K x N). For the class of each example, as LIBLINEAR's
+%   predict gives it, pass info: linsvm_predict(w, X, info).
+%
 %   w is what linsvm_fit returned: a column of d weights, followed by the
 %   bias weight when biasmult > 0, or one such column per model (d(+1) x M,
 %   or d(+1) x K x L for K classes and L values of lambda). X is d x N, one
@@ -19,6 +24,7 @@
 %   (the first of equal ones), L x N, one row per value of lambda.
 %
 %   Errors (identifier: message):
+%     linsvm_predict:invalidArgument biasmult must be a real scalar ...
 %     linsvm_predict:invalidSize     w must have d or d + 1 rows for X of d rows ...
 %     linsvm_predict:invalidClasses  classes must have one element per class model ...
 %
@@ -47,6 +53,12 @@ function [label, score] = linsvm_predict (w, X, biasmult, classes)
     biasmult = biasmult.biasmult;
   elseif (nargin < 4)
     classes = [];
+  end
+  if (! ((isnumeric (biasmult) || islogical (biasmult)) && isreal (biasmult) && isscalar (biasmult)))
+    error ("linsvm_predict:invalidArgument", ...
+           ["linsvm_predict: biasmult must be a real scalar (here %s of %d elements); ", ...
+            "the calls are linsvm_predict (w, X, info) or linsvm_predict (w, X, biasmult, classes)"], ...
+           class (biasmult), numel (biasmult));
   end
   has_bias = biasmult > 0;
   if (! isnumeric (w) || ndims (X) > 2 || rows (w) != d + has_bias)
@@ -107,6 +119,11 @@ end
 %! assert (size (score), [3 90]);
 %! assert (score, w(1:2, :)' * X + w(3, :)', 1e-12);
 %! assert (mean (label == y) > 0.9);
+%! % Without info: each of the 3 class models' own +1/-1 labels.
+%! assert (linsvm_predict (w, X), 2 * (score > 0) - 1);
+%!error <linsvm_predict \(w, X, info\) or linsvm_predict \(w, X, biasmult, classes\)> linsvm_predict (ones (3, 2), ones (2, 2), [1 2])
+%!error id=linsvm_predict:invalidArgument linsvm_predict (ones (3, 1), ones (2, 2), "1")
+%!error id=linsvm_predict:invalidArgument linsvm_predict (ones (3, 1), ones (2, 2), 1i)
 %!error id=linsvm_predict:invalidSize linsvm_predict (ones (3, 1), ones (4, 2))
 %!error id=linsvm_predict:invalidSize linsvm_predict (ones (3, 1), ones (2, 2), 0)
 %!error id=linsvm_predict:invalidClasses linsvm_predict (ones (2, 4), ones (2, 2), 0, [1 2 3])
