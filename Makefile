@@ -8,8 +8,8 @@ BASE_PACKAGES := octave liboctave-dev cmake make g++ libgtest-dev
 # The peers the tests compare resize_image with (each test skips, naming the
 # reason, where one is missing): Pillow, OpenCV and Octave's imresize.
 # And the parallel package, for the test of a grid of models split across
-# processes.
-TEST_PACKAGES := python3-pil python3-opencv octave-image octave-parallel
+# processes; tmux, the terminal in which Ctrl-C is pressed at Octave's prompt.
+TEST_PACKAGES := python3-pil python3-opencv octave-image octave-parallel tmux
 # The demo compares with LIBLINEAR's command-line tools and trains on the
 # heart_scale sample that they ship.
 DEMO_PACKAGES := liblinear-tools
@@ -74,10 +74,10 @@ ARM64_ROOT_PACKAGES := octave liboctave-dev g++ make
 ROOT_PACKAGES := debootstrap
 OLDEST_BUILD_DIR ?= $(BUILD_DIR)-oldest
 OLDEST_ROOT ?= $(ROOTS_DIR)/bullseye-amd64
-OLDEST_ROOT_PACKAGES := octave liboctave-dev g++ make
+OLDEST_ROOT_PACKAGES := octave liboctave-dev g++ make tmux
 NEWEST_BUILD_DIR ?= $(BUILD_DIR)-newest
 NEWEST_ROOT ?= $(ROOTS_DIR)/testing-amd64
-NEWEST_ROOT_PACKAGES := octave octave-dev g++ make
+NEWEST_ROOT_PACKAGES := octave octave-dev g++ make tmux
 # make roots: all three roots made side by side (debootstrap and apt are
 # mostly network and disk bound), each logged to its own file.
 ROOTS_LOG_DIR ?= $(BUILD_DIR)-roots

@@ -38,6 +38,29 @@ if [ -f "$marker" ] && [ "$(cat "$marker")" = "$want" ]; then
     exit 0
 fi
 
+# A finished root of the same suite and architecture that lacks only some of
+# the packages gets them installed, rather than being made again.
+if [ -f "$marker" ] && [ "$(cut -d' ' -f1-2 "$marker")" = "$suite $arch" ]; then
+    had=" $(cut -d' ' -f3- "$marker") "
+    missing=""
+    for package in $packages; do
+        case "$had" in *" $package "*) ;; *) missing="$missing $package" ;; esac
+    done
+    trap 'unmount_below "$root"' EXIT
+    mount_root "$root"
+    # shellcheck disable=SC2086
+    if chroot "$root" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin DEBIAN_FRONTEND=noninteractive \
+        sh -c "apt-get update -q && apt-get install -y -q --no-install-recommends $missing && apt-get clean"; then
+        unmount_below "$root"
+        trap - EXIT
+        echo "$want" > "$marker"
+        echo "debian_root: reusing $root with$missing installed ($want)"
+        exit 0
+    fi
+    unmount_below "$root"
+    trap - EXIT
+fi
+
 if [ -e "$root" ]; then
     echo "debian_root: $root is incomplete or different; making it again"
     # Never delete through a mount left inside (a bind mount of the clone).

@@ -2,7 +2,8 @@
 # Runs inside a Debian root (test_in_root.sh): installs the package tarball
 # with the root's own Octave and compiler, then runs the package's own tests
 # (pkg test), the Octave host tests and the hostile-input suite on the
-# installed modules (oct-files) and writes platform_results.m's results, each
+# installed modules (oct-files), Ctrl-C at an interactive prompt, and writes
+# platform_results.m's results, each
 # with octave-cli --no-history. Beside that (the two take a core each), it
 # builds the MEX modules from the same tarball (make mex) into OUT_DIR/mex and
 # runs the host tests and the hostile-input suite on them too. Last, the two
@@ -51,6 +52,14 @@ if [ "$mode" = emulated ]; then
     short_mex="--valgrind --every 2 --offset 1"
 fi
 
+# Ctrl-C typed at the prompt of an interactive session in a terminal (tmux,
+# in the amd64 roots' packages); left out under emulation, whose root has no
+# tmux.
+interactive_interrupt_test() {
+    [ "$mode" = emulated ] && return
+    step "$2" bash "$source_dir/tests/svm/interactive_interrupt_test.sh" octave-cli "$1"
+}
+
 oct_file_tests() {
     step install $octave "$source_dir/tests/platforms/install_package.m" "$tarball" "$work/prefix" "$work/folder" ||
         return
@@ -65,6 +74,7 @@ oct_file_tests() {
     for test in svm/linsvm_fit_host image/scale_bilinear_host image/luma_u8_host; do
         step "$(basename "$test")" $octave "$source_dir/tests/host/run_octave_test.m" "$modules" "$source_dir/tests/${test}_test.m"
     done
+    interactive_interrupt_test "$modules" interactive_interrupt
     step hostile_inputs $octave "$source_dir/tests/host/hostile_suite.m" "$modules" $short_oct
     if [ "$mode" != emulated ]; then
         step hostile_inputs_baseline env MEX_KERNELS_BASELINE=1 $octave "$source_dir/tests/host/hostile_suite.m" "$modules"
@@ -88,6 +98,7 @@ mex_module_tests() {
         step "$(basename "$test")_mex" $octave "$source_dir/tests/host/run_octave_test.m" "$mex_modules" \
             "$source_dir/tests/${test}_test.m"
     done
+    interactive_interrupt_test "$mex_modules" interactive_interrupt_mex
     step hostile_inputs_mex $octave "$source_dir/tests/host/hostile_suite.m" "$mex_modules" $short_mex
     step platform_results_mex $octave "$source_dir/tests/platforms/platform_results.m" "$out_dir/results-mex.bin" \
         "$mex_modules"
