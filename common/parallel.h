@@ -48,6 +48,15 @@ inline int kernel_threads()
     return processors < max_threads ? processors : max_threads;
 }
 
+// The threads for a job of `work` units (samples, pixels) of which a thread
+// should have at least `min_per_thread`: one for a job too small for two, so
+// that small jobs do not even read the environment or the processor count;
+// otherwise kernel_threads().
+inline int threads_for(int64_t work, int64_t min_per_thread)
+{
+    return work >= 2 * min_per_thread ? kernel_threads() : 1;
+}
+
 // How many parts to split `count` items of `item_cost` each into: as many as
 // `threads` (at most max_threads), but no part below `min_cost` (so small jobs
 // stay on the calling thread, where starting a thread would cost more than it

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstddef>
 
+#include "common/prefetch.h"
 #include "svm/batch_rounds.h"
 #include "svm/fit_weights.h"
 #include "svm/sampler.h"
@@ -36,14 +37,6 @@ inline double value_of(bool v)
     return v ? 1.0 : 0.0;
 }
 
-inline void prefetch(const void* address)
-{
-#if defined(__GNUC__)
-    __builtin_prefetch(address, 0, 3);
-#else
-    (void)address;
-#endif
-}
 
 double sum_of_squares(const double* W, size_t length) noexcept
 {

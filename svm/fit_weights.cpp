@@ -4,6 +4,7 @@
 #include <cstddef>
 
 #include "common/cpu_features.h"
+#include "common/variant_choice.h"
 #include "svm/batch_rounds.h"
 #include "svm/sampler.h"
 #include "svm/step_rule.h"
@@ -92,14 +93,8 @@ bool plain_batch(const Element* X, int32_t d, const FitBatch& batch, FitGroup* g
 
 FitVariant fit_weights_chosen()
 {
-    // Once per load: the processor does not change under a loaded module, and
-    // a call then costs no processor query, environment read or list.
-    static const FitVariant chosen = [] {
-        const std::vector<FitVariant> variants = fit_weights_variants();
-        return variants.empty() ? FitVariant{"plain", fit_weights_plain, fit_weights_plain, fit_batch_plain,
-                                             fit_batch_plain}
-                                : variants.front();
-    }();
+    static const FitVariant chosen = fastest_or_plain(
+        fit_weights_variants(), FitVariant{"plain", fit_weights_plain, fit_weights_plain, fit_batch_plain, fit_batch_plain});
     return chosen;
 }
 

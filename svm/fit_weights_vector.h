@@ -19,14 +19,11 @@
 // different instruction sets, never meet at link time.
 #pragma once
 
-#if !defined(__GNUC__)
-#include <xmmintrin.h>
-#endif
-
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
 
+#include "common/prefetch.h"
 #include "svm/batch_rounds.h"
 #include "svm/fit_weights.h"
 #include "svm/sampler.h"
@@ -39,14 +36,6 @@ namespace {
 constexpr size_t prefetch_bytes = 16384;
 constexpr int32_t max_lookahead = 24;
 
-inline void prefetch(const void* address)
-{
-#if defined(__GNUC__)
-    __builtin_prefetch(address, 0, 3);
-#else
-    _mm_prefetch(static_cast<const char*>(address), _MM_HINT_T0);
-#endif
-}
 
 // Elements of one 64-byte cache line.
 template <class Element>

@@ -4,6 +4,7 @@
 
 #include "common/cpu_features.h"
 #include "common/parallel.h"
+#include "common/variant_choice.h"
 
 namespace {
 
@@ -17,21 +18,15 @@ constexpr int64_t min_pixels_per_thread = int64_t{3} << 18;
 
 LumaVariant weighted_luma_chosen()
 {
-    // Once per load: the processor does not change under a loaded module, and
-    // a call then costs no processor query, environment read or list.
-    static const LumaVariant chosen = [] {
-        const std::vector<LumaVariant> variants = weighted_luma_variants();
-        return variants.empty() ? LumaVariant{"plain", weighted_luma_pixels_plain} : variants.front();
-    }();
+    static const LumaVariant chosen =
+        fastest_or_plain(weighted_luma_variants(), LumaVariant{"plain", weighted_luma_pixels_plain});
     return chosen;
 }
 
 void weighted_luma(const uint8_t* rgb, int64_t P, uint8_t* gray)
 {
     if (P <= 0) return;
-    // Small images never split: they skip reading the environment and the
-    // processor count too.
-    const int threads = P >= 2 * min_pixels_per_thread ? kernel_threads() : 1;
+    const int threads = threads_for(P, min_pixels_per_thread);
     weighted_luma_split(weighted_luma_chosen().convert, rgb, P, gray, threads, min_pixels_per_thread);
 }
 

@@ -5,6 +5,7 @@
 
 #include "common/cpu_features.h"
 #include "common/parallel.h"
+#include "common/variant_choice.h"
 #include "image/resize/resize_element.h"
 #include "image/resize/separable_resize_band.h"
 
@@ -91,10 +92,8 @@ std::vector<ResizeVariant<E>> separable_resize_variants()
 template <class E>
 ResizeVariant<E> separable_resize_chosen()
 {
-    static const ResizeVariant<E> chosen = [] {
-        const std::vector<ResizeVariant<E>> variants = separable_resize_variants<E>();
-        return variants.empty() ? ResizeVariant<E>{"plain", separable_resize_band_plain<E>} : variants.front();
-    }();
+    static const ResizeVariant<E> chosen =
+        fastest_or_plain(separable_resize_variants<E>(), ResizeVariant<E>{"plain", separable_resize_band_plain<E>});
     return chosen;
 }
 
@@ -104,7 +103,7 @@ void separable_resize(const E* X, int64_t Ny, int64_t Nx, int64_t planes, E* Y, 
 {
     const int64_t samples = rows.count() * columns.count() * planes;
     if (samples <= 0) return;
-    const int threads = samples >= 2 * min_samples_per_thread ? kernel_threads() : 1;
+    const int threads = threads_for(samples, min_samples_per_thread);
     separable_resize_split(separable_resize_chosen<E>().resize, X, Ny, Nx, planes, Y, rows, columns, threads,
                            min_samples_per_thread);
 }

@@ -6,6 +6,7 @@
 
 #include "common/cpu_features.h"
 #include "common/parallel.h"
+#include "common/variant_choice.h"
 #include "image/scale/resample_element.h"
 
 namespace {
@@ -23,12 +24,8 @@ constexpr int64_t min_samples_per_thread = int64_t{3} << 17;
 template <class E>
 ResampleVariant<E> bilinear_resample_chosen()
 {
-    // Once per load: the processor does not change under a loaded module, and
-    // a call then costs no processor query, environment read or list.
-    static const ResampleVariant<E> chosen = [] {
-        const std::vector<ResampleVariant<E>> variants = bilinear_resample_variants<E>();
-        return variants.empty() ? ResampleVariant<E>{"plain", bilinear_resample_columns_plain<E>} : variants.front();
-    }();
+    static const ResampleVariant<E> chosen =
+        fastest_or_plain(bilinear_resample_variants<E>(), ResampleVariant<E>{"plain", bilinear_resample_columns_plain<E>});
     return chosen;
 }
 
@@ -36,9 +33,7 @@ template <class E>
 void bilinear_resample(const E* X, int64_t Ny, int64_t Nx, int64_t planes, E* Y, int64_t ny, int64_t nx)
 {
     if (ny <= 0 || nx <= 0 || planes <= 0) return;
-    // Small outputs never split: they skip reading the environment and the
-    // processor count too.
-    const int threads = ny * nx * planes >= 2 * min_samples_per_thread ? kernel_threads() : 1;
+    const int threads = threads_for(ny * nx * planes, min_samples_per_thread);
     bilinear_resample_split(bilinear_resample_chosen<E>().resample, X, Ny, Nx, planes, Y, ny, nx, threads,
                             min_samples_per_thread);
 }
