@@ -44,6 +44,8 @@
 #include <cstring>
 #include <new>
 
+#include "host/message.h"
+
 namespace host {
 
 // The classes whose real dense arrays a module may read and write as plain

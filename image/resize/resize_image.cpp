@@ -4,7 +4,6 @@
 #include <cctype>
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 
 #include "host/host.h"
@@ -40,13 +39,6 @@ bool lower_text(const host::Value& value, char* buffer, size_t size)
     return true;
 }
 
-[[noreturn]] void fail_with(const char* id, const char* format, const char* word)
-{
-    char text[256];
-    std::snprintf(text, sizeof text, format, word);
-    host::fail(id, text);
-}
-
 ResizeMethod read_method(const host::Value& value)
 {
     char name[32];
@@ -56,9 +48,7 @@ ResizeMethod read_method(const host::Value& value)
     }
     ResizeMethod method;
     if (!resize_method_named(name, &method)) {
-        char text[256];
-        std::snprintf(text, sizeof text, "unknown method '%s': use %s", name, methods_text);
-        host::fail("resize_image:invalidMethod", text);
+        host::fail("resize_image:invalidMethod", host::Message("unknown method '%s': use %s", name, methods_text).text);
     }
     return method;
 }
@@ -108,12 +98,16 @@ Request read_request(const host::Call& call)
             request.has_size = true;
             request.size = value;
         } else if (ResizeMethod ignored; resize_method_named(name, &ignored)) {
-            fail_with("resize_image:invalidOption",
-                      "'%s' stands where an option name belongs: a method comes right after the size, before "
-                      "the name/value pairs", name);
+            host::fail("resize_image:invalidOption",
+                       host::Message("'%s' stands where an option name belongs: a method comes right after the size, "
+                                     "before the name/value pairs",
+                                     name)
+                           .text);
         } else {
-            fail_with("resize_image:invalidOption",
-                      "unknown option '%s': the options are 'Method', 'Antialiasing' and 'OutputSize'", name);
+            host::fail("resize_image:invalidOption",
+                       host::Message("unknown option '%s': the options are 'Method', 'Antialiasing' and 'OutputSize'",
+                                     name)
+                           .text);
         }
     }
     return request;
