@@ -110,20 +110,7 @@ const char* const option_names[option_count] = {"lambda",    "C",       "biasmul
 // Option messages quote at most this many characters of a name.
 constexpr int name_length = 63;
 
-// Formats a message into a fixed buffer: no heap, since the host's error may
-// unwind without running destructors.
-struct Text {
-    char text[400];
-    template <class... Args>
-    explicit Text(const char* format, Args... args)
-    {
-        if constexpr (sizeof...(Args) == 0) {
-            std::snprintf(text, sizeof text, "%s", format);
-        } else {
-            std::snprintf(text, sizeof text, format, args...);
-        }
-    }
-};
+using host::Message;
 
 // "lambda, biasmult, ... or interrupt", for the messages that list the options.
 const char* option_list()
@@ -146,24 +133,14 @@ const char* option_list()
 template <class... Args>
 [[noreturn]] void fail_option(const char* format, Args... args)
 {
-    host::fail("linsvm_fit:invalidOption", Text(format, args...).text);
-}
-
-bool equal_ignoring_case(const char* a, const char* b)
-{
-    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-    size_t c = 0;
-    for (; a[c] != '\0' && b[c] != '\0'; ++c) {
-        if (lower(a[c]) != lower(b[c])) return false;
-    }
-    return a[c] == '\0' && b[c] == '\0';
+    host::fail("linsvm_fit:invalidOption", Message(format, args...).text);
 }
 
 // The option a name means, ignoring case; -1 for none.
 int option_index(const char* name)
 {
     for (int k = 0; k < option_count; ++k) {
-        if (equal_ignoring_case(name, option_names[k])) return k;
+        if (host::equal_ignoring_case(name, option_names[k])) return k;
     }
     return -1;
 }
@@ -186,7 +163,7 @@ public:
         }
         if (nrhs > 3) {
             host::fail("linsvm_fit:tooManyArguments",
-                       Text("too many arguments (%d): options are one structure, or name/value pairs from the third "
+                       Message("too many arguments (%d): options are one structure, or name/value pairs from the third "
                             "argument on\n",
                             nrhs)
                            .text);
@@ -225,13 +202,13 @@ public:
             const int k = option_index(name);
             if (k >= 0) {
                 host::warn("linsvm_fit:unknownOption",
-                           Text("field '%s' of the options structure is not an option and is ignored: fields are "
+                           Message("field '%s' of the options structure is not an option and is ignored: fields are "
                                 "matched exactly, did you mean '%s'?",
                                 name, option_names[k])
                                .text);
             } else {
                 host::warn("linsvm_fit:unknownOption",
-                           Text("field '%s' of the options structure is not an option and is ignored (%s)", name,
+                           Message("field '%s' of the options structure is not an option and is ignored (%s)", name,
                                 option_list())
                                .text);
             }
@@ -278,8 +255,8 @@ bool read_interrupt(const OptionSource& source)
     if (!host::present(value)) return false;
     char text[16] = {};
     if (host::is_text(value)) host::copy_text(value, text, sizeof text);
-    if (equal_ignoring_case(text, "return")) return true;
-    if (!equal_ignoring_case(text, "error")) fail_option("interrupt must be 'error' or 'return'\n");
+    if (host::equal_ignoring_case(text, "return")) return true;
+    if (!host::equal_ignoring_case(text, "error")) fail_option("interrupt must be 'error' or 'return'\n");
     return false;
 }
 
@@ -446,7 +423,7 @@ void read_path(host::Call& call, const OptionSource& source, EntryOptions& resul
 // finite elements that pass `valid`, or `count` times `columns` of them (a
 // column each); absent when not given.
 host::Value read_vector(const OptionSource& source, int k, int64_t count, int64_t columns, bool (*valid)(double),
-                        const Text& message)
+                        const Message& message)
 {
     const host::Value value = source.value(k);
     if (!host::present(value)) return value;
@@ -506,18 +483,18 @@ EntryOptions read_options(host::Call& call, const OptionSource& source, const do
     const int64_t M = result.model_count();
     result.weights =
         read_vector(source, weights, N, K > 0 ? K : 1, valid_example_weight,
-                    K > 0 ? Text("weights must be %" PRId32 " finite numbers >= 0 (double or single), one per example, "
+                    K > 0 ? Message("weights must be %" PRId32 " finite numbers >= 0 (double or single), one per example, "
                                  "or %" PRId32 " x %" PRId64 ", a column per class\n",
                                  N, N, K)
-                          : Text("weights must be %" PRId32
+                          : Message("weights must be %" PRId32
                                  " finite numbers >= 0 (double or single), one per example\n",
                                  N));
     const int64_t length = static_cast<int64_t>(weight_count(d, options.biasmult));
     result.w0 = read_vector(source, w0, length, M, valid_starting_weight,
-                            M > 1 ? Text("w0 must be %" PRId64 " finite numbers (double or single), as many as a "
+                            M > 1 ? Message("w0 must be %" PRId64 " finite numbers (double or single), as many as a "
                                          "model has, or %" PRId64 " x %" PRId64 ", a column per model\n",
                                          length, length, M)
-                                  : Text("w0 must be %" PRId64
+                                  : Message("w0 must be %" PRId64
                                          " finite numbers (double or single), as many as w has\n",
                                          length));
 
@@ -584,7 +561,7 @@ struct Watch {
         const double rate = elapsed > 0.0 ? static_cast<double>(steps_made) / elapsed : 0.0;
         const double left = rate > 0.0 ? static_cast<double>(watch.steps - steps_made) / rate : 0.0;
         // A host error raised while printing (an interrupt just then) stops the call.
-        return !host::print_now(Text("linsvm_fit: %" PRId64 " of %" PRId32 " steps (%.1f%%), %.3g steps/s, about %.*f s left\n",
+        return !host::print_now(Message("linsvm_fit: %" PRId64 " of %" PRId32 " steps (%.1f%%), %.3g steps/s, about %.*f s left\n",
                                      steps_made, watch.steps, 100.0 * static_cast<double>(steps_made) / watch.steps,
                                      rate, left < 10.0 ? 1 : 0, left)
                                     .text);
@@ -597,7 +574,7 @@ struct Watch {
 {
     host::raise_deferred();
     host::fail("linsvm_fit:interrupted",
-               Text("interrupted by the user %s, after %" PRId64 " of %" PRId32 " steps\n", during, steps_made, steps)
+               Message("interrupted by the user %s, after %" PRId64 " of %" PRId32 " steps\n", during, steps_made, steps)
                    .text);
 }
 
@@ -685,7 +662,7 @@ void linsvm_fit_entry(host::Call& call)
     const int64_t unusual = one_vs_rest ? 0 : count_unusual_labels(labels, N);
     if (unusual > 0) {
         host::warn("linsvm_fit:unusualLabels",
-                   Text("%" PRId64 " of the %" PRId32 " labels are not -1 or +1 after truncation toward zero", unusual, N)
+                   Message("%" PRId64 " of the %" PRId32 " labels are not -1 or +1 after truncation toward zero", unusual, N)
                        .text);
     }
 
@@ -816,12 +793,12 @@ void linsvm_fit_entry(host::Call& call)
             std::snprintf(folds_part, sizeof folds_part, " (%" PRId32 " on all examples, %" PRId64 " on %" PRId32 " folds)",
                           M, static_cast<int64_t>(M) * F, F);
         }
-        const Text start_line =
+        const Message start_line =
             batch_of_one
-                ? Text("linsvm_fit: training on %" PRId32 " examples of %" PRId32 " features: %" PRId32
+                ? Message("linsvm_fit: training on %" PRId32 " examples of %" PRId32 " features: %" PRId32
                        " steps from step %" PRId64 ", lambda %g, biasmult %g, seed %" PRIu32 "\n",
                        N, d, trainer.nbite, trainer.startstep + 1, trainer.lambda, trainer.biasmult, start_state)
-                : Text("linsvm_fit: training %" PRId64 " models%s on %" PRId32 " examples of %" PRId32
+                : Message("linsvm_fit: training %" PRId64 " models%s on %" PRId32 " examples of %" PRId32
                        " features: %" PRId32 " steps each from step %" PRId64 ", biasmult %g, seed %" PRIu32
                        ", up to %d threads\n",
                        static_cast<int64_t>(M) * (F + 1), folds_part, N, d, steps, trainer.startstep + 1, trainer.biasmult, start_state, batch.threads);
@@ -851,7 +828,7 @@ void linsvm_fit_entry(host::Call& call)
     }
     if (nonfinite > 0) {
         host::warn("linsvm_fit:nonFiniteX",
-                   Text("%" PRId64 " of the %" PRId64 " steps drew an example whose score is NaN or infinite (NaN or "
+                   Message("%" PRId64 " of the %" PRId64 " steps drew an example whose score is NaN or infinite (NaN or "
                         "Inf in X, or values too large): those steps did not train as intended",
                         nonfinite, fit.steps_made)
                        .text);
@@ -956,7 +933,7 @@ void linsvm_fit_entry(host::Call& call)
         bool printed = false;
         {
             const RunningCall running;
-            printed = host::print_now(Text("linsvm_fit: %" PRId64 " steps in %.3f s, %" PRId64
+            printed = host::print_now(Message("linsvm_fit: %" PRId64 " steps in %.3f s, %" PRId64
                                            " of them violated the margin%s\n",
                                            fit.steps_made, seconds_since(started), fit.violations,
                                            stopped ? " (stopped by the user)" : "")
