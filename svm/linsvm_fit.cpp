@@ -858,6 +858,12 @@ void linsvm_fit_entry(host::Call& call)
                            loss + static_cast<int64_t>(f + 1) * M, errors + static_cast<int64_t>(f + 1) * M);
         }
         if (!scored) stop_interrupted(trainer, "while evaluating the objective", fit.steps_made);
+        // With 'return', a Ctrl-C after the last poll still stops this call
+        // rather than the statement after it.
+        if (trainer.return_on_interrupt && !stopped && scored && host::stop_requested()) {
+            host::raise_deferred();
+            stopped = true;
+        }
         const double not_evaluated = std::nan("");
 
         double* per_model = call.temporary<double>(4 * static_cast<int64_t>(M));
@@ -939,8 +945,12 @@ void linsvm_fit_entry(host::Call& call)
                                            stopped ? " (stopped by the user)" : "")
                                           .text);
         }
+        // A Ctrl-C during the last line: with 'return' the call still returns
+        // what it has; otherwise the interrupt stays pending for the host.
+        if (!printed && trainer.return_on_interrupt) host::raise_deferred();
         if (!printed) host::raise_deferred_if_any();
     }
+    if (trainer.return_on_interrupt && host::stop_requested()) host::raise_deferred();
 }
 
 }  // namespace
