@@ -9,7 +9,10 @@
 %                     calls asking for results of several GiB may be made: the
 %                     host must fail to allocate them. Without it they are left out.
 %   --only NAME       tests module NAME alone (every module by default).
-%   --valgrind        a shorter list where a module's list is long (resize_image).
+%   --valgrind        the short lists, for slow runs: every kind of value in
+%                     every argument slot, but not every combination of
+%                     values (the full lists run natively, with and without
+%                     the sanitizers).
 %   --every K [--offset J]
 %                     puts only every K-th value (from the (J+1)-th) into the
 %                     trainer's option fields (the bulk of its calls), for
@@ -19,6 +22,31 @@
 1;
 
 %% ---------------------------------------------------------------- values
+
+% True when the short lists are asked for (--valgrind).
+function yes = short_lists ()
+  persistent asked;
+  if (isempty (asked))
+    asked = any (strcmp (argv (), "--valgrind"));
+  end
+  yes = asked;
+endfunction
+
+% The pairs of indices (a, b) into two lists of n and m values to call with:
+% every pair, a before b; on the short lists each value of the longer list
+% with two of the other in turn, which meets every value of both.
+function pairs = pairs_of (n, m)
+  [b, a] = ndgrid (1:m, 1:n);
+  keep = true (m, n);
+  if (short_lists ())
+    if (n >= m)
+      keep = mod (a - b, m) < 2;
+    else
+      keep = mod (b - a, n) < 2;
+    end
+  end
+  pairs = [a(keep), b(keep)];
+endfunction
 
 function values = add_value (values, label, value)
   values{end + 1} = {label, value};
@@ -57,19 +85,30 @@ function values = hostile_values ()
              "uint32", "int64", "uint64", "logical", "char"};
   shapes = {[0 0], [0 3], [3 0], [1 1], [1 4], [4 1], [3 4], [2 2], [3 4 3], ...
             [2 3 3 2], [1 1 3], [0 4 3], [4 0 3], [3 3 2]};
+  % The short lists keep every class and every shape, each class in a third
+  % of the shapes, and each special value in every class, in one shape.
   for c = 1:numel (classes)
     for s = 1:numel (shapes)
+      if (short_lists () && mod (c + s, 3) != 0)
+        continue;
+      end
       values = add_value (values, sprintf ("%s %s", classes{c}, shape_text (shapes{s})), ...
                           filled (classes{c}, shapes{s}, []));
     end
   end
   specials = {NaN, Inf, -Inf, -0, 0.5, -1, 255, 2^31, 2^32, 2^63, 1e300, -2^31};
   special_names = {"NaN", "Inf", "-Inf", "-0", "0.5", "-1", "255", "2^31", "2^32", "2^63", "1e300", "-2^31"};
-  for c = {"double", "single", "uint8", "int16", "int32", "int64"}
-    for s = {[1 1], [1 2], [2 3], [3 4 3]}
+  special_classes = {"double", "single", "uint8", "int16", "int32", "int64"};
+  special_shapes = {[1 1], [1 2], [2 3], [3 4 3]};
+  for c = 1:numel (special_classes)
+    for s = 1:numel (special_shapes)
       for k = 1:numel (specials)
-        values = add_value (values, sprintf ("%s %s of %s", c{1}, shape_text (s{1}), special_names{k}), ...
-                            filled (c{1}, s{1}, specials{k}));
+        if (short_lists () && mod (c + s + k, numel (special_shapes)) != 0)
+          continue;
+        end
+        values = add_value (values, sprintf ("%s %s of %s", special_classes{c}, shape_text (special_shapes{s}), ...
+                                             special_names{k}), ...
+                            filled (special_classes{c}, special_shapes{s}, specials{k}));
       end
     end
   end
@@ -727,15 +766,23 @@ function tally = linsvm_fit_suite (tally, values, memory_limited, every, every_o
   calls = add_call (calls, "d = 1.5e9 (12 GB result)", zeros (1.5e9, 0), zeros (1, 0));
   calls = add_call (calls, "d = 2^31-1 (16 GB result)", zeros (2^31 - 1, 0), zeros (1, 0), struct ("biasmult", 0));
 
-  % Every combination of awkward option values.
-  for lambda = {0, -0, -1, NaN, Inf, -Inf, 1e300, 1e-300}
-    for biasmult = {0, -1, NaN, Inf, 1e300, 1e-300, -0}
-      for seed = {0, -1, NaN, 2^32, 2^63, 0.5}
-        options = struct ("lambda", lambda{1}, "biasmult", biasmult{1}, "nbite", 10, "seed", seed{1});
-        calls = add_call (calls, sprintf ("lambda %g, biasmult %g, seed %g", lambda{1}, biasmult{1}, seed{1}), ...
-                          X0, y0, options);
-      end
-    end
+  % Every combination of awkward option values; on the short lists each
+  % value once, beside values of the other options in turn.
+  lambdas = {0, -0, -1, NaN, Inf, -Inf, 1e300, 1e-300};
+  biasmults = {0, -1, NaN, Inf, 1e300, 1e-300, -0};
+  seeds = {0, -1, NaN, 2^32, 2^63, 0.5};
+  [s, b, l] = ndgrid (1:numel (seeds), 1:numel (biasmults), 1:numel (lambdas));
+  combinations = [l(:), b(:), s(:)];
+  if (short_lists ())
+    k = (1:numel (lambdas))';
+    combinations = [k, mod(k - 1, numel (biasmults)) + 1, mod(k - 1, numel (seeds)) + 1];
+  end
+  for k = 1:rows (combinations)
+    lambda = lambdas{combinations(k, 1)};
+    biasmult = biasmults{combinations(k, 2)};
+    seed = seeds{combinations(k, 3)};
+    options = struct ("lambda", lambda, "biasmult", biasmult, "nbite", 10, "seed", seed);
+    calls = add_call (calls, sprintf ("lambda %g, biasmult %g, seed %g", lambda, biasmult, seed), X0, y0, options);
   end
   for nbite = {NaN, Inf, -Inf, -0, 0, 0.5, 2.9, -1, 2^31, 2^32, 2^63, -2^31, 1e300, int8(-5), true, uint32(2^31)}
     calls = add_call (calls, sprintf ("nbite %g", double (nbite{1})), X0, y0, struct ("nbite", nbite{1}));
@@ -798,10 +845,8 @@ function tally = scale_bilinear_suite (tally, values, memory_limited)
 
   % Every pair of awkward size values.
   sizes = {NaN, Inf, -Inf, -0, 0, 0.9, 1, 1.5, 2, 7.9, -1, -0.5, 2^31, 2^32, 2^63, 1e300, -2^31, 2^31 - 1, 1e9};
-  for a = 1:numel (sizes)
-    for b = 1:numel (sizes)
-      calls = add_call (calls, sprintf ("size [%g %g]", sizes{a}, sizes{b}), X0, [sizes{a} sizes{b}]);
-    end
+  for p = pairs_of (numel (sizes), numel (sizes))'
+    calls = add_call (calls, sprintf ("size [%g %g]", sizes{p(1)}, sizes{p(2)}), X0, [sizes{p(1)} sizes{p(2)}]);
   end
   % Scale factors, and sizes from the aspect ratio, on images of other shapes.
   for factor = {0.5, 1, 1.5, 2, 1e-300, 5e-324, 0.1, 1/3, 1e4, 2^29, 2^31, 1e300, 0, -0, -1, NaN, Inf, -Inf}
@@ -830,11 +875,10 @@ function tally = scale_bilinear_suite (tally, values, memory_limited)
             single([NaN Inf; -Inf -0]), [1e300 -1e300; realmin -realmax], filled("single", [200 1], []), ...
             filled("double", [10 2], []), filled("int16", [1 200], [])};
   outputs = {[0 0], [0 3], [3 0], [1 1], [1 5], [5 1], [7 9], [2 2], [1 300], [300 1], [100000 2], [2 100000]};
-  for i = 1:numel (images)
-    for o = 1:numel (outputs)
-      calls = add_call (calls, sprintf ("%s %s to %s", class (images{i}), shape_text (size (images{i})), ...
-                                        shape_text (outputs{o})), images{i}, outputs{o});
-    end
+  for p = pairs_of (numel (images), numel (outputs))'
+    [i, o] = deal (p(1), p(2));
+    calls = add_call (calls, sprintf ("%s %s to %s", class (images{i}), shape_text (size (images{i})), ...
+                                      shape_text (outputs{o})), images{i}, outputs{o});
   end
 
   % Results the host cannot allocate.
@@ -865,9 +909,9 @@ function tally = resize_image_suite (tally, values, memory_limited)
   calls = add_call (calls, "X only", X0);
   calls = add_call (calls, "X, scale", X0, 0.5);
   % Every hostile value as the image, the size, the method, an option name
-  % and each option's value; under valgrind every fourth (the slots share
+  % and each option's value; on the short lists every other (the slots share
   % their parsing code, and this loop is most of the calls).
-  step = 1 + 3 * any (strcmp (argv (), "--valgrind"));
+  step = 1 + short_lists ();
   for k = 1:step:numel (values)
     calls = add_call (calls, ["X = " values{k}{1}], values{k}{2}, 0.7);
     calls = add_call (calls, ["size = " values{k}{1}], X0, values{k}{2});
@@ -882,10 +926,8 @@ function tally = resize_image_suite (tally, values, memory_limited)
 
   % Every pair of awkward size values, and scale factors.
   sizes = {NaN, Inf, -Inf, -0, 0, 0.9, 1, 1.5, 2, 7, -1, 2^31, 2^31 - 1, 1e300, -2^31, 1e9};
-  for a = 1:numel (sizes)
-    for b = 1:numel (sizes)
-      calls = add_call (calls, sprintf ("size [%g %g]", sizes{a}, sizes{b}), X0, [sizes{a} sizes{b}]);
-    end
+  for p = pairs_of (numel (sizes), numel (sizes))'
+    calls = add_call (calls, sprintf ("size [%g %g]", sizes{p(1)}, sizes{p(2)}), X0, [sizes{p(1)} sizes{p(2)}]);
   end
   for factor = {0.5, 1, 1.5, 2, 1e-300, 5e-324, 1e-7, 0.1, 1/3, 1e4, 2^29, 2^31, 1e300, 0, -1, NaN, Inf}
     calls = add_call (calls, sprintf ("factor %g", factor{1}), X0, factor{1});
