@@ -183,10 +183,9 @@ void resize(const host::Value& X, int64_t Ny, int64_t Nx, int64_t planes, host::
 void resize_image_entry(host::Call& call)
 {
     const int nrhs = call.argument_count();
-    const bool logical = nrhs >= 1 && host::is_logical(call.argument(0)) && host::is_real_dense(call.argument(0));
     const host::ElementClass image_class =
         nrhs < 1 ? host::ElementClass::other : host::element_class(call.argument(0));
-    if ((image_class == host::ElementClass::other && !logical) || host::is_empty(call.argument(0))) {
+    if (image_class == host::ElementClass::other || host::is_empty(call.argument(0))) {
         host::fail("resize_image:invalidImage", image_message);
     }
     const host::Value X = call.argument(0);
@@ -203,15 +202,12 @@ void resize_image_entry(host::Call& call)
     const OutputShape shape = output_shape(request.size, Ny, Nx);
     check_reach(shape, request, Ny, Nx);
 
-    const double element_bytes = logical ? 1.0 : static_cast<double>(host::element_size(X));
     host::ensure_memory(static_cast<double>(shape.ny) * static_cast<double>(shape.nx) * static_cast<double>(planes) *
-                            element_bytes,
+                            static_cast<double>(host::element_size(X)),
                         "resize_image:outOfMemory", "out of memory for the result");
     host::Result Y = host::create_resized(X, shape.ny, shape.nx);
     if (shape.ny == 0 || shape.nx == 0) {
         // An empty result: nothing to compute.
-    } else if (logical) {
-        resize<bool>(X, Ny, Nx, planes, Y, shape, request);
     } else {
         switch (image_class) {
         case host::ElementClass::uint8:
@@ -228,6 +224,9 @@ void resize_image_entry(host::Call& call)
             break;
         case host::ElementClass::double_precision:
             resize<double>(X, Ny, Nx, planes, Y, shape, request);
+            break;
+        case host::ElementClass::logical:
+            resize<bool>(X, Ny, Nx, planes, Y, shape, request);
             break;
         case host::ElementClass::other:
             break;  // refused above

@@ -69,7 +69,8 @@ void scale_bilinear_entry(host::Call& call)
     }
     const host::ElementClass image_class =
         nrhs < 1 ? host::ElementClass::other : host::element_class(call.argument(0));
-    if (image_class == host::ElementClass::other || host::is_empty(call.argument(0))) {
+    if (image_class == host::ElementClass::other || image_class == host::ElementClass::logical ||
+        host::is_empty(call.argument(0))) {
         host::fail("scale_bilinear:invalidImage", image_message);
     }
     const host::Value X = call.argument(0);
@@ -114,6 +115,7 @@ void scale_bilinear_entry(host::Call& call)
     case host::ElementClass::double_precision:
         resample<double>(X, Ny, Nx, planes, Y, ny, nx);
         break;
+    case host::ElementClass::logical:
     case host::ElementClass::other:
         break;  // refused above
     }
