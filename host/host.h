@@ -16,7 +16,8 @@
 // results (create_double_column, create_double_array, create_uint8_matrix,
 // create_resized, set_scalar_field, set_uint32_field, set_logical_field,
 // set_matrix_field, set_structure_field), and run_kernel and ensure_memory;
-// and host/long_call.h, the stop and progress logic of a long call.
+// host/long_call.h, the stop and progress logic of a long call;
+// host/element_class.h, the switch from an image class to its C++ type.
 #pragma once
 
 #include <cstdint>
@@ -24,6 +25,7 @@
 #include <cstring>
 #include <new>
 
+#include "host/element_class.h"
 #include "host/message.h"
 
 #if defined(HOST_OCTAVE)
@@ -33,11 +35,6 @@
 #endif
 
 namespace host {
-
-// The classes whose real dense arrays a module may read and write as plain
-// arrays of one C++ element type; other for every other class and for
-// complex or sparse arrays.
-enum class ElementClass { uint8, uint16, int16, single, double_precision, logical, other };
 
 // What a value is.
 
