@@ -238,19 +238,19 @@ inline double number_at(const Value& array, int64_t k)
 }
 
 // What read_scalar found.
-enum class ScalarValue { absent, empty, unreadable, present };
+enum class ScalarStatus { absent, empty, unreadable, present };
 
 // Reads the first element of a value as a double. Real dense numeric and
 // logical values of any class are read by value; an empty value is reported
 // as such, and anything else (text, cells, structures, complex or sparse
 // values) as unreadable.
-inline ScalarValue read_scalar(const Value& value, double* out)
+inline ScalarStatus read_scalar(const Value& value, double* out)
 {
-    if (!present(value)) return ScalarValue::absent;
-    if (is_empty(value)) return ScalarValue::empty;
-    if (!is_real_numbers(value)) return ScalarValue::unreadable;
+    if (!present(value)) return ScalarStatus::absent;
+    if (is_empty(value)) return ScalarStatus::empty;
+    if (!is_real_numbers(value)) return ScalarStatus::unreadable;
     *out = number_at(value, 0);
-    return ScalarValue::present;
+    return ScalarStatus::present;
 }
 
 // Copies text for a message: cut short to fit buffer (of at least 4 bytes),

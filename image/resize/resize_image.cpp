@@ -58,7 +58,7 @@ ResizeMethod read_method(const host::Value& value)
 bool read_antialiasing(const host::Value& value)
 {
     double flag = 0.0;
-    if (host::read_scalar(value, &flag) != host::ScalarValue::present || host::element_count(value) != 1 ||
+    if (host::read_scalar(value, &flag) != host::ScalarStatus::present || host::element_count(value) != 1 ||
         !(flag == 0.0 || flag == 1.0)) {
         host::fail("resize_image:invalidOption", "Antialiasing must be true or false (a scalar 1 or 0)");
     }
