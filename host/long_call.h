@@ -1,7 +1,8 @@
 // What a long call needs from the host while its kernel runs: whether the
 // user has asked to stop (Ctrl-C), polled between steps of work, and progress
 // lines that reach the console at once. Written once over the back end's
-// interrupt primitives (host::signals); host/host.h includes it.
+// interrupt primitives (host::signals) and flush_console; host/host.h
+// includes it.
 //
 // In GNU Octave a signal other than an interrupt (SIGTERM from a batch
 // scheduler, say) is handed to Octave's own handler as soon as it is seen;
@@ -16,6 +17,22 @@
 namespace host {
 
 namespace long_call_detail {
+
+// Clears the interrupt: its state and the caught signal together, so that
+// the signal that brought it does not raise it again.
+inline void clear_interrupt() noexcept
+{
+    signals::set_interrupt_pending(false);
+    signals::clear_caught_signal();
+}
+
+// Hands the caught signals to the host, as Octave's own octave_quit does;
+// may throw what the host raises in response (Octave's exit on SIGTERM).
+inline void respond_to_signals()
+{
+    signals::clear_caught_signal();
+    signals::handle_signals();
+}
 
 // What the host raised while handling a signal during the call, to be raised
 // again when the kernel has returned.
@@ -55,9 +72,9 @@ inline void watch_for_interrupts()
 inline bool stop_requested() noexcept
 {
     if (signals::interrupt_pending()) return true;
-    if (!signals::signal_waiting()) return false;
+    if (!signals::signal_caught()) return false;
     try {
-        signals::respond_to_signals();
+        long_call_detail::respond_to_signals();
     } catch (...) {
         long_call_detail::keep_host_exception();
         return true;
@@ -81,7 +98,7 @@ inline void raise_deferred_if_any()
 inline void raise_deferred()
 {
     raise_deferred_if_any();
-    signals::set_interrupt_pending(false);
+    long_call_detail::clear_interrupt();
 }
 
 // Prints text and flushes the console, so that it shows while the call runs.
@@ -92,7 +109,7 @@ inline bool print_now(const char* text) noexcept
 {
     try {
         print(text);
-        signals::flush_console();
+        flush_console();
     } catch (...) {
         long_call_detail::keep_host_exception();
         return false;

@@ -1,7 +1,6 @@
 // The MEX back end of the host layer (host/host.h includes it): MATLAB, and
-// GNU Octave's MEX interface. Host differences are handled here once:
-// - Octave's mxGetField raises an error on a non-structure, MATLAB's returns
-//   null; struct_field checks mxIsStruct first and returns null on both.
+// GNU Octave's MEX interface. It supplies the primitives host/primitives.h
+// lists. Host differences are handled here once:
 // - mwSize is a signed 64-bit integer in Octave and size_t in MATLAB; sizes
 //   leave this header as int64_t.
 // - Octave puts the function name in front of an error text, MATLAB does not;
@@ -13,11 +12,11 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <exception>
 
 #include "mex.h"
 
 #include "common/windows_headers.h"
+#include "host/primitives.h"
 
 #if defined(_WIN32)
 #include <psapi.h>
@@ -64,24 +63,42 @@ inline void warn(const char* id, const char* text)
     mexWarnMsgIdAndTxt(id, "%s", text);
 }
 
-inline bool is_real_dense(Value array)
+inline ArrayClass array_class(Value array)
 {
-    return !mxIsComplex(array) && !mxIsSparse(array);
-}
-
-inline bool is_real_dense_double(Value array)
-{
-    return mxIsDouble(array) && is_real_dense(array);
-}
-
-inline bool is_real_dense_single(Value array)
-{
-    return mxIsSingle(array) && is_real_dense(array);
-}
-
-inline bool is_text(Value array)
-{
-    return mxIsChar(array);
+    switch (mxGetClassID(array)) {
+    case mxDOUBLE_CLASS:
+        return ArrayClass::double_precision;
+    case mxSINGLE_CLASS:
+        return ArrayClass::single;
+    case mxINT8_CLASS:
+        return ArrayClass::int8;
+    case mxUINT8_CLASS:
+        return ArrayClass::uint8;
+    case mxINT16_CLASS:
+        return ArrayClass::int16;
+    case mxUINT16_CLASS:
+        return ArrayClass::uint16;
+    case mxINT32_CLASS:
+        return ArrayClass::int32;
+    case mxUINT32_CLASS:
+        return ArrayClass::uint32;
+    case mxINT64_CLASS:
+        return ArrayClass::int64;
+    case mxUINT64_CLASS:
+        return ArrayClass::uint64;
+    case mxLOGICAL_CLASS:
+        return ArrayClass::logical;
+    case mxCHAR_CLASS:
+        return ArrayClass::text;
+    case mxSTRUCT_CLASS:
+        return ArrayClass::structure;
+    case mxCELL_CLASS:
+        return ArrayClass::cell;
+    case mxFUNCTION_CLASS:
+        return ArrayClass::function_handle;
+    default:
+        return ArrayClass::other;
+    }
 }
 
 inline bool is_sparse(Value array)
@@ -93,6 +110,37 @@ inline bool is_complex(Value array)
 {
     return mxIsComplex(array);
 }
+
+inline int64_t dimension_count(Value array)
+{
+    return static_cast<int64_t>(mxGetNumberOfDimensions(array));
+}
+
+inline int64_t element_count(Value array)
+{
+    return static_cast<int64_t>(mxGetNumberOfElements(array));
+}
+
+namespace raw {
+
+// Size along dimension k, for k below dimension_count.
+inline int64_t dimension(Value array, int64_t k)
+{
+    return static_cast<int64_t>(mxGetDimensions(array)[k]);
+}
+
+// The elements, in storage order (of a sparse array: the stored ones).
+inline const void* data(Value array)
+{
+    return mxGetData(array);
+}
+
+inline void* data(Result& result)
+{
+    return mxGetData(result.array());
+}
+
+}  // namespace raw
 
 // A sparse array's structure, column by column: the row of each stored
 // element, and where each column's elements start (columns + 1 offsets).
@@ -136,180 +184,78 @@ inline bool copy_text(Value array, char* buffer, size_t size)
     return false;
 }
 
-inline bool is_real_dense_uint8(Value array)
+namespace raw {
+
+// Field of element 0 of a structure that has elements; null when it lacks
+// the field. (Octave's mxGetField raises an error on a non-structure.)
+inline Value field(Value structure, const char* name)
 {
-    return mxIsUint8(array) && is_real_dense(array);
+    return mxGetField(structure, 0, name);
 }
 
-// A logical array (never complex; sparse ones are refused by is_real_dense).
-// Its elements are one byte each, 0 or 1: element_data<bool>.
-inline bool is_logical(Value array)
+inline int field_count(Value structure)
 {
-    return mxIsLogical(array);
+    return mxGetNumberOfFields(structure);
 }
 
-// The element class of a real dense array; other for every other class
-// (logical, char, the other integers, cells, structures...) and for complex
-// or sparse arrays.
-inline ElementClass element_class(Value array)
-{
-    if (!is_real_dense(array)) return ElementClass::other;
-    switch (mxGetClassID(array)) {
-    case mxUINT8_CLASS:
-        return ElementClass::uint8;
-    case mxUINT16_CLASS:
-        return ElementClass::uint16;
-    case mxINT16_CLASS:
-        return ElementClass::int16;
-    case mxSINGLE_CLASS:
-        return ElementClass::single;
-    case mxDOUBLE_CLASS:
-        return ElementClass::double_precision;
-    default:
-        return ElementClass::other;
-    }
-}
+}  // namespace raw
 
-// Bytes per element of an array.
-inline int64_t element_size(Value array)
+// The name of field k of a structure, cut short to fit buffer (of size
+// bytes, at least 1) and terminated.
+inline void copy_field_name(Value structure, int k, char* buffer, size_t size)
 {
-    return static_cast<int64_t>(mxGetElementSize(array));
-}
-
-inline bool is_empty(Value array)
-{
-    return mxIsEmpty(array);
-}
-
-inline int64_t rows(Value array)
-{
-    return static_cast<int64_t>(mxGetM(array));
-}
-
-inline int64_t columns(Value array)
-{
-    return static_cast<int64_t>(mxGetN(array));
-}
-
-inline int64_t element_count(Value array)
-{
-    return static_cast<int64_t>(mxGetNumberOfElements(array));
-}
-
-inline int64_t dimension_count(Value array)
-{
-    return static_cast<int64_t>(mxGetNumberOfDimensions(array));
-}
-
-// Size along dimension k (counting from 0); 1 beyond the last dimension.
-inline int64_t dimension(Value array, int64_t k)
-{
-    if (k >= dimension_count(array)) return 1;
-    return static_cast<int64_t>(mxGetDimensions(array)[k]);
-}
-
-inline const double* double_data(Value array)
-{
-    return static_cast<const double*>(mxGetData(array));
-}
-
-inline double* double_data(Result& result)
-{
-    return static_cast<double*>(mxGetData(result.array()));
-}
-
-inline const float* single_data(Value array)
-{
-    return static_cast<const float*>(mxGetData(array));
-}
-
-inline const uint8_t* uint8_data(Value array)
-{
-    return static_cast<const uint8_t*>(mxGetData(array));
-}
-
-inline uint8_t* uint8_data(Result& result)
-{
-    return static_cast<uint8_t*>(mxGetData(result.array()));
-}
-
-// The elements of a real dense array whose element_class the caller has
-// checked to match E (uint8_t, uint16_t, int16_t, float, double).
-template <class E>
-inline const E* element_data(Value array)
-{
-    return static_cast<const E*>(mxGetData(array));
-}
-
-template <class E>
-inline E* element_data(Result& result)
-{
-    return static_cast<E*>(mxGetData(result.array()));
-}
-
-// Field of element 0 of a structure; null when the array is not a
-// structure, has no elements, or lacks the field.
-inline Value struct_field(Value array, const char* name)
-{
-    if (!mxIsStruct(array) || mxGetNumberOfElements(array) == 0) return nullptr;
-    return mxGetField(array, 0, name);
-}
-
-// A real dense numeric or logical array, whose elements number_at reads.
-inline bool is_real_numbers(Value array)
-{
-    return (mxIsNumeric(array) || mxIsLogical(array)) && is_real_dense(array);
-}
-
-// Element k of an array is_real_numbers accepts, as a double.
-inline double number_at(Value array, int64_t k)
-{
-    const void* data = mxGetData(array);
-    switch (mxGetClassID(array)) {
-    case mxDOUBLE_CLASS:
-        return static_cast<const double*>(data)[k];
-    case mxSINGLE_CLASS:
-        return static_cast<const float*>(data)[k];
-    case mxINT8_CLASS:
-        return static_cast<const int8_t*>(data)[k];
-    case mxUINT8_CLASS:
-    case mxLOGICAL_CLASS:  // one byte of 0 or 1
-        return static_cast<const uint8_t*>(data)[k];
-    case mxINT16_CLASS:
-        return static_cast<const int16_t*>(data)[k];
-    case mxUINT16_CLASS:
-        return static_cast<const uint16_t*>(data)[k];
-    case mxINT32_CLASS:
-        return static_cast<const int32_t*>(data)[k];
-    case mxUINT32_CLASS:
-        return static_cast<const uint32_t*>(data)[k];
-    case mxINT64_CLASS:
-        return static_cast<double>(static_cast<const int64_t*>(data)[k]);
-    case mxUINT64_CLASS:
-        return static_cast<double>(static_cast<const uint64_t*>(data)[k]);
-    default:
-        return 0.0;  // not a class is_real_numbers accepts
-    }
-}
-
-inline bool is_structure(Value array)
-{
-    return mxIsStruct(array);
-}
-
-// The fields of a structure (0 for any other array), and the name of field
-// k, cut short to fit buffer (of size bytes, at least 1) and terminated.
-inline int field_count(Value array)
-{
-    return mxIsStruct(array) ? mxGetNumberOfFields(array) : 0;
-}
-
-inline void copy_field_name(Value array, int k, char* buffer, size_t size)
-{
-    const char* name = mxGetFieldNameByNumber(array, k);
+    const char* name = mxGetFieldNameByNumber(structure, k);
     size_t length = 0;
     for (; name != nullptr && name[length] != '\0' && length + 1 < size; ++length) buffer[length] = name[length];
     buffer[length] = '\0';
+}
+
+namespace mex_detail {
+
+inline mxClassID class_id(ArrayClass elements)
+{
+    switch (elements) {
+    case ArrayClass::single:
+        return mxSINGLE_CLASS;
+    case ArrayClass::int8:
+        return mxINT8_CLASS;
+    case ArrayClass::uint8:
+        return mxUINT8_CLASS;
+    case ArrayClass::int16:
+        return mxINT16_CLASS;
+    case ArrayClass::uint16:
+        return mxUINT16_CLASS;
+    case ArrayClass::int32:
+        return mxINT32_CLASS;
+    case ArrayClass::uint32:
+        return mxUINT32_CLASS;
+    case ArrayClass::int64:
+        return mxINT64_CLASS;
+    case ArrayClass::uint64:
+        return mxUINT64_CLASS;
+    default:
+        return mxDOUBLE_CLASS;
+    }
+}
+
+}  // namespace mex_detail
+
+// A real array of a numeric class or logical, of `count` dimensions (at
+// least 2), dimension k being dimension_at(k); zero-filled whatever `fill`
+// says, as mxCreate* makes every array. The dimension list is taken with
+// mxMalloc, which the host releases itself should the creation raise an
+// error.
+template <class DimensionAt>
+inline Result create_array(ArrayClass elements, int64_t count, const DimensionAt& dimension_at, Fill)
+{
+    mwSize* dims = static_cast<mwSize*>(mxMalloc(static_cast<size_t>(count) * sizeof(mwSize)));
+    for (int64_t k = 0; k < count; ++k) dims[k] = static_cast<mwSize>(dimension_at(k));
+    mxArray* array = elements == ArrayClass::logical
+                         ? mxCreateLogicalArray(static_cast<mwSize>(count), dims)
+                         : mxCreateNumericArray(static_cast<mwSize>(count), dims, mex_detail::class_id(elements),
+                                                mxREAL);
+    mxFree(dims);
+    return Result(array);
 }
 
 // A 1 x 1 structure with the given fields, each an empty matrix until set.
@@ -318,74 +264,11 @@ inline Result create_structure(const char* const* field_names, int field_count)
     return Result(mxCreateStructMatrix(1, 1, field_count, const_cast<const char**>(field_names)));
 }
 
-// Sets a field of a structure made by create_structure to a scalar: a real
-// double, a uint32 (which prints as the whole number it is) or a logical.
-inline void set_scalar_field(Result& structure, const char* name, double value)
+// Sets a field of a structure made by create_structure; the structure owns
+// the value from then on.
+inline void set_field(Result& structure, const char* name, const Result& value)
 {
-    mxSetField(structure.array(), 0, name, mxCreateDoubleScalar(value));
-}
-
-inline void set_uint32_field(Result& structure, const char* name, uint32_t value)
-{
-    mxArray* scalar = mxCreateNumericMatrix(1, 1, mxUINT32_CLASS, mxREAL);
-    *static_cast<uint32_t*>(mxGetData(scalar)) = value;
-    mxSetField(structure.array(), 0, name, scalar);
-}
-
-inline void set_logical_field(Result& structure, const char* name, bool value)
-{
-    mxSetField(structure.array(), 0, name, mxCreateLogicalScalar(value));
-}
-
-// Results are zero-filled, as mxCreate* makes them.
-inline Result create_double_column(int64_t length)
-{
-    return Result(mxCreateDoubleMatrix(static_cast<mwSize>(length), 1, mxREAL));
-}
-
-// A zero-filled real double array of rows x columns x pages (two dimensions
-// when pages is 1).
-inline Result create_double_array(int64_t rows, int64_t columns, int64_t pages)
-{
-    const mwSize dims[3] = {static_cast<mwSize>(rows), static_cast<mwSize>(columns), static_cast<mwSize>(pages)};
-    return Result(mxCreateNumericArray(pages == 1 ? 2 : 3, dims, mxDOUBLE_CLASS, mxREAL));
-}
-
-// Sets a field of a structure made by create_structure to a rows x columns
-// double matrix of values (column-major), or to another such structure.
-inline void set_matrix_field(Result& structure, const char* name, const double* values, int64_t rows, int64_t columns)
-{
-    mxArray* matrix = mxCreateDoubleMatrix(static_cast<mwSize>(rows), static_cast<mwSize>(columns), mxREAL);
-    if (rows * columns > 0) std::memcpy(mxGetData(matrix), values, static_cast<size_t>(rows * columns) * sizeof(double));
-    mxSetField(structure.array(), 0, name, matrix);
-}
-
-inline void set_structure_field(Result& structure, const char* name, const Result& inner)
-{
-    mxSetField(structure.array(), 0, name, inner.array());
-}
-
-inline Result create_uint8_matrix(int64_t rows, int64_t columns)
-{
-    return Result(
-        mxCreateNumericMatrix(static_cast<mwSize>(rows), static_cast<mwSize>(columns), mxUINT8_CLASS, mxREAL));
-}
-
-// A zero-filled real array of the class of `shape` (a real numeric or a
-// logical array), rows x columns x (the dimensions of `shape` after its
-// second). The dimension list is taken with mxMalloc, which the host releases
-// itself should the creation raise an error.
-inline Result create_resized(Value shape, int64_t rows, int64_t columns)
-{
-    const mwSize count = mxGetNumberOfDimensions(shape);
-    mwSize* dims = static_cast<mwSize*>(mxMalloc(static_cast<size_t>(count) * sizeof(mwSize)));
-    std::memcpy(dims, mxGetDimensions(shape), static_cast<size_t>(count) * sizeof(mwSize));
-    dims[0] = static_cast<mwSize>(rows);
-    dims[1] = static_cast<mwSize>(columns);
-    mxArray* result = mxIsLogical(shape) ? mxCreateLogicalArray(count, dims)
-                                         : mxCreateNumericArray(count, dims, mxGetClassID(shape), mxREAL);
-    mxFree(dims);
-    return Result(result);
+    mxSetField(structure.array(), 0, name, value.array());
 }
 
 // One call of a module: its arguments, the results asked for and handed
@@ -495,23 +378,6 @@ inline bool interrupt_pending() noexcept
     return host.is_interrupt_pending != nullptr && host.is_interrupt_pending();
 }
 
-// Octave only: a signal waits for the interpreter's response.
-inline bool signal_waiting() noexcept
-{
-    HostFlags& host = flags();
-    return host.octave_signal_caught != nullptr && host.octave_handle_signal != nullptr &&
-           *host.octave_signal_caught != 0;
-}
-
-// Hands the waiting signals to Octave, as its own octave_quit does; may
-// throw what Octave raises in response (its exit on SIGTERM).
-inline void respond_to_signals()
-{
-    HostFlags& host = flags();
-    *host.octave_signal_caught = 0;
-    host.octave_handle_signal();
-}
-
 // Octave marks an interrupt it has just raised as being handled.
 inline bool interrupt_being_handled() noexcept
 {
@@ -524,20 +390,41 @@ inline void set_interrupt_pending(bool pending) noexcept
     HostFlags& host = flags();
     if (host.octave_interrupt_state != nullptr) {
         *host.octave_interrupt_state = pending ? 1 : 0;
-        if (!pending && host.octave_signal_caught != nullptr) *host.octave_signal_caught = 0;
     } else if (host.set_interrupt_pending != nullptr) {
         host.set_interrupt_pending(pending);
     }
 }
 
+// Octave only: a signal waits for the interpreter's response.
+inline bool signal_caught() noexcept
+{
+    HostFlags& host = flags();
+    return host.octave_signal_caught != nullptr && host.octave_handle_signal != nullptr &&
+           *host.octave_signal_caught != 0;
+}
+
+inline void clear_caught_signal() noexcept
+{
+    HostFlags& host = flags();
+    if (host.octave_signal_caught != nullptr) *host.octave_signal_caught = 0;
+}
+
+// Octave's response to the caught signals, as its own octave_quit makes it;
+// may throw what Octave raises (its exit on SIGTERM).
+inline void handle_signals()
+{
+    HostFlags& host = flags();
+    if (host.octave_handle_signal != nullptr) host.octave_handle_signal();
+}
+
+}  // namespace signals
+
 // Shows what was printed while the call runs: Octave's fflush(stdout);
 // MATLAB flushes its command window on drawnow.
 inline void flush_console()
 {
-    mexEvalString(host_is_octave() ? "fflush(stdout);" : "drawnow;");
+    mexEvalString(signals::host_is_octave() ? "fflush(stdout);" : "drawnow;");
 }
-
-}  // namespace signals
 
 // How many copies of a result the host holds at once while taking it over,
 // for ensure_memory: Octave copies a MEX result into an array of its own

@@ -1,6 +1,6 @@
 // The Octave back end of the host layer (host/host.h includes it when
-// HOST_OCTAVE is defined): GNU Octave's own C++ interface, for oct-files. A
-// result is made as an Octave array and handed over as it is, where a MEX
+// HOST_OCTAVE is defined): GNU Octave's own C++ interface, for oct-files. It
+// supplies the primitives host/primitives.h lists. A result is made as an Octave array and handed over as it is, where a MEX
 // result is copied once more by Octave. Everything the modules see behaves as
 // through the MEX back end in Octave: the same classes and shapes read, the
 // same errors, warnings and messages (with the function's name in front, as
@@ -27,6 +27,7 @@
 #include "version.h"
 
 #include "common/windows_headers.h"
+#include "host/primitives.h"
 
 #if !defined(_WIN32)
 #include <dlfcn.h>
@@ -88,31 +89,42 @@ inline void warn(const char* id, const char* text)
     warning_with_id(id, "%s: %s", octave_detail::function_name(), text);
 }
 
-inline bool is_real_dense(const Value& array)
+inline ArrayClass array_class(const Value& array)
 {
-    return !array.iscomplex() && !array.issparse();
-}
-
-inline bool is_real_dense_double(const Value& array)
-{
-    return array.is_double_type() && is_real_dense(array);
-}
-
-inline bool is_real_dense_single(const Value& array)
-{
-    return array.is_single_type() && is_real_dense(array);
-}
-
-inline bool is_real_dense_uint8(const Value& array)
-{
-    return array.is_uint8_type() && is_real_dense(array);
-}
-
-// A logical array (never complex; sparse ones are refused by is_real_dense).
-// Its elements are one byte each, 0 or 1: element_data<bool>.
-inline bool is_logical(const Value& array)
-{
-    return array.islogical();
+    // The tests Octave's MEX interface makes for mxIsLogical, mxIsChar,
+    // mxIsStruct and mxIsNumeric, then the numeric class.
+    if (array.islogical()) return ArrayClass::logical;
+    if (array.is_string()) return ArrayClass::text;
+    if (array.isstruct()) return ArrayClass::structure;
+    if (array.iscell()) return ArrayClass::cell;
+    if (array.is_function_handle()) return ArrayClass::function_handle;
+    if (!array.isnumeric()) return ArrayClass::other;
+    switch (array.builtin_type()) {
+    case btyp_double:
+    case btyp_complex:
+        return ArrayClass::double_precision;
+    case btyp_float:
+    case btyp_float_complex:
+        return ArrayClass::single;
+    case btyp_int8:
+        return ArrayClass::int8;
+    case btyp_uint8:
+        return ArrayClass::uint8;
+    case btyp_int16:
+        return ArrayClass::int16;
+    case btyp_uint16:
+        return ArrayClass::uint16;
+    case btyp_int32:
+        return ArrayClass::int32;
+    case btyp_uint32:
+        return ArrayClass::uint32;
+    case btyp_int64:
+        return ArrayClass::int64;
+    case btyp_uint64:
+        return ArrayClass::uint64;
+    default:
+        return ArrayClass::other;
+    }
 }
 
 inline bool is_sparse(const Value& array)
@@ -124,6 +136,35 @@ inline bool is_complex(const Value& array)
 {
     return array.iscomplex();
 }
+
+inline int64_t dimension_count(const Value& array)
+{
+    return array.ndims();
+}
+
+inline int64_t element_count(const Value& array)
+{
+    return array.numel();
+}
+
+namespace raw {
+
+// Size along dimension k, for k below dimension_count.
+inline int64_t dimension(const Value& array, int64_t k)
+{
+    const dim_vector dims = array.dims();
+    return static_cast<int64_t>(dims(static_cast<int>(k)));
+}
+
+// The elements, in storage order (of a sparse array: the stored ones),
+// without a copy: the data of the array itself (Call and raw::field make
+// sure that every numeric value they give has them).
+inline const void* data(const Value& array)
+{
+    return array.mex_get_data();
+}
+
+}  // namespace raw
 
 // A sparse array's structure, column by column: the row of each stored
 // element, and where each column's elements start (columns + 1 offsets).
@@ -146,11 +187,6 @@ inline int64_t sparse_capacity(const Value& array)
     return array.nzmax();
 }
 
-inline bool is_text(const Value& array)
-{
-    return array.is_string();
-}
-
 // Copies text (its characters in storage order) into buffer (of size bytes,
 // at least 1), cut short to fit and always terminated; false when it was cut.
 inline bool copy_text(const Value& array, char* buffer, size_t size)
@@ -162,142 +198,29 @@ inline bool copy_text(const Value& array, char* buffer, size_t size)
     return count == static_cast<size_t>(text.numel());
 }
 
-// The element class of a real dense array; other for every other class
-// (logical, char, the other integers, cells, structures...) and for complex
-// or sparse arrays.
-inline ElementClass element_class(const Value& array)
-{
-    if (!is_real_dense(array)) return ElementClass::other;
-    switch (array.builtin_type()) {
-    case btyp_uint8:
-        return ElementClass::uint8;
-    case btyp_uint16:
-        return ElementClass::uint16;
-    case btyp_int16:
-        return ElementClass::int16;
-    case btyp_float:
-        return ElementClass::single;
-    case btyp_double:
-        return ElementClass::double_precision;
-    default:
-        return ElementClass::other;
-    }
-}
+namespace raw {
 
-// Bytes per element of an array of a class element_class knows (8 otherwise).
-inline int64_t element_size(const Value& array)
+// Field of element 0 of a structure that has elements; absent when it lacks
+// the field.
+inline Value field(const Value& structure, const char* name)
 {
-    switch (element_class(array)) {
-    case ElementClass::uint8:
-        return 1;
-    case ElementClass::uint16:
-    case ElementClass::int16:
-        return 2;
-    case ElementClass::single:
-        return 4;
-    default:
-        return 8;
-    }
-}
-
-inline bool is_empty(const Value& array)
-{
-    return array.isempty();
-}
-
-inline int64_t dimension_count(const Value& array)
-{
-    return array.ndims();
-}
-
-// Size along dimension k (counting from 0); 1 beyond the last dimension.
-inline int64_t dimension(const Value& array, int64_t k)
-{
-    const dim_vector dims = array.dims();
-    return k < dims.ndims() ? static_cast<int64_t>(dims(static_cast<int>(k))) : 1;
-}
-
-inline int64_t rows(const Value& array)
-{
-    return dimension(array, 0);
-}
-
-// The product of the dimensions after the first, as MEX's mxGetN gives it.
-inline int64_t columns(const Value& array)
-{
-    const dim_vector dims = array.dims();
-    int64_t count = 1;
-    for (int k = 1; k < dims.ndims(); ++k) count *= dims(k);
-    return count;
-}
-
-inline int64_t element_count(const Value& array)
-{
-    return array.numel();
-}
-
-// The elements of a real dense array, in storage order, without a copy: the
-// data of the array itself (Call and struct_field make sure that every
-// numeric value they give has them).
-template <class E>
-inline const E* element_data(const Value& array)
-{
-    return static_cast<const E*>(array.mex_get_data());
-}
-
-inline const double* double_data(const Value& array)
-{
-    return element_data<double>(array);
-}
-
-inline const float* single_data(const Value& array)
-{
-    return element_data<float>(array);
-}
-
-inline const uint8_t* uint8_data(const Value& array)
-{
-    return element_data<uint8_t>(array);
-}
-
-// Field of element 0 of a structure; absent when the array is not a
-// structure, has no elements, or lacks the field.
-inline Value struct_field(const Value& array, const char* name)
-{
-    if (!array.isstruct() || array.numel() == 0) return Value();
-    const octave_map map = array.map_value();
+    const octave_map map = structure.map_value();
     if (!map.isfield(name)) return Value();
     return octave_detail::plain(map.contents(name)(0));
 }
 
-// A real dense numeric or logical array, whose elements number_at reads.
-inline bool is_real_numbers(const Value& array)
+inline int field_count(const Value& structure)
 {
-    return (array.isnumeric() || array.islogical()) && is_real_dense(array);
+    return static_cast<int>(structure.map_value().nfields());
 }
 
-// Element k of an array is_real_numbers accepts, as a double.
-inline double number_at(const Value& array, int64_t k)
-{
-    const octave_value element = array.fast_elem_extract(static_cast<octave_idx_type>(k));
-    return element.is_defined() ? element.double_value() : array.array_value()(static_cast<octave_idx_type>(k));
-}
+}  // namespace raw
 
-inline bool is_structure(const Value& array)
+// The name of field k of a structure, cut short to fit buffer (of size
+// bytes, at least 1) and terminated.
+inline void copy_field_name(const Value& structure, int k, char* buffer, size_t size)
 {
-    return array.isstruct();
-}
-
-// The fields of a structure (0 for any other array), and the name of field
-// k, cut short to fit buffer (of size bytes, at least 1) and terminated.
-inline int field_count(const Value& array)
-{
-    return array.isstruct() ? static_cast<int>(array.map_value().nfields()) : 0;
-}
-
-inline void copy_field_name(const Value& array, int k, char* buffer, size_t size)
-{
-    const std::string name = array.map_value().fieldnames()(k);
+    const std::string name = structure.map_value().fieldnames()(k);
     const size_t count = name.size() < size - 1 ? name.size() : size - 1;
     std::memcpy(buffer, name.data(), count);
     buffer[count] = '\0';
@@ -308,7 +231,9 @@ inline void copy_field_name(const Value& array, int k, char* buffer, size_t size
 // be narrowed to a scalar before its data are written).
 class Result {
 public:
-    using Array = std::variant<NDArray, FloatNDArray, uint8NDArray, uint16NDArray, int16NDArray, boolNDArray, octave_scalar_map>;
+    using Array = std::variant<NDArray, FloatNDArray, int8NDArray, uint8NDArray, int16NDArray, uint16NDArray,
+                               int32NDArray, uint32NDArray, int64NDArray, uint64NDArray, boolNDArray,
+                               octave_scalar_map>;
 
     // The data are taken while `array` is their only owner: Octave's array
     // classes have no move constructor, so the copy into the variant shares
@@ -338,21 +263,14 @@ private:
     Array array_;
 };
 
-template <class E>
-inline E* element_data(Result& result)
+namespace raw {
+
+inline void* data(Result& result)
 {
-    return static_cast<E*>(result.data());
+    return result.data();
 }
 
-inline double* double_data(Result& result)
-{
-    return element_data<double>(result);
-}
-
-inline uint8_t* uint8_data(Result& result)
-{
-    return element_data<uint8_t>(result);
-}
+}  // namespace raw
 
 // A 1 x 1 structure with the given fields, each an empty matrix until set.
 inline Result create_structure(const char* const* field_names, int field_count)
@@ -362,51 +280,10 @@ inline Result create_structure(const char* const* field_names, int field_count)
     return Result(structure);
 }
 
-// Sets a field of a structure made by create_structure to a scalar: a real
-// double, a uint32 (which prints as the whole number it is) or a logical.
-inline void set_scalar_field(Result& structure, const char* name, double value)
+// Sets a field of a structure made by create_structure.
+inline void set_field(Result& structure, const char* name, const Result& value)
 {
-    structure.structure().assign(name, value);
-}
-
-inline void set_uint32_field(Result& structure, const char* name, uint32_t value)
-{
-    structure.structure().assign(name, octave_uint32(value));
-}
-
-inline void set_logical_field(Result& structure, const char* name, bool value)
-{
-    structure.structure().assign(name, octave_value(value));
-}
-
-// A zero-filled column of doubles.
-inline Result create_double_column(int64_t length)
-{
-    return Result(NDArray(dim_vector(static_cast<octave_idx_type>(length), 1), 0.0));
-}
-
-// A zero-filled real double array of rows x columns x pages (two dimensions
-// when pages is 1).
-inline Result create_double_array(int64_t rows, int64_t columns, int64_t pages)
-{
-    const auto r = static_cast<octave_idx_type>(rows);
-    const auto c = static_cast<octave_idx_type>(columns);
-    const auto p = static_cast<octave_idx_type>(pages);
-    return Result(NDArray(pages == 1 ? dim_vector(r, c) : dim_vector(r, c, p), 0.0));
-}
-
-// Sets a field of a structure made by create_structure to a rows x columns
-// double matrix of values (column-major), or to another such structure.
-inline void set_matrix_field(Result& structure, const char* name, const double* values, int64_t rows, int64_t columns)
-{
-    Matrix matrix(static_cast<octave_idx_type>(rows), static_cast<octave_idx_type>(columns));
-    if (rows * columns > 0) std::memcpy(matrix.fortran_vec(), values, static_cast<size_t>(rows * columns) * sizeof(double));
-    structure.structure().assign(name, matrix);
-}
-
-inline void set_structure_field(Result& structure, const char* name, const Result& inner)
-{
-    structure.structure().assign(name, inner.value());
+    structure.structure().assign(name, value.value());
 }
 
 namespace octave_detail {
@@ -479,34 +356,49 @@ A image_array(const dim_vector& dims)
 
 }  // namespace octave_detail
 
-// An image result: rows x columns of uint8, not zero-filled (Octave 7 and
-// later): the kernel writes every element.
-inline Result create_uint8_matrix(int64_t rows, int64_t columns)
+namespace octave_detail {
+
+template <class A>
+Result new_array(const dim_vector& dims, Fill fill)
 {
-    return Result(octave_detail::image_array<uint8NDArray>(
-        dim_vector(static_cast<octave_idx_type>(rows), static_cast<octave_idx_type>(columns))));
+    if (fill == Fill::zeros) return Result(A(dims, typename A::element_type()));
+    return Result(image_array<A>(dims));
 }
 
-// An image result of the class of `shape` (one element_class knows, or
-// logical), rows x columns x (the dimensions of `shape` after its second),
-// not zero-filled (Octave 7 and later): the kernel writes every element.
-inline Result create_resized(const Value& shape, int64_t rows, int64_t columns)
+}  // namespace octave_detail
+
+// A real array of a numeric class or logical, of `count` dimensions (at
+// least 2), dimension k being dimension_at(k): zero-filled, or, should the
+// fill not be needed, taken unfilled (Octave 7 and later; image_array).
+template <class DimensionAt>
+inline Result create_array(ArrayClass elements, int64_t count, const DimensionAt& dimension_at, Fill fill)
 {
-    dim_vector dims = shape.dims();
-    dims(0) = static_cast<octave_idx_type>(rows);
-    dims(1) = static_cast<octave_idx_type>(columns);
-    if (shape.islogical()) return Result(octave_detail::image_array<boolNDArray>(dims));
-    switch (element_class(shape)) {
-    case ElementClass::uint8:
-        return Result(octave_detail::image_array<uint8NDArray>(dims));
-    case ElementClass::uint16:
-        return Result(octave_detail::image_array<uint16NDArray>(dims));
-    case ElementClass::int16:
-        return Result(octave_detail::image_array<int16NDArray>(dims));
-    case ElementClass::single:
-        return Result(octave_detail::image_array<FloatNDArray>(dims));
+    dim_vector dims;
+    dims.resize(static_cast<int>(count));
+    for (int64_t k = 0; k < count; ++k) dims(static_cast<int>(k)) = static_cast<octave_idx_type>(dimension_at(k));
+    switch (elements) {
+    case ArrayClass::single:
+        return octave_detail::new_array<FloatNDArray>(dims, fill);
+    case ArrayClass::int8:
+        return octave_detail::new_array<int8NDArray>(dims, fill);
+    case ArrayClass::uint8:
+        return octave_detail::new_array<uint8NDArray>(dims, fill);
+    case ArrayClass::int16:
+        return octave_detail::new_array<int16NDArray>(dims, fill);
+    case ArrayClass::uint16:
+        return octave_detail::new_array<uint16NDArray>(dims, fill);
+    case ArrayClass::int32:
+        return octave_detail::new_array<int32NDArray>(dims, fill);
+    case ArrayClass::uint32:
+        return octave_detail::new_array<uint32NDArray>(dims, fill);
+    case ArrayClass::int64:
+        return octave_detail::new_array<int64NDArray>(dims, fill);
+    case ArrayClass::uint64:
+        return octave_detail::new_array<uint64NDArray>(dims, fill);
+    case ArrayClass::logical:
+        return octave_detail::new_array<boolNDArray>(dims, fill);
     default:
-        return Result(octave_detail::image_array<NDArray>(dims));
+        return octave_detail::new_array<NDArray>(dims, fill);
     }
 }
 
@@ -565,17 +457,6 @@ inline bool interrupt_pending() noexcept
     return octave_interrupt_state > 0;
 }
 
-inline bool signal_waiting() noexcept
-{
-    return octave_signal_caught;
-}
-
-inline void respond_to_signals()
-{
-    octave_signal_caught = 0;
-    octave_handle_signal();
-}
-
 inline bool interrupt_being_handled() noexcept
 {
     return octave_interrupt_state < 0;
@@ -584,15 +465,30 @@ inline bool interrupt_being_handled() noexcept
 inline void set_interrupt_pending(bool pending) noexcept
 {
     octave_interrupt_state = pending ? 1 : 0;
-    if (!pending) octave_signal_caught = 0;
 }
+
+inline bool signal_caught() noexcept
+{
+    return octave_signal_caught;
+}
+
+inline void clear_caught_signal() noexcept
+{
+    octave_signal_caught = 0;
+}
+
+// May throw what Octave raises in response (its exit on SIGTERM).
+inline void handle_signals()
+{
+    octave_handle_signal();
+}
+
+}  // namespace signals
 
 inline void flush_console()
 {
     octave::flush_stdout();
 }
-
-}  // namespace signals
 
 namespace octave_detail {
 

@@ -239,9 +239,9 @@ private:
 bool read_number(const OptionSource& source, int k, double* value)
 {
     switch (host::read_scalar(source.value(k), value)) {
-    case host::ScalarValue::present:
+    case host::ScalarStatus::present:
         return true;
-    case host::ScalarValue::unreadable:
+    case host::ScalarStatus::unreadable:
         fail_option("%s must be a real number\n", option_names[k]);
     default:
         return false;

@@ -22,6 +22,8 @@ const char* const methods_text = "nearest, bilinear, bicubic, box, triangle, lan
 
 constexpr double size_limit = 2147483648.0;  // 2^31
 
+constexpr host::LogicalImages logical_images = host::LogicalImages::accepted;
+
 struct Request {
     bool has_size = false;
     host::Value size;
@@ -56,7 +58,7 @@ ResizeMethod read_method(const host::Value& value)
 bool read_antialiasing(const host::Value& value)
 {
     double flag = 0.0;
-    if (host::read_scalar(value, &flag) != host::ScalarValue::present || host::element_count(value) != 1 ||
+    if (host::read_scalar(value, &flag) != host::ScalarStatus::present || host::element_count(value) != 1 ||
         !(flag == 0.0 || flag == 1.0)) {
         host::fail("resize_image:invalidOption", "Antialiasing must be true or false (a scalar 1 or 0)");
     }
@@ -183,10 +185,9 @@ void resize(const host::Value& X, int64_t Ny, int64_t Nx, int64_t planes, host::
 void resize_image_entry(host::Call& call)
 {
     const int nrhs = call.argument_count();
-    const bool logical = nrhs >= 1 && host::is_logical(call.argument(0)) && host::is_real_dense(call.argument(0));
     const host::ElementClass image_class =
         nrhs < 1 ? host::ElementClass::other : host::element_class(call.argument(0));
-    if ((image_class == host::ElementClass::other && !logical) || host::is_empty(call.argument(0))) {
+    if (!host::is_image_class(image_class, logical_images) || host::is_empty(call.argument(0))) {
         host::fail("resize_image:invalidImage", image_message);
     }
     const host::Value X = call.argument(0);
@@ -203,35 +204,15 @@ void resize_image_entry(host::Call& call)
     const OutputShape shape = output_shape(request.size, Ny, Nx);
     check_reach(shape, request, Ny, Nx);
 
-    const double element_bytes = logical ? 1.0 : static_cast<double>(host::element_size(X));
     host::ensure_memory(static_cast<double>(shape.ny) * static_cast<double>(shape.nx) * static_cast<double>(planes) *
-                            element_bytes,
+                            static_cast<double>(host::element_size(X)),
                         "resize_image:outOfMemory", "out of memory for the result");
     host::Result Y = host::create_resized(X, shape.ny, shape.nx);
-    if (shape.ny == 0 || shape.nx == 0) {
-        // An empty result: nothing to compute.
-    } else if (logical) {
-        resize<bool>(X, Ny, Nx, planes, Y, shape, request);
-    } else {
-        switch (image_class) {
-        case host::ElementClass::uint8:
-            resize<uint8_t>(X, Ny, Nx, planes, Y, shape, request);
-            break;
-        case host::ElementClass::uint16:
-            resize<uint16_t>(X, Ny, Nx, planes, Y, shape, request);
-            break;
-        case host::ElementClass::int16:
-            resize<int16_t>(X, Ny, Nx, planes, Y, shape, request);
-            break;
-        case host::ElementClass::single:
-            resize<float>(X, Ny, Nx, planes, Y, shape, request);
-            break;
-        case host::ElementClass::double_precision:
-            resize<double>(X, Ny, Nx, planes, Y, shape, request);
-            break;
-        case host::ElementClass::other:
-            break;  // refused above
-        }
+    // An empty result has nothing to compute.
+    if (shape.ny > 0 && shape.nx > 0) {
+        host::visit_element_type<logical_images>(image_class, [&](auto element) {
+            resize<typename decltype(element)::type>(X, Ny, Nx, planes, Y, shape, request);
+        });
     }
     call.set_result(0, Y);
 }

@@ -15,6 +15,8 @@ const char* const size_message =
     "size must be [ny nx] with ny, nx >= 0 (one of them may be NaN) or a scale factor, as real numbers";
 const char* const factor_message = "scale factor must be finite and > 0, and give fewer than 2^31 rows and columns";
 
+constexpr host::LogicalImages logical_images = host::LogicalImages::refused;
+
 // ceil(value) as a size, or -1 when it is 2^31 or more (infinity included).
 int32_t size_above(double value)
 {
@@ -69,7 +71,7 @@ void scale_bilinear_entry(host::Call& call)
     }
     const host::ElementClass image_class =
         nrhs < 1 ? host::ElementClass::other : host::element_class(call.argument(0));
-    if (image_class == host::ElementClass::other || host::is_empty(call.argument(0))) {
+    if (!host::is_image_class(image_class, logical_images) || host::is_empty(call.argument(0))) {
         host::fail("scale_bilinear:invalidImage", image_message);
     }
     const host::Value X = call.argument(0);
@@ -98,25 +100,9 @@ void scale_bilinear_entry(host::Call& call)
                             static_cast<double>(host::element_size(X)),
                         "scale_bilinear:outOfMemory", "out of memory for the result");
     host::Result Y = host::create_resized(X, ny, nx);
-    switch (image_class) {
-    case host::ElementClass::uint8:
-        resample<uint8_t>(X, Ny, Nx, planes, Y, ny, nx);
-        break;
-    case host::ElementClass::uint16:
-        resample<uint16_t>(X, Ny, Nx, planes, Y, ny, nx);
-        break;
-    case host::ElementClass::int16:
-        resample<int16_t>(X, Ny, Nx, planes, Y, ny, nx);
-        break;
-    case host::ElementClass::single:
-        resample<float>(X, Ny, Nx, planes, Y, ny, nx);
-        break;
-    case host::ElementClass::double_precision:
-        resample<double>(X, Ny, Nx, planes, Y, ny, nx);
-        break;
-    case host::ElementClass::other:
-        break;  // refused above
-    }
+    host::visit_element_type<logical_images>(image_class, [&](auto element) {
+        resample<typename decltype(element)::type>(X, Ny, Nx, planes, Y, ny, nx);
+    });
     call.set_result(0, Y);
 }
 

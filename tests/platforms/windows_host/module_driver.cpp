@@ -379,12 +379,14 @@ void report(bool passed, const std::string& what, const std::string& outcome = s
     if (!passed) ++failures;
 }
 
+// Values made with the host functions the modules import (the host exports
+// only those).
 mxArray* text(const char* value) { return test_host_text(value); }
-mxArray* scalar(double value) { return mxCreateDoubleScalar(value); }
 
 mxArray* matrix(mwSize rows, mwSize columns, mxClassID id, double (*element)(mwSize))
 {
-    mxArray* array = mxCreateNumericMatrix(rows, columns, id, mxREAL);
+    const mwSize dims[2] = {rows, columns};
+    mxArray* array = mxCreateNumericArray(2, dims, id, mxREAL);
     for (mwSize k = 0; k < rows * columns; ++k) {
         const double value = element(k);
         if (id == mxDOUBLE_CLASS) {
@@ -393,6 +395,14 @@ mxArray* matrix(mwSize rows, mwSize columns, mxClassID id, double (*element)(mwS
             static_cast<uint8_t*>(mxGetData(array))[k] = static_cast<uint8_t>(value);
         }
     }
+    return array;
+}
+
+mxArray* scalar(double value)
+{
+    const mwSize dims[2] = {1, 1};
+    mxArray* array = mxCreateNumericArray(2, dims, mxDOUBLE_CLASS, mxREAL);
+    *static_cast<double*>(mxGetData(array)) = value;
     return array;
 }
 
