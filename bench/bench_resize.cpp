@@ -35,15 +35,16 @@ constexpr int cols = 1920;
 const double factors[] = {0.5, 0.8, 1.25, 2.0};
 
 struct Method {
-    const char* name;
     ResizeMethod method;
-    int opencv;  // the cv::resize interpolation doing the same work, or -1
+    int opencv;                // the cv::resize interpolation doing the same work, or -1
+    const char* opencv_name;  // as the rows name it
+    const char* name() const { return resize_method_name(method); }
 };
-const Method methods[] = {{"bilinear", ResizeMethod::bilinear, cv::INTER_LINEAR},
-                          {"bicubic", ResizeMethod::bicubic, cv::INTER_CUBIC},
-                          {"lanczos3", ResizeMethod::lanczos3, -1},
-                          {"box", ResizeMethod::box, -1},
-                          {"nearest", ResizeMethod::nearest, cv::INTER_NEAREST_EXACT}};
+const Method methods[] = {{ResizeMethod::bilinear, cv::INTER_LINEAR, "INTER_LINEAR"},
+                          {ResizeMethod::bicubic, cv::INTER_CUBIC, "INTER_CUBIC"},
+                          {ResizeMethod::lanczos3, -1, ""},
+                          {ResizeMethod::box, -1, ""},
+                          {ResizeMethod::nearest, cv::INTER_NEAREST_EXACT, "INTER_NEAREST_EXACT"}};
 
 struct Image {
     const char* name;
@@ -117,16 +118,16 @@ int main(int argc, char** argv)
             for (const Method& m : methods) {
                 for (bool antialias : {true, false}) {
                     if (!antialias && (factor > 1.0 || m.method == ResizeMethod::nearest)) continue;  // the same work
-                    const std::string name = std::string("ours/") + image->name + "/" + m.name +
+                    const std::string name = std::string("ours/") + image->name + "/" + m.name() +
                                              (antialias ? "" : "/noaa") + "/" + tag(factor);
                     cases.push_back({name, [=, &out] { resize_call(*image, out, factor, m.method, antialias, 1); }});
                     if (antialias && threads > 1 && m.method == ResizeMethod::bicubic) {
-                        cases.push_back({std::string("threads/") + image->name + "/" + m.name + "/" + tag(factor),
+                        cases.push_back({std::string("threads/") + image->name + "/" + m.name() + "/" + tag(factor),
                                          [=, &out] { resize_call(*image, out, factor, m.method, true, threads); }});
                     }
                 }
                 if (m.opencv >= 0) {
-                    cases.push_back({std::string("opencv/") + image->name + "/" + m.name + "/" + tag(factor),
+                    cases.push_back({std::string("opencv/") + image->name + "/" + m.name() + "/" + tag(factor),
                                      [=] {
                                          static thread_local cv::Mat Y;
                                          cv::resize(image->interleaved, Y, cv::Size(nx, ny), 0, 0, m.opencv);
@@ -170,15 +171,12 @@ int main(int argc, char** argv)
                     // cv::resize never antialiases: the same work only when enlarging or with ours off.
                     if (factor < 1.0 && antialias && m.method != ResizeMethod::nearest) continue;
                     if (!antialias && (factor > 1.0 || m.method == ResizeMethod::nearest)) continue;
-                    const std::string suffix = std::string(image->name) + "/" + m.name;
+                    const std::string suffix = std::string(image->name) + "/" + m.name();
                     const double ours = best["ours/" + suffix + (antialias ? "" : "/noaa") + "/" + tag(factor)];
                     const double peer = best["opencv/" + suffix + "/" + tag(factor)];
                     std::printf("| separable_resize | %s 1 thread, %s%s vs cv::resize %s 1 thread, 1920x1080 x %s | %s | "
                                 "%s | **%.2f** |\n",
-                                image->name, m.name, antialias ? "" : " 'Antialiasing' false",
-                                m.method == ResizeMethod::bilinear ? "INTER_LINEAR"
-                                : m.method == ResizeMethod::bicubic ? "INTER_CUBIC"
-                                                                    : "INTER_NEAREST_EXACT",
+                                image->name, m.name(), antialias ? "" : " 'Antialiasing' false", m.opencv_name,
                                 tag(factor).c_str(), ms(ours).c_str(), ms(peer).c_str(), peer / ours);
                 }
             }
