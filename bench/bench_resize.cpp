@@ -24,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_table.h"
 #include "bench/photo_like.h"
 #include "common/parallel.h"
 #include "image/resize/separable_resize.h"
@@ -35,15 +36,16 @@ constexpr int cols = 1920;
 const double factors[] = {0.5, 0.8, 1.25, 2.0};
 
 struct Method {
-    const char* name;
     ResizeMethod method;
-    int opencv;  // the cv::resize interpolation doing the same work, or -1
+    int opencv;                // the cv::resize interpolation doing the same work, or -1
+    const char* opencv_name;  // as the rows name it
+    const char* name() const { return resize_method_name(method); }
 };
-const Method methods[] = {{"bilinear", ResizeMethod::bilinear, cv::INTER_LINEAR},
-                          {"bicubic", ResizeMethod::bicubic, cv::INTER_CUBIC},
-                          {"lanczos3", ResizeMethod::lanczos3, -1},
-                          {"box", ResizeMethod::box, -1},
-                          {"nearest", ResizeMethod::nearest, cv::INTER_NEAREST_EXACT}};
+const Method methods[] = {{ResizeMethod::bilinear, cv::INTER_LINEAR, "INTER_LINEAR"},
+                          {ResizeMethod::bicubic, cv::INTER_CUBIC, "INTER_CUBIC"},
+                          {ResizeMethod::lanczos3, -1, ""},
+                          {ResizeMethod::box, -1, ""},
+                          {ResizeMethod::nearest, cv::INTER_NEAREST_EXACT, "INTER_NEAREST_EXACT"}};
 
 struct Image {
     const char* name;
@@ -84,13 +86,6 @@ void resize_call(const Image& image, std::vector<uint8_t>& out, double factor, R
                            out.data(), row_taps, column_taps, threads, threads == 1 ? INT64_MAX : int64_t{1} << 17);
 }
 
-std::string tag(double factor)
-{
-    char text[16];
-    std::snprintf(text, sizeof text, "%.2f", factor);
-    return text;
-}
-
 }  // namespace
 
 int main(int argc, char** argv)
@@ -112,21 +107,22 @@ int main(int argc, char** argv)
         for (double factor : factors) {
             const int ny = static_cast<int>(std::ceil(factor * rows));
             const int nx = static_cast<int>(std::ceil(factor * cols));
-            std::vector<uint8_t>& out = outputs[std::string(image->name) + tag(factor)];
+            std::vector<uint8_t>& out = outputs[std::string(image->name) + factor_tag(factor)];
             out.resize(static_cast<size_t>(ny) * nx * image->planes);
             for (const Method& m : methods) {
                 for (bool antialias : {true, false}) {
                     if (!antialias && (factor > 1.0 || m.method == ResizeMethod::nearest)) continue;  // the same work
-                    const std::string name = std::string("ours/") + image->name + "/" + m.name +
-                                             (antialias ? "" : "/noaa") + "/" + tag(factor);
+                    const std::string name = std::string("ours/") + image->name + "/" + m.name() +
+                                             (antialias ? "" : "/noaa") + "/" + factor_tag(factor);
                     cases.push_back({name, [=, &out] { resize_call(*image, out, factor, m.method, antialias, 1); }});
                     if (antialias && threads > 1 && m.method == ResizeMethod::bicubic) {
-                        cases.push_back({std::string("threads/") + image->name + "/" + m.name + "/" + tag(factor),
-                                         [=, &out] { resize_call(*image, out, factor, m.method, true, threads); }});
+                        cases.push_back(
+                            {std::string("threads/") + image->name + "/" + m.name() + "/" + factor_tag(factor),
+                             [=, &out] { resize_call(*image, out, factor, m.method, true, threads); }});
                     }
                 }
                 if (m.opencv >= 0) {
-                    cases.push_back({std::string("opencv/") + image->name + "/" + m.name + "/" + tag(factor),
+                    cases.push_back({std::string("opencv/") + image->name + "/" + m.name() + "/" + factor_tag(factor),
                                      [=] {
                                          static thread_local cv::Mat Y;
                                          cv::resize(image->interleaved, Y, cv::Size(nx, ny), 0, 0, m.opencv);
@@ -156,7 +152,7 @@ int main(int argc, char** argv)
     }
     std::printf("resize_image's kernels: variants run (widest first) %s; default threads %d; OpenCV %s on 1 thread\n\n",
                 variants.empty() ? "plain" : variants.c_str(), threads, CV_VERSION);
-    std::printf("| Kernel | Case | Ours | Peer | Ratio (ours faster when > 1) |\n|---|---|---|---|---|\n");
+    print_table_header();
     auto ms = [](double seconds) {
         char text[32];
         std::snprintf(text, sizeof text, "%.2f ms", seconds * 1e3);
@@ -170,26 +166,24 @@ int main(int argc, char** argv)
                     // cv::resize never antialiases: the same work only when enlarging or with ours off.
                     if (factor < 1.0 && antialias && m.method != ResizeMethod::nearest) continue;
                     if (!antialias && (factor > 1.0 || m.method == ResizeMethod::nearest)) continue;
-                    const std::string suffix = std::string(image->name) + "/" + m.name;
-                    const double ours = best["ours/" + suffix + (antialias ? "" : "/noaa") + "/" + tag(factor)];
-                    const double peer = best["opencv/" + suffix + "/" + tag(factor)];
-                    std::printf("| separable_resize | %s 1 thread, %s%s vs cv::resize %s 1 thread, 1920x1080 x %s | %s | "
-                                "%s | **%.2f** |\n",
-                                image->name, m.name, antialias ? "" : " 'Antialiasing' false",
-                                m.method == ResizeMethod::bilinear ? "INTER_LINEAR"
-                                : m.method == ResizeMethod::bicubic ? "INTER_CUBIC"
-                                                                    : "INTER_NEAREST_EXACT",
-                                tag(factor).c_str(), ms(ours).c_str(), ms(peer).c_str(), peer / ours);
+                    const std::string suffix = std::string(image->name) + "/" + m.name();
+                    const double ours = best["ours/" + suffix + (antialias ? "" : "/noaa") + "/" + factor_tag(factor)];
+                    const double peer = best["opencv/" + suffix + "/" + factor_tag(factor)];
+                    const std::string case_ = std::string(image->name) + " 1 thread, " + m.name() +
+                                              (antialias ? "" : " 'Antialiasing' false") + " vs cv::resize " +
+                                              m.opencv_name + " 1 thread, 1920x1080 x " + factor_tag(factor);
+                    print_row("separable_resize", case_, ms(ours), ms(peer), peer / ours);
                 }
             }
         }
         if (threads > 1) {
             for (double factor : factors) {
-                const double one = best[std::string("ours/") + image->name + "/bicubic/" + tag(factor)];
-                const double many = best[std::string("threads/") + image->name + "/bicubic/" + tag(factor)];
-                std::printf("| separable_resize | %s bicubic, %d threads vs 1 thread, 1920x1080 x %s | %s | %s | "
-                            "**%.2f** |\n",
-                            image->name, threads, tag(factor).c_str(), ms(many).c_str(), ms(one).c_str(), one / many);
+                const double one = best[std::string("ours/") + image->name + "/bicubic/" + factor_tag(factor)];
+                const double many = best[std::string("threads/") + image->name + "/bicubic/" + factor_tag(factor)];
+                print_row("separable_resize",
+                          std::string(image->name) + " bicubic, " + std::to_string(threads) +
+                              " threads vs 1 thread, 1920x1080 x " + factor_tag(factor),
+                          ms(many), ms(one), one / many);
             }
         }
     }

@@ -7,9 +7,6 @@
 //
 // Usage: bench_sparse [--quick] [--lambda=VALUE]
 #include <benchmark/benchmark.h>
-#include <linear.h>
-
-#include <time.h>
 
 #include <algorithm>
 #include <cmath>
@@ -17,12 +14,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <numeric>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "bench/bench_table.h"
+#include "bench/liblinear_peer.h"
 #include "common/parallel.h"
 #include "svm/fit_weights.h"
 #include "svm/sampler.h"
@@ -168,22 +167,6 @@ SparseSet renumbered(const SparseSet& set, int32_t d, const NewId& new_id)
     return folded;
 }
 
-template <class F>
-double best_of(int repetitions, F&& run)
-{
-    double best = INFINITY;
-    for (int r = 0; r < repetitions; ++r) {
-        timespec start{};
-        timespec stop{};
-        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &start);
-        run();
-        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &stop);
-        best = std::min(best, static_cast<double>(stop.tv_sec - start.tv_sec) +
-                                  1e-9 * static_cast<double>(stop.tv_nsec - start.tv_nsec));
-    }
-    return best;
-}
-
 // Trains from zero weights and one seed: W gets d + 1 weights (the bias last).
 FitResult train_sparse(const SparseSet& set, double lambda, int32_t T, std::vector<double>& W)
 {
@@ -208,13 +191,6 @@ double test_accuracy(const std::vector<double>& W, const SparseSet& test)
     return static_cast<double>(correct) / test.N;
 }
 
-void print_row(const std::string& kernel, const std::string& case_, const std::string& ours, const std::string& peer,
-               double ratio)
-{
-    std::printf("| %s | %s | %s | %s | **%.2f** |\n", kernel.c_str(), case_.c_str(), ours.c_str(), peer.c_str(), ratio);
-    std::fflush(stdout);
-}
-
 std::string format(const char* pattern, double a, double b = 0.0, double c = 0.0)
 {
     char text[160];
@@ -236,7 +212,7 @@ void per_step_rows(const SparseSet& train, const Vocabulary& words, double lambd
     };
     auto run = [&](const SparseSet& set) {
         FitResult result;
-        const double seconds = best_of(repetitions, [&] { result = train_sparse(set, lambda, T, W); });
+        const double seconds = fastest_thread_seconds(repetitions, [&] { result = train_sparse(set, lambda, T, W); });
         const double updates = static_cast<double>(result.violations) / T;
         return Cost{seconds, format("%.1f ns/step (%.0f%% updates)", seconds / T * 1e9, 100 * updates)};
     };
@@ -259,47 +235,22 @@ void per_step_rows(const SparseSet& train, const Vocabulary& words, double lambd
               large.text, ranked.text, ranked.seconds / large.seconds);
 }
 
-void quiet_print(const char*) {}
-
 // LIBLINEAR's dual L1-loss SVC against our trainer at growing step counts:
 // the first count whose test accuracy is within 0.5 points of LIBLINEAR's.
 void liblinear_row(const SparseSet& train_set, const SparseSet& test, double lambda, int repetitions)
 {
     const int32_t d = train_set.d;
-    std::vector<feature_node> nodes;
-    nodes.reserve(train_set.values.size() + 2 * static_cast<size_t>(train_set.N));
+    LiblinearExamples examples(d, static_cast<size_t>(train_set.N), train_set.values.size());
     for (int32_t j = 0; j < train_set.N; ++j) {
         for (int64_t k = train_set.starts[j]; k < train_set.starts[j + 1]; ++k) {
-            nodes.push_back({static_cast<int>(train_set.rows[k]) + 1, train_set.values[k]});
+            examples.add(static_cast<int32_t>(train_set.rows[k]), train_set.values[k]);
         }
-        nodes.push_back({d + 1, 1.0});
-        nodes.push_back({-1, 0.0});
+        examples.end_example();
     }
-    std::vector<feature_node*> rows(static_cast<size_t>(train_set.N));
-    for (int32_t j = 0; j < train_set.N; ++j) {
-        rows[static_cast<size_t>(j)] = nodes.data() + train_set.starts[j] + 2 * static_cast<int64_t>(j);
-    }
-    std::vector<double> labels = train_set.y;
-    problem prob{};
-    prob.l = train_set.N;
-    prob.n = d + 1;
-    prob.y = labels.data();
-    prob.x = rows.data();
-    prob.bias = 1.0;
-    parameter param{};
-    param.solver_type = L2R_L1LOSS_SVC_DUAL;
-    param.eps = 0.1;
-    param.C = 1.0 / (lambda * train_set.N);  // the same objective, scaled
-    set_print_string_function(quiet_print);
+    LiblinearPeer liblinear(std::move(examples), train_set.y, lambda);
 
     std::vector<double> w(static_cast<size_t>(d) + 1);
-    const double liblinear_seconds = best_of(repetitions, [&] {
-        model* m = train(&prob, &param);
-        // Decision values are for the first label LIBLINEAR met; orient them to +1.
-        const double sign = m->label[0] == 1 ? 1.0 : -1.0;
-        for (int32_t k = 0; k <= d; ++k) w[static_cast<size_t>(k)] = sign * m->w[k];
-        free_and_destroy_model(&m);
-    });
+    const double liblinear_seconds = fastest_thread_seconds(repetitions, [&] { liblinear.train(w); });
     const double liblinear_accuracy = test_accuracy(w, test);
     const double target = liblinear_accuracy - 0.005;
 
@@ -311,7 +262,7 @@ void liblinear_row(const SparseSet& train_set, const SparseSet& test, double lam
         ours_accuracy = test_accuracy(w, test);
         std::fprintf(stderr, "  %d steps: %.2f%% (target %.2f%%)\n", T, 100 * ours_accuracy, 100 * target);
         if (ours_accuracy >= target) {
-            ours = best_of(repetitions, [&] { train_sparse(train_set, lambda, T, w); });
+            ours = fastest_thread_seconds(repetitions, [&] { train_sparse(train_set, lambda, T, w); });
             break;
         }
     }
@@ -373,8 +324,8 @@ void dense_rows(double lambda, int32_t T, int repetitions)
             }
         }
         std::vector<double> W;
-        const double sparse = best_of(repetitions, [&] { train_sparse(set, lambda, T, W); });
-        const double dense = best_of(repetitions, [&] {
+        const double sparse = fastest_thread_seconds(repetitions, [&] { train_sparse(set, lambda, T, W); });
+        const double dense = fastest_thread_seconds(repetitions, [&] {
             W.assign(static_cast<size_t>(d) + 1, 0.0);
             sampler_seed(2024);
             fit_weights(X.data(), set.y.data(), d, N, fit_settings(lambda, 1.0, T), W.data());
@@ -387,15 +338,6 @@ void dense_rows(double lambda, int32_t T, int repetitions)
                       format("%.0f steps, lambda=%g", T, lambda),
                   format("%.1f ns/step", sparse / T * 1e9), format("%.1f ns/step", dense / T * 1e9), dense / sparse);
     }
-}
-
-std::string cpu_model()
-{
-    std::ifstream info("/proc/cpuinfo");
-    for (std::string line; std::getline(info, line);) {
-        if (line.rfind("model name", 0) == 0) return line.substr(line.find(':') + 2);
-    }
-    return "unknown";
 }
 
 }  // namespace
@@ -422,8 +364,7 @@ int main(int argc, char** argv)
     std::printf("Machine: %s; %d processors this process may run on; every row on 1 thread\n", cpu_model().c_str(),
                 available_processors());
     std::printf("Compiler: %s\n\n", __VERSION__);
-    std::printf("| Kernel | Case | Ours | Peer | Ratio (ours faster when > 1) |\n");
-    std::printf("|---|---|---|---|---|\n");
+    print_table_header();
     per_step_rows(train_set, words, lambda, quick ? 500000 : 4000000, repetitions);
     liblinear_row(train_set, test_set, lambda, repetitions);
     dense_rows(lambda, quick ? 50000 : 300000, repetitions);

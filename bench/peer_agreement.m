@@ -9,7 +9,7 @@
 1;
 args = argv ();
 addpath (args{1});
-addpath (fullfile (fileparts (mfilename ("fullpath")), "..", "tests", "image"));  % peer_resize
+addpath (fullfile (fileparts (mfilename ("fullpath")), "..", "tests", "image", "resize"));  % peer_resize
 
 function X = read_image (file, planes)
   fid = fopen (file, "r");

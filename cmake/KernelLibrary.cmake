@@ -48,11 +48,11 @@ function(add_kernel_library name)
 endfunction()
 
 # add_rule_modules(): for every module of the rules, its kernel library
-# (named after the last part of its folder: svm_kernels, scale_kernels,
-# gray_kernels), the MEX module (add_mex_module, which the including project
-# supplies) and, when the project builds those (add_oct_module defined), the
-# oct-file, both from the module's one entry. Sets
-# KERNEL_LIBRARIES, MEX_MODULES and OCT_MODULES in the caller.
+# (named after the last part of its folder: svm/ gives svm_kernels,
+# image/resize/ resize_kernels), the MEX module (add_mex_module, which the
+# including project supplies) and, when the project builds those
+# (add_oct_module defined), the oct-file, both from the module's one entry.
+# Sets KERNEL_LIBRARIES, MEX_MODULES and OCT_MODULES in the caller.
 function(add_rule_modules)
   set(libraries)
   set(modules)

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <memory>
 #include <type_traits>
 #include <vector>
@@ -85,7 +86,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     FuzzInput input(data, size);
     const int64_t Ny = 1 + input.byte() % 48;
     const int64_t Nx = 1 + input.byte() % 48;
-    const ResizeMethod method = static_cast<ResizeMethod>(input.byte() % 7);
+    const ResizeMethod method = resize_method_names[input.byte() % std::size(resize_method_names)].method;
     const uint8_t flags = input.byte();
     const bool antialias = (flags & 1) != 0;
     // A factor (the fuzzer's double) or an output size with scales n / N.

@@ -4,7 +4,8 @@
 #include <cctype>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
+#include <cstdio>
+#include <iterator>
 
 #include "host/host.h"
 #include "image/resize/resize_weights.h"
@@ -18,11 +19,91 @@ const char* const size_message =
     "the size must be a scale factor (finite and > 0) or [ny nx] (whole numbers >= 0, one of them may be NaN), "
     "as real numbers";
 const char* const range_message = "the output must have fewer than 2^31 rows and columns";
-const char* const methods_text = "nearest, bilinear, bicubic, box, triangle, lanczos2 or lanczos3";
 
 constexpr double size_limit = 2147483648.0;  // 2^31
 
 constexpr host::LogicalImages logical_images = host::LogicalImages::accepted;
+
+enum class ResizeOption { method, antialiasing, output_size };
+
+// The options by the names the messages quote.
+const struct {
+    const char* name;
+    ResizeOption option;
+} option_names[] = {{"Method", ResizeOption::method},
+                    {"Antialiasing", ResizeOption::antialiasing},
+                    {"OutputSize", ResizeOption::output_size}};
+
+// The names of a table as the messages list them, "a, b or c" (`last` joins
+// the last two), each between `quote`s.
+struct NameList {
+    char text[160] = {};
+
+    template <class Table>
+    NameList(const Table& table, const char* quote, const char* last)
+    {
+        const size_t count = std::size(table);
+        size_t at = 0;
+        for (size_t k = 0; k < count; ++k) {
+            const char* separator = k == 0 ? "" : k + 1 == count ? last : ", ";
+            at += static_cast<size_t>(
+                std::snprintf(text + at, sizeof text - at, "%s%s%s%s", separator, quote, table[k].name, quote));
+        }
+    }
+};
+
+// "nearest, bilinear, ... or lanczos3"
+const char* method_list()
+{
+    static const NameList list(resize_method_names, "", " or ");
+    return list.text;
+}
+
+// "'Method', 'Antialiasing' or 'OutputSize'", with " and " for `all`.
+const char* option_list(bool all)
+{
+    static const NameList any(option_names, "'", " or ");
+    static const NameList every(option_names, "'", " and ");
+    return all ? every.text : any.text;
+}
+
+// A name given as text, cut short to fit (ending "..." when cut): matched
+// ignoring case, quoted in lower case.
+struct Name {
+    char text[32];
+    char quoted[32];
+
+    explicit Name(const host::Value& value)
+    {
+        host::copy_text_for_message(value, text, sizeof text);
+        for (size_t c = 0;; ++c) {
+            quoted[c] = static_cast<char>(std::tolower(static_cast<unsigned char>(text[c])));
+            if (text[c] == '\0') break;
+        }
+    }
+};
+
+bool method_named(const Name& name, ResizeMethod* method)
+{
+    for (const ResizeMethodName& entry : resize_method_names) {
+        if (host::equal_ignoring_case(name.text, entry.name)) {
+            *method = entry.method;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool option_named(const Name& name, ResizeOption* option)
+{
+    for (const auto& entry : option_names) {
+        if (host::equal_ignoring_case(name.text, entry.name)) {
+            *option = entry.option;
+            return true;
+        }
+    }
+    return false;
+}
 
 struct Request {
     bool has_size = false;
@@ -31,26 +112,16 @@ struct Request {
     bool antialias = true;
 };
 
-// Text as lower case, cut short to fit (ending "..." when cut); false when the
-// value is not text.
-bool lower_text(const host::Value& value, char* buffer, size_t size)
-{
-    if (!host::is_text(value)) return false;
-    host::copy_text_for_message(value, buffer, size);
-    for (char* c = buffer; *c != '\0'; ++c) *c = static_cast<char>(std::tolower(static_cast<unsigned char>(*c)));
-    return true;
-}
-
 ResizeMethod read_method(const host::Value& value)
 {
-    char name[32];
-    if (!lower_text(value, name, sizeof name)) {
-        host::fail("resize_image:invalidMethod", "the method must be text: nearest, bilinear, bicubic, box, "
-                                                 "triangle, lanczos2 or lanczos3");
+    if (!host::is_text(value)) {
+        host::fail("resize_image:invalidMethod", host::Message("the method must be text: %s", method_list()).text);
     }
+    const Name name(value);
     ResizeMethod method;
-    if (!resize_method_named(name, &method)) {
-        host::fail("resize_image:invalidMethod", host::Message("unknown method '%s': use %s", name, methods_text).text);
+    if (!method_named(name, &method)) {
+        host::fail("resize_image:invalidMethod",
+                   host::Message("unknown method '%s': use %s", name.quoted, method_list()).text);
     }
     return method;
 }
@@ -63,6 +134,38 @@ bool read_antialiasing(const host::Value& value)
         host::fail("resize_image:invalidOption", "Antialiasing must be true or false (a scalar 1 or 0)");
     }
     return flag == 1.0;
+}
+
+void read_output_size(const host::Value& value, Request& request)
+{
+    if (request.has_size) {
+        host::fail("resize_image:invalidOption", "the size is given twice (as an argument and as OutputSize)");
+    }
+    if (!host::is_real_numbers(value) || host::element_count(value) != 2) {
+        host::fail("resize_image:invalidSize", "OutputSize must be [ny nx]");
+    }
+    request.has_size = true;
+    request.size = value;
+}
+
+ResizeOption read_option_name(const host::Value& value)
+{
+    if (!host::is_text(value)) {
+        host::fail("resize_image:invalidOption",
+                   host::Message("options are given as name/value pairs: %s", option_list(false)).text);
+    }
+    const Name name(value);
+    ResizeOption option;
+    if (option_named(name, &option)) return option;
+    if (ResizeMethod ignored; method_named(name, &ignored)) {
+        host::fail("resize_image:invalidOption",
+                   host::Message("'%s' stands where an option name belongs: a method comes right after the size, "
+                                 "before the name/value pairs",
+                                 name.quoted)
+                       .text);
+    }
+    host::fail("resize_image:invalidOption",
+               host::Message("unknown option '%s': the options are %s", name.quoted, option_list(true)).text);
 }
 
 // Reads the arguments after X: the size, unless the second argument is
@@ -80,36 +183,18 @@ Request read_request(const host::Call& call)
     }
     if ((count - k) % 2 == 1) request.method = read_method(call.argument(k++));
     for (; k < count; k += 2) {
-        char name[32];
-        if (!lower_text(call.argument(k), name, sizeof name)) {
-            host::fail("resize_image:invalidOption",
-                       "options are given as name/value pairs: 'Method', 'Antialiasing' or 'OutputSize'");
-        }
+        const ResizeOption option = read_option_name(call.argument(k));
         const host::Value value = call.argument(k + 1);
-        if (std::strcmp(name, "method") == 0) {
+        switch (option) {
+        case ResizeOption::method:
             request.method = read_method(value);
-        } else if (std::strcmp(name, "antialiasing") == 0) {
+            break;
+        case ResizeOption::antialiasing:
             request.antialias = read_antialiasing(value);
-        } else if (std::strcmp(name, "outputsize") == 0) {
-            if (request.has_size) {
-                host::fail("resize_image:invalidOption", "the size is given twice (as an argument and as OutputSize)");
-            }
-            if (!host::is_real_numbers(value) || host::element_count(value) != 2) {
-                host::fail("resize_image:invalidSize", "OutputSize must be [ny nx]");
-            }
-            request.has_size = true;
-            request.size = value;
-        } else if (ResizeMethod ignored; resize_method_named(name, &ignored)) {
-            host::fail("resize_image:invalidOption",
-                       host::Message("'%s' stands where an option name belongs: a method comes right after the size, "
-                                     "before the name/value pairs",
-                                     name)
-                           .text);
-        } else {
-            host::fail("resize_image:invalidOption",
-                       host::Message("unknown option '%s': the options are 'Method', 'Antialiasing' and 'OutputSize'",
-                                     name)
-                           .text);
+            break;
+        case ResizeOption::output_size:
+            read_output_size(value, request);
+            break;
         }
     }
     return request;

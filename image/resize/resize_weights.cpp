@@ -1,7 +1,6 @@
 #include "image/resize/resize_weights.h"
 
 #include <cmath>
-#include <cstring>
 #include <new>
 
 namespace {
@@ -44,24 +43,6 @@ int64_t reflect(int64_t i, int64_t N)
 }
 
 }  // namespace
-
-bool resize_method_named(const char* name, ResizeMethod* method)
-{
-    static const struct {
-        const char* name;
-        ResizeMethod method;
-    } methods[] = {{"nearest", ResizeMethod::nearest},   {"bilinear", ResizeMethod::bilinear},
-                   {"bicubic", ResizeMethod::bicubic},   {"box", ResizeMethod::box},
-                   {"triangle", ResizeMethod::triangle}, {"lanczos2", ResizeMethod::lanczos2},
-                   {"lanczos3", ResizeMethod::lanczos3}};
-    for (const auto& entry : methods) {
-        if (std::strcmp(entry.name, name) == 0) {
-            *method = entry.method;
-            return true;
-        }
-    }
-    return false;
-}
 
 double resize_kernel(ResizeMethod method, double x)
 {

@@ -12,9 +12,25 @@
 // triangle are the same kernel (imresize treats them so).
 enum class ResizeMethod { nearest, bilinear, bicubic, box, triangle, lanczos2, lanczos3 };
 
-// The method of a name (lower case, as the entry compares it); false when
-// the name is none of them.
-bool resize_method_named(const char* name, ResizeMethod* method);
+// Every method by its name, in the order the messages list them: the one
+// list that the entry matches names against and quotes.
+struct ResizeMethodName {
+    const char* name;
+    ResizeMethod method;
+};
+inline constexpr ResizeMethodName resize_method_names[] = {
+    {"nearest", ResizeMethod::nearest},   {"bilinear", ResizeMethod::bilinear}, {"bicubic", ResizeMethod::bicubic},
+    {"box", ResizeMethod::box},           {"triangle", ResizeMethod::triangle}, {"lanczos2", ResizeMethod::lanczos2},
+    {"lanczos3", ResizeMethod::lanczos3}};
+
+// The name of a method, as resize_method_names gives it.
+constexpr const char* resize_method_name(ResizeMethod method)
+{
+    for (const ResizeMethodName& entry : resize_method_names) {
+        if (entry.method == method) return entry.name;
+    }
+    return "";
+}
 
 // The kernel's value at distance x (in input samples, unwidened):
 //   triangle   1 - |x| for |x| < 1

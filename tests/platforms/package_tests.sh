@@ -71,7 +71,7 @@ oct_file_tests() {
     modules=$(cat "$work/folder")
     echo "$modules" > "$out_dir/module_folder"
     step self_tests $octave "$source_dir/tests/platforms/package_self_tests.m" "$work/prefix"
-    for test in svm/linsvm_fit_host image/scale_bilinear_host image/luma_u8_host; do
+    for test in svm/linsvm_fit_host image/scale/scale_bilinear_host image/gray/luma_u8_host; do
         step "$(basename "$test")" $octave "$source_dir/tests/host/run_octave_test.m" "$modules" "$source_dir/tests/${test}_test.m"
     done
     interactive_interrupt_test "$modules" interactive_interrupt
@@ -94,7 +94,7 @@ build_mex_modules() {
 }
 mex_module_tests() {
     step build_mex_modules build_mex_modules || return
-    for test in svm/linsvm_fit_host image/scale_bilinear_host image/luma_u8_host; do
+    for test in svm/linsvm_fit_host image/scale/scale_bilinear_host image/gray/luma_u8_host; do
         step "$(basename "$test")_mex" $octave "$source_dir/tests/host/run_octave_test.m" "$mex_modules" \
             "$source_dir/tests/${test}_test.m"
     done

@@ -92,7 +92,7 @@ end
 % {test file, arguments of octave-cli, environment}
 runner = fullfile (tests, "host", "run_octave_test.m");
 sessions = cell (0, 3);
-for test = {"image/scale_bilinear", "image/luma_u8", "image/resize_image", "svm/linsvm_fit"}
+for test = {"image/scale/scale_bilinear", "image/gray/luma_u8", "image/resize/resize_image", "svm/linsvm_fit"}
   file = fullfile (tests, [test{1} "_host_test.m"]);
   sessions(end + 1, :) = {file, {runner, recording, file}, ""};
 end

@@ -82,6 +82,9 @@
 %! assert (resize_image (A, 0.5), resize_image (A, 0.5, "bicubic", "Antialiasing", true));
 %! assert (resize_image (A, 0.5, "BiLinear"), resize_image (A, 0.5, "method", "bilinear"));
 %! assert (resize_image (A, 0.5, "box", "METHOD", "lanczos2"), resize_image (A, 0.5, "lanczos2"));
+%! for k = 1:numel (methods)
+%!   assert (resize_image (A, 0.5, upper (methods{k})), resize_image (A, 0.5, methods{k}));
+%! end
 %! assert (resize_image (A, 0.5, "Antialiasing", 0), resize_image (A, 0.5, "antialiasing", false));
 %! assert (resize_image (A, 0.5, "Antialiasing", int8 (1)), resize_image (A, 0.5));
 %! assert (resize_image (A, 0.5, "Antialiasing", true, "Antialiasing", false), resize_image (A, 0.5, "Antialiasing", false));
@@ -132,6 +135,10 @@
 %!   {X, "OutputSize", 3},                      "resize_image:invalidSize",  "OutputSize must be \\[ny nx\\]"
 %!   {X, 2, "bicubi"},                          "resize_image:invalidMethod", "unknown method 'bicubi': use nearest, bilinear, bicubic, box, triangle, lanczos2 or lanczos3"
 %!   {X, 2, "cubic"},                           "resize_image:invalidMethod", "unknown method 'cubic'"
+%!   {X, 2, "lanczos"},                         "resize_image:invalidMethod", "unknown method 'lanczos'"
+%!   {X, 2, "LANCZOS"},                         "resize_image:invalidMethod", "unknown method 'lanczos'"
+%!   {X, 2, "bicubic "},                        "resize_image:invalidMethod", "unknown method 'bicubic '"
+%!   {X, 2, ""},                                "resize_image:invalidMethod", "unknown method '': use"
 %!   {X, 2, 3, "Method", "box"},                "resize_image:invalidMethod", "the method must be text"
 %!   {X, 2, "Method", "linear"},                "resize_image:invalidMethod", "unknown method 'linear'"
 %!   {X, 2, "Antialias", false},                "resize_image:invalidOption", "unknown option 'antialias': the options are 'Method', 'Antialiasing' and 'OutputSize'"
