@@ -30,7 +30,7 @@
 #include "image/scale/bilinear_resample.h"
 #include "svm/fit_weights.h"
 #include "svm/sampler.h"
-#include "svm/training_objective.h"
+#include "svm/model_scores.h"
 #include "tests/svm/fit_settings.h"
 
 namespace {

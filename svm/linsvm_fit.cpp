@@ -16,11 +16,11 @@
 #include "host/host.h"
 #include "svm/fit_weights.h"
 #include "common/parallel.h"
-#include "svm/labels.h"
-#include "svm/model_batch.h"
+#include "svm/label_reading.h"
+#include "svm/classes_and_folds.h"
 #include "svm/sampler.h"
 #include "svm/trainer_options.h"
-#include "svm/training_objective.h"
+#include "svm/model_scores.h"
 
 namespace {
 
@@ -349,7 +349,7 @@ void read_classes(host::Call& call, const OptionSource& source, const double* la
     }
     if (class_count == 0) fail_option("classes: y holds no labels\n");
     int32_t* class_of = call.temporary<int32_t>(N > 0 ? N : 1);
-    const int32_t missing = number_classes(labels, N, listed, static_cast<int32_t>(class_count), class_of,
+    const int32_t missing = class_index_of(labels, N, listed, static_cast<int32_t>(class_count), class_of,
                                            call.temporary<double>(class_count), call.temporary<int32_t>(class_count));
     if (missing == -2) fail_option("classes must be distinct\n");
     if (missing >= 0) fail_option("classes: %.17g is no label of y (no example of that class)\n", listed[missing]);

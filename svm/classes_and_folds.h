@@ -14,7 +14,7 @@ int32_t distinct_labels(const double* y, int32_t N, double* classes);
 // classes[k], -1 where it equals none. sorted (K doubles) and order (K ints)
 // are working room. Returns the first k whose class no example has, or -1
 // when every class has one; -2 when two classes are equal.
-int32_t number_classes(const double* y, int32_t N, const double* classes, int32_t K, int32_t* class_of,
+int32_t class_index_of(const double* y, int32_t N, const double* classes, int32_t K, int32_t* class_of,
                        double* sorted, int32_t* order);
 
 // Cross-validation folds from fold numbers fold_of[j] in 0 .. F-1: for fold f,

@@ -1,4 +1,4 @@
-#include "svm/model_batch.h"
+#include "svm/classes_and_folds.h"
 
 #include <algorithm>
 #include <cmath>
@@ -14,7 +14,7 @@ int32_t distinct_labels(const double* y, int32_t N, double* classes)
     return static_cast<int32_t>(std::unique(classes, classes + N) - classes);
 }
 
-int32_t number_classes(const double* y, int32_t N, const double* classes, int32_t K, int32_t* class_of,
+int32_t class_index_of(const double* y, int32_t N, const double* classes, int32_t K, int32_t* class_of,
                        double* sorted, int32_t* order)
 {
     for (int32_t k = 0; k < K; ++k) order[k] = k;
