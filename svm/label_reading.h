@@ -1,5 +1,5 @@
 // How the solver reads a label: the one rule that the steps (step_rule.h),
-// the scores (training_objective.cpp) and the entry's check of y follow.
+// the scores (model_scores.cpp) and the entry's check of y follow.
 //
 // Internal linkage for the inline rule: files built for wider instruction
 // sets include it too, and their copies must never stand in for the
