@@ -40,7 +40,7 @@ const char* const damaged_x_message =
 // X as the kernels read it: dense doubles or singles, or sparse doubles or
 // logicals.
 struct Examples {
-    enum Kind { dense_double, dense_single, sparse_double, sparse_logical } kind = dense_double;
+    enum class Kind { dense_double, dense_single, sparse_double, sparse_logical } kind = Kind::dense_double;
     host::Value array;
 
     // Calls kernel(X) with X in the kernel's form.
@@ -48,12 +48,12 @@ struct Examples {
     auto run(const Kernel& kernel) const
     {
         switch (kind) {
-        case dense_single:
+        case Kind::dense_single:
             return kernel(host::single_data(array));
-        case sparse_double:
+        case Kind::sparse_double:
             return kernel(SparseExamples<double>{host::double_data(array), host::sparse_rows(array),
                                                  host::sparse_starts(array)});
-        case sparse_logical:
+        case Kind::sparse_logical:
             return kernel(SparseExamples<bool>{host::element_data<bool>(array), host::sparse_rows(array),
                                                host::sparse_starts(array)});
         default:
@@ -71,16 +71,16 @@ Examples read_examples(host::Call& call)
     x.array = call.argument(0);
     if (host::is_complex(x.array)) host::fail("linsvm_fit:invalidX", complex_x_message);
     if (host::is_sparse(x.array)) {
-        x.kind = host::is_logical(x.array) ? Examples::sparse_logical : Examples::sparse_double;
+        x.kind = host::is_logical(x.array) ? Examples::Kind::sparse_logical : Examples::Kind::sparse_double;
     } else if (host::is_real_dense_single(x.array)) {
-        x.kind = Examples::dense_single;
+        x.kind = Examples::Kind::dense_single;
     } else if (!host::is_real_dense_double(x.array)) {
         host::fail("linsvm_fit:invalidX", x_message);
     }
     if (host::rows(x.array) > INT32_MAX || host::columns(x.array) > INT32_MAX) {
         host::fail("linsvm_fit:invalidX", x_message);
     }
-    if (x.kind == Examples::sparse_double || x.kind == Examples::sparse_logical) {
+    if (x.kind == Examples::Kind::sparse_double || x.kind == Examples::Kind::sparse_logical) {
         const int32_t d = static_cast<int32_t>(host::rows(x.array));
         const int32_t N = static_cast<int32_t>(host::columns(x.array));
         const int64_t* starts = host::sparse_starts(x.array);
