@@ -10,18 +10,19 @@
 // their count, or -1 when y holds NaN.
 int32_t distinct_labels(const double* y, int32_t N, double* classes);
 
-// For one-vs-rest models of the K classes: class_of[c] = k where y[c] equals
-// classes[k], -1 where it equals none. sorted (K doubles) and order (K ints)
-// are working room. Returns the first k whose class no example has, or -1
-// when every class has one; -2 when two classes are equal.
-int32_t class_index_of(const double* y, int32_t N, const double* classes, int32_t K, int32_t* class_of,
+// For one-vs-rest models of the class_count classes: class_of[c] = k where
+// y[c] equals classes[k], -1 where it equals none. sorted (class_count
+// doubles) and order (class_count ints) are working room. Returns the first k
+// whose class no example has, or -1 when every class has one; -2 when two
+// classes are equal.
+int32_t class_index_of(const double* y, int32_t N, const double* classes, int32_t class_count, int32_t* class_of,
                        double* sorted, int32_t* order);
 
-// Cross-validation folds from fold numbers fold_of[j] in 0 .. F-1: for fold f,
-// the training columns (every other fold's, ascending) are
+// Cross-validation folds from fold numbers fold_of[j] in 0 .. fold_count-1:
+// for fold f, the training columns (every other fold's, ascending) are
 // training[training_begin[f] .. training_begin[f + 1]) and the validation
 // columns (its own, ascending) validation[validation_begin[f] ..
-// validation_begin[f + 1]). training holds (F - 1) * N columns in all,
-// validation N; the begin arrays F + 1 entries each.
-void split_folds(const int32_t* fold_of, int32_t N, int32_t F, int32_t* training, int64_t* training_begin,
+// validation_begin[f + 1]). training holds (fold_count - 1) * N columns in
+// all, validation N; the begin arrays fold_count + 1 entries each.
+void split_folds(const int32_t* fold_of, int32_t N, int32_t fold_count, int32_t* training, int64_t* training_begin,
                  int32_t* validation, int64_t* validation_begin);
