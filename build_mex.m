@@ -1,5 +1,5 @@
 function outdir = build_mex(varargin)
-% BUILD_MEX  Compile the modules linsvm_fit, scale_bilinear and luma_u8.
+% BUILD_MEX  Compile the modules linsvm_fit, scale_bilinear, luma_u8 and resize_image.
 %
 %   build_mex
 %   build_mex(OUTDIR)
@@ -18,7 +18,7 @@ function outdir = build_mex(varargin)
 %
 %   OUTDIR defaults to build/matlab (MATLAB) or build/octave (Octave) below
 %   this file's folder. NAMES is a cell array of module names to build,
-%   default all three.
+%   default all the modules of build_rules.mk.
 %
 %   A module already in OUTDIR that is newer than all its sources (its
 %   folder's files, host/, common/) and build_rules.mk is up to date and is
@@ -27,7 +27,7 @@ function outdir = build_mex(varargin)
 %
 %   What is built, and with which flags, comes from build_rules.mk beside
 %   this file, the build rules that every build route reads: the modules
-%   (each module's folder, kernel sources and entry), the exact-arithmetic
+%   (each module's folder, kernel sources and entry files), the exact-arithmetic
 %   flags (C++17, -ffp-contract=off and -fno-fast-math for GCC and Clang,
 %   MinGW included; /fp:precise for Microsoft Visual C++; never -ffast-math,
 %   never -march=native) and the instruction-set variants. A variant file
@@ -94,9 +94,9 @@ function outdir = build_mex(varargin)
     if ~any(strcmp(names, name))
       continue;
     end
-    entry = rule(rules, ['MODULE_' name '_ENTRY']);
     folder = fullfile(root, strrep(rule(rules, ['MODULE_' name '_FOLDER']), '/', filesep));
-    sources = cellfun(@(file) fullfile(folder, file), [{entry}, rule_words(rules, ['MODULE_' name '_KERNELS'])], ...
+    sources = cellfun(@(file) fullfile(folder, file), [rule_words(rules, ['MODULE_' name '_ENTRY']), ...
+                                                       rule_words(rules, ['MODULE_' name '_KERNELS'])], ...
                       'UniformOutput', false);
     missing = sources(cellfun(@(file) ~exist(file, 'file'), sources));
     if ~isempty(missing)

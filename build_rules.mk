@@ -50,8 +50,9 @@ VARIANT_neon_FLAGS_MSVC =
 # Modules. MODULE_<name>_FOLDER holds the module's sources and its help file
 # <name>.m; MODULE_<name>_KERNELS are its plain kernel sources there (their
 # variants are the folder's files with the suffixes above). Its entry,
-# MODULE_<name>_ENTRY, is written once against the host layer (host/host.h)
-# and built with the kernels in two kinds: a MEX module (.mex, .mexa64,
+# MODULE_<name>_ENTRY (the file that holds HOST_ENTRY, then any other files
+# that read the host for it), is written once against the host layer
+# (host/host.h) and built with the kernels in two kinds: a MEX module (.mex, .mexa64,
 # .mexw64...: MATLAB, and Octave's MEX interface), and, compiled with
 # OCT_FLAGS, an oct-file (.oct: Octave's own interface, which the Octave
 # package and build_mex in Octave build). MODULE_<name>_FUNCTIONS, if any,
@@ -60,8 +61,8 @@ VARIANT_neon_FLAGS_MSVC =
 OCT_FLAGS = -DHOST_OCTAVE
 MODULES = linsvm_fit scale_bilinear luma_u8 resize_image
 MODULE_linsvm_fit_FOLDER = svm
-MODULE_linsvm_fit_KERNELS = fit_sparse.cpp fit_weights.cpp labels.cpp model_batch.cpp sampler.cpp trainer_options.cpp training_objective.cpp
-MODULE_linsvm_fit_ENTRY = linsvm_fit.cpp
+MODULE_linsvm_fit_KERNELS = classes_and_folds.cpp cross_validation.cpp fit_sparse.cpp fit_weights.cpp info_figures.cpp label_reading.cpp model_layout.cpp model_scores.cpp option_table.cpp sampler.cpp trainer_options.cpp
+MODULE_linsvm_fit_ENTRY = linsvm_fit.cpp linsvm_fit_examples.cpp linsvm_fit_options.cpp
 MODULE_linsvm_fit_FUNCTIONS = linsvm_predict.m
 MODULE_scale_bilinear_FOLDER = image/scale
 MODULE_scale_bilinear_KERNELS = bilinear_resample.cpp

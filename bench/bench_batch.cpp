@@ -18,7 +18,7 @@
 #include "common/parallel.h"
 #include "svm/fit_weights.h"
 #include "svm/sampler.h"
-#include "tests/svm/fit_settings.h"
+#include "tests/svm/fit_testing.h"
 
 namespace {
 

@@ -26,7 +26,7 @@
 #include "svm/fit_weights.h"
 #include "svm/sampler.h"
 #include "svm/sparse_examples.h"
-#include "tests/svm/fit_settings.h"
+#include "tests/svm/fit_testing.h"
 
 namespace {
 

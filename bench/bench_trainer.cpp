@@ -17,8 +17,8 @@
 #include "bench/liblinear_peer.h"
 #include "svm/fit_weights.h"
 #include "svm/sampler.h"
-#include "svm/training_objective.h"
-#include "tests/svm/fit_settings.h"
+#include "svm/model_scores.h"
+#include "tests/svm/fit_testing.h"
 
 namespace {
 

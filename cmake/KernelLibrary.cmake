@@ -51,7 +51,7 @@ endfunction()
 # (named after the last part of its folder: svm/ gives svm_kernels,
 # image/resize/ resize_kernels), the MEX module (add_mex_module, which the
 # including project supplies) and, when the project builds those
-# (add_oct_module defined), the oct-file, both from the module's one entry.
+# (add_oct_module defined), the oct-file, both from the module's entry files.
 # Sets KERNEL_LIBRARIES, MEX_MODULES and OCT_MODULES in the caller.
 function(add_rule_modules)
   set(libraries)
@@ -67,7 +67,7 @@ function(add_rule_modules)
     list(TRANSFORM BUILD_RULE_MODULE_${module}_KERNELS PREPEND ${folder}/ OUTPUT_VARIABLE kernels)
     add_kernel_library(${library} FOLDER ${folder} SOURCES ${kernels})
     list(APPEND libraries ${library})
-    set(entry ${folder}/${BUILD_RULE_MODULE_${module}_ENTRY})
+    list(TRANSFORM BUILD_RULE_MODULE_${module}_ENTRY PREPEND ${folder}/ OUTPUT_VARIABLE entry)
     add_mex_module(${module} HELP ${folder}/${module}.m SOURCES ${entry} LIBRARIES ${library})
     list(APPEND modules ${module})
     set(output_dirs ${MEX_OUTPUT_DIR})

@@ -15,8 +15,8 @@
 #include "svm/fit_weights.h"
 #include "svm/sampler.h"
 #include "svm/sparse_examples.h"
-#include "svm/training_objective.h"
-#include "tests/svm/fit_settings.h"
+#include "svm/model_scores.h"
+#include "tests/svm/fit_testing.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

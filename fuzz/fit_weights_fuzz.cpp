@@ -1,10 +1,12 @@
-// fit_weights on any sizes (d up to 24, N up to 40), any options after the
-// entry's corrections (set_lambda, set_nbite, set_seed; steps capped at 600
-// to keep runs short), with or without example weights, starting weights and
-// a starting step, and either any doubles at all or well-conditioned data.
-// Every variant draws the same examples (equal stored sampler state) as the
-// plain loop, writes only the d (+1) weights (AddressSanitizer guards the
-// exact-size buffers), and on well-conditioned data ends close to it.
+// One model of the batch kernels on any sizes (d up to 24, N up to 40), any
+// options after the entry's corrections, through the functions the entry
+// calls (correct_lambda, set_nbite, set_seed, steps_for_group; steps capped
+// at 600 to keep runs short), with or without example weights, starting
+// weights and a starting step, and either any doubles at all or
+// well-conditioned data. Every variant draws the same examples (equal stored
+// sampler state) as the plain loop, writes only the d (+1) weights
+// (AddressSanitizer guards the exact-size buffers), and on well-conditioned
+// data ends close to it.
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -14,11 +16,11 @@
 #include "svm/fit_weights.h"
 #include "svm/sampler.h"
 #include "svm/trainer_options.h"
-#include "tests/svm/fit_settings.h"
+#include "tests/svm/fit_testing.h"
 
 namespace {
 
-using Solver = FitResult (*)(const double*, const double*, int32_t, int32_t, const FitSettings&, double*);
+using Solver = OneModelFit;
 
 struct Trained {
     std::vector<double> W;
@@ -64,9 +66,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     // Options as the entry reads and corrects them.
     TrainerOptions options;
-    if (mode & 2) set_lambda(options, input.any_double(), N);
+    if (mode & 2) {
+        LambdaValue lambda{input.any_double()};
+        correct_lambda(lambda);
+        options.lambda = lambda.for_examples(N);
+    }
     if (mode & 4) options.biasmult = input.any_double();
-    if (mode & 8) set_nbite(options, input.any_double(), N);
+    bool nbite_corrected = false;
+    if (mode & 8) nbite_corrected = set_nbite(options, input.any_double(), N);
     if (mode & 16) set_seed(options, input.any_double());
     if (well_conditioned) {
         // Regularisation between 1e-4 and 1, bias feature 0, 1 or 2.5.
@@ -75,7 +82,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         options.biasmult = biasmults[input.byte() % 3];
     }
     // The entry makes no step without examples.
-    const int32_t steps = N > 0 ? (options.nbite < 600 ? options.nbite : 600) : 0;
+    const int32_t group_steps = N > 0 ? steps_for_group(options.nbite, nbite_corrected, N) : 0;
+    const int32_t steps = group_steps < 600 ? group_steps : 600;
 
     std::vector<double> X(static_cast<size_t>(d) * N);
     std::vector<double> y(static_cast<size_t>(N));
@@ -101,9 +109,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         for (double& w : start) w = (static_cast<int8_t>(input.byte()) + 0.25) / 16.0;
     }
     if (mode & 128) settings.start_step = static_cast<int64_t>(input.u16()) << (input.byte() % 40);
-    const Trained plain = train(fit_weights_plain, X, y, d, N, settings, start, options.seed);
-    std::vector<Solver> fast{fit_weights};
-    for (const FitVariant& v : fit_weights_variants()) fast.push_back(v.fit_double);
+    const Trained plain = train(plain_fit, X, y, d, N, settings, start, options.seed);
+    std::vector<Solver> fast{dispatch_fit};
+    for (const FitVariant& v : fit_weights_variants()) fast.push_back(one_model_fit(v));
     for (Solver solver : fast) {
         const Trained run = train(solver, X, y, d, N, settings, start, options.seed);
         if (run.stored_state != plain.stored_state) std::abort();

@@ -130,30 +130,4 @@ bool run_batch_rounds(int32_t d, int64_t step_elements, const FitBatch& batch, F
     return stopped;
 }
 
-// One model trained alone (fit_weights): a batch of one, whose draws start
-// from the sampler's working state and leave it as the steps made left it.
-template <class Examples, class Batch>
-FitResult fit_one(const Batch& fit_batch_variant, const Examples& X, const double* y, int32_t d, int32_t N,
-                  const FitSettings& settings, double* W) noexcept
-{
-    FitModel model;
-    model.W = W;
-    model.lambda = settings.lambda;
-    model.weights = settings.weights;
-    FitGroup group;
-    group.count = N;
-    group.steps = settings.steps;
-    group.start_state = sampler_working_state();
-    group.models = &model;
-    group.model_count = 1;
-    FitBatch batch;
-    batch.y = y;
-    batch.biasmult = settings.biasmult;
-    batch.start_step = settings.start_step;
-    batch.monitor = settings.monitor;
-    fit_batch_variant(X, d, batch, &group, 1);
-    sampler_rewind(model.sampler_state);
-    return model.result;
-}
-
 }  // namespace

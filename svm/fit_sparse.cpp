@@ -200,12 +200,6 @@ bool fit_batch(const SparseExamples<bool>& X, int32_t d, const FitBatch& batch, 
     return sparse_batch(X, d, batch, groups, group_count);
 }
 
-FitResult fit_weights(const SparseExamples<double>& X, const double* y, int32_t d, int32_t N,
-                      const FitSettings& settings, double* W) noexcept
-{
-    return fit_one([](auto... args) noexcept { return sparse_batch(args...); }, X, y, d, N, settings, W);
-}
-
 bool sparse_structure_valid(const int64_t* rows, const int64_t* starts, int32_t d, int32_t N) noexcept
 {
     if (N < 0 || starts == nullptr) return false;

@@ -94,18 +94,8 @@ bool plain_batch(const Element* X, int32_t d, const FitBatch& batch, FitGroup* g
 FitVariant fit_weights_chosen()
 {
     static const FitVariant chosen = fastest_or_plain(
-        fit_weights_variants(), FitVariant{"plain", fit_weights_plain, fit_weights_plain, fit_batch_plain, fit_batch_plain});
+        fit_weights_variants(), FitVariant{"plain", fit_batch_plain, fit_batch_plain});
     return chosen;
-}
-
-FitResult fit_weights(const double* X, const double* y, int32_t d, int32_t N, const FitSettings& settings, double* W)
-{
-    return fit_weights_chosen().fit_double(X, y, d, N, settings, W);
-}
-
-FitResult fit_weights(const float* X, const double* y, int32_t d, int32_t N, const FitSettings& settings, double* W)
-{
-    return fit_weights_chosen().fit_single(X, y, d, N, settings, W);
 }
 
 bool fit_batch(const double* X, int32_t d, const FitBatch& batch, FitGroup* groups, int32_t group_count)
@@ -128,33 +118,16 @@ bool fit_batch_plain(const float* X, int32_t d, const FitBatch& batch, FitGroup*
     return plain_batch(X, d, batch, groups, group_count);
 }
 
-FitResult fit_weights_plain(const double* X, const double* y, int32_t d, int32_t N, const FitSettings& settings,
-                            double* W) noexcept
-{
-    return fit_one([](auto... args) noexcept { return fit_batch_plain(args...); }, X, y, d, N, settings, W);
-}
-
-FitResult fit_weights_plain(const float* X, const double* y, int32_t d, int32_t N, const FitSettings& settings,
-                            double* W) noexcept
-{
-    return fit_one([](auto... args) noexcept { return fit_batch_plain(args...); }, X, y, d, N, settings, W);
-}
-
 std::vector<FitVariant> fit_weights_variants()
 {
     std::vector<FitVariant> variants;
 #if defined(KERNELS_HAVE_X86_64)
-    if (cpu_has_avx2()) variants.push_back({"avx2", fit_weights_avx2, fit_weights_avx2, fit_batch_avx2, fit_batch_avx2});
-    variants.push_back({"sse2", fit_weights_sse2, fit_weights_sse2, fit_batch_sse2, fit_batch_sse2});
+    if (cpu_has_avx2()) variants.push_back({"avx2", fit_batch_avx2, fit_batch_avx2});
+    variants.push_back({"sse2", fit_batch_sse2, fit_batch_sse2});
 #elif defined(KERNELS_HAVE_NEON)
-    variants.push_back({"neon", fit_weights_neon, fit_weights_neon, fit_batch_neon, fit_batch_neon});
+    variants.push_back({"neon", fit_batch_neon, fit_batch_neon});
 #endif
     return variants;
-}
-
-double projection_radius(const double* weights, int32_t N)
-{
-    return projection_radius(weights, nullptr, N);
 }
 
 double projection_radius(const double* weights, const int32_t* columns, int32_t N)

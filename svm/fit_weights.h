@@ -31,19 +31,6 @@ struct FitMonitor {
     void* context = nullptr;
 };
 
-// How a call trains, besides its data.
-struct FitSettings {
-    double lambda = 0.01;
-    double biasmult = 1.0;
-    int32_t steps = 0;       // T; nothing is trained when T <= 0
-    int64_t start_step = 0;  // steps are counted start_step + 1 .. start_step + T (step size 1/(t*lambda))
-    // N example weights (finite, >= 0), or null for weights of 1. A weight
-    // scales its example's update, and the projection radius becomes
-    // sqrt(mean of the weights) / sqrt(lambda).
-    const double* weights = nullptr;
-    FitMonitor monitor;
-};
-
 struct FitResult {
     int64_t steps_made = 0;
     int64_t violations = 0;  // steps that took the margin-violating branch
@@ -57,7 +44,7 @@ struct FitResult {
 // Many models in one call. Models that draw the same examples from the same
 // sampler state form a group and step together: each drawn example is read
 // once for all of them. A model of a batch gets, bit for bit, the weights
-// and sampler state that fit_weights gives it alone, on every variant and
+// and sampler state that it gets in a batch of its own, on every variant and
 // at every thread count.
 
 // One model: its weights, regularisation, labels and example weights. The
@@ -65,7 +52,10 @@ struct FitResult {
 struct FitModel {
     double* W = nullptr;  // weight_count(d, biasmult) doubles: starting weights in, result out
     double lambda = 0.01;
-    const double* weights = nullptr;  // example weights by column of X, or null for weights of 1
+    // Example weights by column of X (finite, >= 0), or null for weights of
+    // 1. A weight scales its example's update, and the projection radius
+    // becomes sqrt(mean of the group's weights) / sqrt(lambda).
+    const double* weights = nullptr;
     // >= 0: one-vs-rest, the label is +1 where FitBatch::class_of[column] is
     // this class and -1 elsewhere; < 0: the label is y[column], truncated.
     int32_t positive_class = -1;
@@ -122,19 +112,12 @@ struct FitBatch {
     int threads = 1;  // the models are split across up to this many threads
 };
 
-// Trains every model of every group. Returns true when the monitor stopped
-// the batch. Allocates nothing and starts its threads itself.
-bool fit_batch(const double* X, int32_t d, const FitBatch& batch, FitGroup* groups, int32_t group_count);
-bool fit_batch(const float* X, int32_t d, const FitBatch& batch, FitGroup* groups, int32_t group_count);
-
-// Trains in place. X holds N examples of d features, one per column
-// (element k of example j at X[k + j*d]), as doubles or as floats; y holds N
-// labels. W has weight_count(d, biasmult) elements and holds the starting
-// weights (zeros for a fresh run); on return it holds the weights after the
-// steps made. Each step draws one example with sampler_draw(N); the caller
-// seeds the sampler before and stores it after, and the stored state then
-// reflects exactly the steps made, also when the monitor stopped the call.
-// N must be at least 1 whenever T >= 1.
+// Trains every model of every group in place. X holds the examples, d
+// features each, one per column (element k of column c at X[k + c*d]), as
+// doubles or as floats. Each step of a group draws one of its examples with
+// the sampler, from the group's start_state on; each model ends with the
+// state after its group's last draw (sampler_state), also when the monitor
+// stopped the batch. Returns true when it did.
 //
 // Float examples are widened to double element by element, which is exact:
 // training on float X gives, bit for bit, what training on the same values
@@ -142,21 +125,13 @@ bool fit_batch(const float* X, int32_t d, const FitBatch& batch, FitGroup* group
 //
 // Runs the variant chosen for this processor (fit_weights_chosen). The
 // variants sum the two inner sums in a different order from
-// fit_weights_plain, so results agree with it to a few units in the last
-// place; draws and sampler state are equal. Allocates nothing, but for the
-// variant list at the first call, which may throw std::bad_alloc.
-FitResult fit_weights(const double* X, const double* y, int32_t d, int32_t N, const FitSettings& settings, double* W);
-FitResult fit_weights(const float* X, const double* y, int32_t d, int32_t N, const FitSettings& settings, double* W);
+// fit_batch_plain, so results agree with it to a few units in the last
+// place; draws and sampler state are equal. Starts its threads itself and
+// allocates nothing, but for the variant list at the first call, which may
+// throw std::bad_alloc.
+bool fit_batch(const double* X, int32_t d, const FitBatch& batch, FitGroup* groups, int32_t group_count);
+bool fit_batch(const float* X, int32_t d, const FitBatch& batch, FitGroup* groups, int32_t group_count);
 
-// The same steps as plain loops, each sum accumulated in index order: the
-// reference that the fast variants are tested against.
-FitResult fit_weights_plain(const double* X, const double* y, int32_t d, int32_t N, const FitSettings& settings,
-                            double* W) noexcept;
-FitResult fit_weights_plain(const float* X, const double* y, int32_t d, int32_t N, const FitSettings& settings,
-                            double* W) noexcept;
-
-using FitDouble = FitResult (*)(const double*, const double*, int32_t, int32_t, const FitSettings&, double*) noexcept;
-using FitSingle = FitResult (*)(const float*, const double*, int32_t, int32_t, const FitSettings&, double*) noexcept;
 using BatchDouble = bool (*)(const double*, int32_t, const FitBatch&, FitGroup*, int32_t) noexcept;
 using BatchSingle = bool (*)(const float*, int32_t, const FitBatch&, FitGroup*, int32_t) noexcept;
 
@@ -171,38 +146,23 @@ bool fit_batch(const SparseExamples<double>& X, int32_t d, const FitBatch& batch
                int32_t group_count) noexcept;
 bool fit_batch(const SparseExamples<bool>& X, int32_t d, const FitBatch& batch, FitGroup* groups,
                int32_t group_count) noexcept;
-// One model alone, as fit_weights.
-FitResult fit_weights(const SparseExamples<double>& X, const double* y, int32_t d, int32_t N,
-                      const FitSettings& settings, double* W) noexcept;
 
+// The same steps as plain loops, each sum accumulated in index order: the
+// reference that the vector variants are tested against.
 bool fit_batch_plain(const double* X, int32_t d, const FitBatch& batch, FitGroup* groups, int32_t group_count) noexcept;
 bool fit_batch_plain(const float* X, int32_t d, const FitBatch& batch, FitGroup* groups, int32_t group_count) noexcept;
 
 // The vectorised variants: SSE2 (any x86-64) and AVX2 (x86-64, call only
 // when cpu_has_avx2() is true); Advanced SIMD (arm64).
-FitResult fit_weights_sse2(const double* X, const double* y, int32_t d, int32_t N, const FitSettings& settings,
-                           double* W) noexcept;
-FitResult fit_weights_sse2(const float* X, const double* y, int32_t d, int32_t N, const FitSettings& settings,
-                           double* W) noexcept;
 bool fit_batch_sse2(const double* X, int32_t d, const FitBatch& batch, FitGroup* groups, int32_t group_count) noexcept;
 bool fit_batch_sse2(const float* X, int32_t d, const FitBatch& batch, FitGroup* groups, int32_t group_count) noexcept;
-FitResult fit_weights_avx2(const double* X, const double* y, int32_t d, int32_t N, const FitSettings& settings,
-                           double* W) noexcept;
-FitResult fit_weights_avx2(const float* X, const double* y, int32_t d, int32_t N, const FitSettings& settings,
-                           double* W) noexcept;
 bool fit_batch_avx2(const double* X, int32_t d, const FitBatch& batch, FitGroup* groups, int32_t group_count) noexcept;
 bool fit_batch_avx2(const float* X, int32_t d, const FitBatch& batch, FitGroup* groups, int32_t group_count) noexcept;
-FitResult fit_weights_neon(const double* X, const double* y, int32_t d, int32_t N, const FitSettings& settings,
-                           double* W) noexcept;
-FitResult fit_weights_neon(const float* X, const double* y, int32_t d, int32_t N, const FitSettings& settings,
-                           double* W) noexcept;
 bool fit_batch_neon(const double* X, int32_t d, const FitBatch& batch, FitGroup* groups, int32_t group_count) noexcept;
 bool fit_batch_neon(const float* X, int32_t d, const FitBatch& batch, FitGroup* groups, int32_t group_count) noexcept;
 
 struct FitVariant {
     const char* name;
-    FitDouble fit_double;
-    FitSingle fit_single;
     BatchDouble batch_double;
     BatchSingle batch_single;
 };
@@ -211,14 +171,14 @@ struct FitVariant {
 // build has only the plain loops). For tests and benchmarks.
 std::vector<FitVariant> fit_weights_variants();
 
-// The variant fit_weights runs: the first of fit_weights_variants, or the
+// The variant fit_batch runs: the first of fit_weights_variants, or the
 // plain loops, chosen once when the module is loaded (at its first call).
 FitVariant fit_weights_chosen();
 
-// sqrt(mean of the N weights), the factor of the projection radius; exactly 1
-// without weights (null) and for weights that are all 1. With columns, the
-// mean of weights[columns[0 .. N-1]], summed in that order.
-double projection_radius(const double* weights, int32_t N);
+// sqrt(mean of the weights of the N examples columns[0 .. N-1], summed in
+// that order; columns 0 .. N-1 when columns is null), the factor of the
+// projection radius: exactly 1 without weights (null) and for weights that
+// are all 1.
 double projection_radius(const double* weights, const int32_t* columns, int32_t N);
 
 // How many steps make about a millisecond of work when a step reads about

@@ -23,18 +23,6 @@ struct Isa {
 
 #include "svm/fit_weights_vector.h"
 
-FitResult fit_weights_sse2(const double* X, const double* y, int32_t d, int32_t N, const FitSettings& settings,
-                           double* W) noexcept
-{
-    return fit_one([](auto... args) noexcept { return vector_batch<Isa>(args...); }, X, y, d, N, settings, W);
-}
-
-FitResult fit_weights_sse2(const float* X, const double* y, int32_t d, int32_t N, const FitSettings& settings,
-                           double* W) noexcept
-{
-    return fit_one([](auto... args) noexcept { return vector_batch<Isa>(args...); }, X, y, d, N, settings, W);
-}
-
 bool fit_batch_sse2(const double* X, int32_t d, const FitBatch& batch, FitGroup* groups, int32_t group_count) noexcept
 {
     return vector_batch<Isa>(X, d, batch, groups, group_count);

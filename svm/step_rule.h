@@ -9,8 +9,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "common/truncation.h"
 #include "svm/fit_weights.h"
+#include "svm/label_reading.h"
 
 namespace {
 
@@ -39,16 +39,8 @@ public:
     const bool has_bias;    // W[features] is the bias weight
     const double biasmult;
 
-    // A label as the solver reads it: truncated toward zero.
-    static double label(double y) { return static_cast<double>(truncate_to_int32(y)); }
-
-    // The label of the example in column c: y truncated, or +1 / -1 for a
-    // one-vs-rest model (what y relabelled to +1 / -1 would give).
-    double label_of(int32_t c) const
-    {
-        if (positive_class_ >= 0) return class_of_[c] == positive_class_ ? 1.0 : -1.0;
-        return label(y_[c]);
-    }
+    // The label of the example in column c, as every part of the solver reads it.
+    double label_of(int32_t c) const { return example_label(y_, class_of_, positive_class_, c); }
 
     // The step size of step `step` (1, 2, ... within the call): 1/(t*lambda)
     // with t counted on from start_step, converted to double, the product first.

@@ -2,11 +2,10 @@
 
 #include "common/truncation.h"
 
-bool set_lambda(TrainerOptions& options, double value, int32_t N)
+bool correct_lambda(LambdaValue& value)
 {
-    options.lambda = value;
-    if (!(value < 0.0)) return false;
-    options.lambda = 1.0 / N;
+    if (!(value.per_example == 0.0 && value.lambda < 0.0)) return false;
+    value.per_example = 1.0;
     return true;
 }
 
@@ -18,6 +17,14 @@ bool set_nbite(TrainerOptions& options, double value, int32_t N)
     const int64_t corrected = 20 * static_cast<int64_t>(N);
     options.nbite = corrected > INT32_MAX ? INT32_MAX : static_cast<int32_t>(corrected);
     return true;
+}
+
+int32_t steps_for_group(int32_t nbite, bool nbite_corrected, int32_t n)
+{
+    if (!nbite_corrected) return nbite;
+    TrainerOptions corrected;
+    set_nbite(corrected, 0.0, n);
+    return corrected.nbite;
 }
 
 bool set_seed(TrainerOptions& options, double value)

@@ -1,11 +1,12 @@
 // The trainer's options, their defaults and their corrections, apart from the
-// host so that the rules can be exercised on their own.
+// host so that the rules can be exercised on their own: the entry applies
+// them through these functions, and so do the tests and the fuzz target.
 #pragma once
 
 #include <cstdint>
 
 struct TrainerOptions {
-    double lambda = 0.01;
+    double lambda = 0.01;  // of the first model on all examples, for the progress line
     double biasmult = 1.0;  // > 0 adds the bias weight
     int32_t nbite = 100;
     uint32_t seed = 0;  // 0: seed from the clock
@@ -16,22 +17,42 @@ struct TrainerOptions {
     bool return_on_interrupt = false;
 };
 
-// Each setter stores the value as the option's rule reads it and returns true
-// when the value was out of range and has been replaced (the caller reports it).
+// The value of `lambda` (or of `C`) for one column of the path: lambda as
+// given, or, for a group of n examples, 1/(per_example * n): 1/n for a
+// corrected lambda, 1/(C n) for C. Folds train on fewer examples than N, and
+// each fold model gets what a call on its examples alone would get.
+struct LambdaValue {
+    double lambda = 0.01;
+    double per_example = 0.0;  // 0: lambda as given
 
-// A negative lambda becomes 1/N; 0 and NaN are kept as they are.
-bool set_lambda(TrainerOptions& options, double value, int32_t N);
+    double for_examples(int32_t n) const
+    {
+        return per_example == 0.0 ? lambda : 1.0 / (per_example * static_cast<double>(n));
+    }
+};
+
+// The corrections: each stores the value as the option's rule reads it and
+// returns true when the value was out of range and has been replaced (the
+// caller reports it).
+
+// A negative lambda becomes 1/n for a group of n examples; 0 and NaN are kept
+// as they are (a value from C is never negative).
+bool correct_lambda(LambdaValue& value);
 
 // Truncated toward zero; a count of 0 or less (NaN, infinities and 2^31 or
 // more included) becomes 20*N, saturated at INT32_MAX.
 bool set_nbite(TrainerOptions& options, double value, int32_t N);
 
+// The steps of a group of n examples: nbite, or, when nbite was corrected,
+// 20 n as a call on those examples alone would correct it.
+int32_t steps_for_group(int32_t nbite, bool nbite_corrected, int32_t n);
+
 // Truncated toward zero to 64 bits, of which the low 32 bits are the seed
 // (-1 gives 4294967295); low bits of 0 mean no seed.
 bool set_seed(TrainerOptions& options, double value);
 
-// The options without corrections: each setter stores a valid value and
-// returns true, or returns false for a value the caller reports as an error.
+// The options without corrections: each stores a valid value and returns
+// true, or returns false for a value the caller reports as an error.
 
 // A whole number from 0 to 2^53 (beyond it, step numbers are no longer exact
 // doubles).

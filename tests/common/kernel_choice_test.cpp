@@ -16,7 +16,7 @@
 #include "image/scale/bilinear_resample.h"
 #include "svm/fit_weights.h"
 #include "svm/sampler.h"
-#include "tests/svm/fit_settings.h"
+#include "tests/svm/fit_testing.h"
 
 namespace {
 

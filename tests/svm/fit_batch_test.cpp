@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "svm/fit_weights.h"
-#include "svm/model_batch.h"
+#include "svm/classes_and_folds.h"
 #include "svm/sampler.h"
-#include "tests/svm/fit_settings.h"
+#include "tests/svm/fit_testing.h"
 
 namespace {
 
@@ -44,13 +44,13 @@ Data make_data(int32_t d, int32_t N, uint32_t seed)
 struct Path {
     const char* name;
     BatchDouble batch;
-    FitDouble one;
+    OneModelFit one;
 };
 
 std::vector<Path> every_path()
 {
-    std::vector<Path> paths{{"plain", fit_batch_plain, fit_weights_plain}};
-    for (const FitVariant& v : fit_weights_variants()) paths.push_back({v.name, v.batch_double, v.fit_double});
+    std::vector<Path> paths{{"plain", fit_batch_plain, plain_fit}};
+    for (const FitVariant& v : fit_weights_variants()) paths.push_back({v.name, v.batch_double, one_model_fit(v)});
     return paths;
 }
 
@@ -58,7 +58,7 @@ const double lambdas[] = {0.1, 0.003, 1e-4};
 
 // One model alone: class k against the rest, on the examples `columns` (all
 // when empty), from its own copy of the starting weights.
-std::vector<double> train_alone(FitDouble one, const Data& data, const std::vector<int32_t>& columns, int32_t k,
+std::vector<double> train_alone(const OneModelFit& one, const Data& data, const std::vector<int32_t>& columns, int32_t k,
                                 double lambda, int32_t T, const std::vector<double>& start, uint32_t* state)
 {
     const std::vector<int32_t> all = [&] {
@@ -192,7 +192,7 @@ TEST(FitBatch, StoppedBatchLeavesEveryModelAtTheSameStep)
     }
 }
 
-TEST(ModelBatch, ClassesAndFolds)
+TEST(ClassesAndFolds, DistinctLabelsClassIndicesAndSplits)
 {
     const double y[] = {3, -0.0, 7, 3, 0, 7, 3};
     double classes[7];
@@ -206,12 +206,12 @@ TEST(ModelBatch, ClassesAndFolds)
     double sorted[3];
     int32_t order[3];
     const double listed[] = {7, 3};
-    EXPECT_EQ(number_classes(y, 7, listed, 2, class_of, sorted, order), -1);
+    EXPECT_EQ(class_index_of(y, 7, listed, 2, class_of, sorted, order), -1);
     EXPECT_EQ(std::vector<int32_t>(class_of, class_of + 7), (std::vector<int32_t>{1, -1, 0, 1, -1, 0, 1}));
     const double absent[] = {3, 5};
-    EXPECT_EQ(number_classes(y, 7, absent, 2, class_of, sorted, order), 1);
+    EXPECT_EQ(class_index_of(y, 7, absent, 2, class_of, sorted, order), 1);
     const double twice[] = {3, 7, 3};
-    EXPECT_EQ(number_classes(y, 7, twice, 3, class_of, sorted, order), -2);
+    EXPECT_EQ(class_index_of(y, 7, twice, 3, class_of, sorted, order), -2);
 
     // Three folds of seven examples, the third fold given first.
     const int32_t fold_of[] = {2, 0, 1, 2, 0, 1, 0};

@@ -13,8 +13,8 @@
 #include "svm/fit_weights.h"
 #include "svm/sampler.h"
 #include "svm/sparse_examples.h"
-#include "svm/training_objective.h"
-#include "tests/svm/fit_settings.h"
+#include "svm/model_scores.h"
+#include "tests/svm/fit_testing.h"
 
 namespace {
 

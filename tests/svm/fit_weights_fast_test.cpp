@@ -14,11 +14,12 @@
 
 #include "svm/fit_weights.h"
 #include "svm/sampler.h"
-#include "tests/svm/fit_settings.h"
+#include "tests/svm/fit_testing.h"
 
 namespace {
 
-using Solver = FitResult (*)(const double*, const double*, int32_t, int32_t, const FitSettings&, double*);
+// One model trained alone on one path.
+using Solver = OneModelFit;
 
 struct Trained {
     std::vector<double> W;
@@ -60,23 +61,17 @@ Trained train(Solver solver, const Problem& p, double lambda, double biasmult, i
 
 std::vector<std::pair<const char*, Solver>> fast_solvers()
 {
-    std::vector<std::pair<const char*, Solver>> solvers{{"dispatch", fit_weights}};
-    for (const FitVariant& v : fit_weights_variants()) solvers.emplace_back(v.name, v.fit_double);
+    std::vector<std::pair<const char*, Solver>> solvers{{"dispatch", dispatch_fit}};
+    for (const FitVariant& v : fit_weights_variants()) solvers.emplace_back(v.name, one_model_fit(v));
     return solvers;
 }
 
-// One path on float examples, and the same path on doubles.
-struct SingleAndDouble {
-    const char* name;
-    FitResult (*fit_single)(const float*, const double*, int32_t, int32_t, const FitSettings&, double*);
-    Solver fit_double;
-};
-
-std::vector<SingleAndDouble> single_and_double_solvers()
+// Every path, each on float examples and on doubles.
+std::vector<std::pair<const char*, Solver>> single_and_double_solvers()
 {
-    std::vector<SingleAndDouble> solvers{{"plain", fit_weights_plain, fit_weights_plain},
-                                         {"dispatch", fit_weights, fit_weights}};
-    for (const FitVariant& v : fit_weights_variants()) solvers.push_back({v.name, v.fit_single, v.fit_double});
+    std::vector<std::pair<const char*, Solver>> solvers{{"plain", plain_fit},
+                                                        {"dispatch", dispatch_fit}};
+    for (const FitVariant& v : fit_weights_variants()) solvers.emplace_back(v.name, one_model_fit(v));
     return solvers;
 }
 
@@ -139,7 +134,7 @@ TEST(FitWeightsFast, MatchesThePlainLoopOverSizesAndStepCounts)
             for (int32_t T : {0, 1, 2, 3, 37, 1000}) {
                 for (double biasmult : {1.0, 0.0, 2.5}) {
                     const double lambda = 0.01 * (1 + seed % 5);
-                    const Trained plain = train(fit_weights_plain, p, lambda, biasmult, T, seed);
+                    const Trained plain = train(plain_fit, p, lambda, biasmult, T, seed);
                     for (const auto& [name, solver] : fast_solvers()) {
                         SCOPED_TRACE(testing::Message() << "d=" << d << " N=" << N << " T=" << T
                                                         << " biasmult=" << biasmult);
@@ -157,7 +152,7 @@ TEST(FitWeightsFast, LongRunsOnLargeExamples)
     // Many steps, lookahead past the draw batches, and lengths around the vector blocks.
     for (int32_t d : {128, 1000, 1031}) {
         const Problem p = random_problem(d, 400, static_cast<uint32_t>(d));
-        const Trained plain = train(fit_weights_plain, p, 0.001, 1.0, 5000, 4242);
+        const Trained plain = train(plain_fit, p, 0.001, 1.0, 5000, 4242);
         for (const auto& [name, solver] : fast_solvers()) {
             SCOPED_TRACE(testing::Message() << "d=" << d);
             expect_close(train(solver, p, 0.001, 1.0, 5000, 4242), plain, name);
@@ -171,7 +166,7 @@ TEST(FitWeightsFast, NonFiniteDataGiveTheSameNaNsAndInfinities)
     p.X[7] = std::nan("");
     p.X[20 * 3 + 2] = std::numeric_limits<double>::infinity();
     p.y[4] = 0.5;
-    const Trained plain = train(fit_weights_plain, p, 0.05, 1.0, 200, 8);
+    const Trained plain = train(plain_fit, p, 0.05, 1.0, 200, 8);
     for (const auto& [name, solver] : fast_solvers()) {
         const Trained fast = train(solver, p, 0.05, 1.0, 200, 8);
         EXPECT_EQ(fast.stored_state, plain.stored_state) << name;
@@ -198,12 +193,12 @@ TEST(FitWeightsSingle, FloatExamplesGiveExactlyTheirDoubleResults)
                 single[k] = static_cast<float>(p.X[k]);
                 p.X[k] = static_cast<double>(single[k]);  // the double copy of the float data
             }
-            for (const SingleAndDouble& path : single_and_double_solvers()) {
-                SCOPED_TRACE(testing::Message() << path.name << " d=" << d << " N=" << N);
-                const Trained as_double = train(path.fit_double, p, 0.02, 1.0, 500, 77);
+            for (const auto& [name, solver] : single_and_double_solvers()) {
+                SCOPED_TRACE(testing::Message() << name << " d=" << d << " N=" << N);
+                const Trained as_double = train(solver, p, 0.02, 1.0, 500, 77);
                 std::vector<double> W(as_double.W.size(), 0.0);
                 sampler_seed(77);
-                path.fit_single(single.data(), p.y.data(), p.d, p.N, fit_settings(0.02, 1.0, 500), W.data());
+                solver(single.data(), p.y.data(), p.d, p.N, fit_settings(0.02, 1.0, 500), W.data());
                 sampler_store();
                 EXPECT_EQ(W, as_double.W);
                 EXPECT_EQ(sampler_stored_state(), as_double.stored_state);
@@ -218,7 +213,7 @@ namespace {
 // and each vector variant.
 std::vector<std::pair<const char*, Solver>> all_solvers()
 {
-    std::vector<std::pair<const char*, Solver>> solvers{{"plain", fit_weights_plain}};
+    std::vector<std::pair<const char*, Solver>> solvers{{"plain", plain_fit}};
     for (const auto& solver : fast_solvers()) solvers.push_back(solver);
     return solvers;
 }
@@ -320,7 +315,7 @@ TEST(FitWeightsOptions, WeightsStartingWeightsAndStepsMatchThePlainLoop)
             FitSettings settings = fit_settings(0.01, 1.0, 1500);
             settings.weights = weights.data();
             settings.start_step = start_step;
-            const Trained plain = train_with(fit_weights_plain, p, settings, start, 9);
+            const Trained plain = train_with(plain_fit, p, settings, start, 9);
             for (const auto& [name, solver] : fast_solvers()) {
                 SCOPED_TRACE(testing::Message() << "d=" << d << " start_step=" << start_step);
                 expect_close(train_with(solver, p, settings, start, 9), plain, name);

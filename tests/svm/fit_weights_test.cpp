@@ -6,8 +6,7 @@
 
 #include "svm/fit_weights.h"
 #include "svm/sampler.h"
-#include "svm/training_objective.h"
-#include "tests/svm/fit_settings.h"
+#include "tests/svm/fit_testing.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include "svm/fit_weights.h"
 #include "svm/sampler.h"
 #include "tests/common/system_memory.h"
-#include "tests/svm/fit_settings.h"
+#include "tests/svm/fit_testing.h"
 
 TEST(FitWeights, ExamplesBeyondTwoToTheThirtyOneElements)
 {

@@ -4,7 +4,7 @@
 #include <limits>
 #include <vector>
 
-#include "svm/labels.h"
+#include "svm/label_reading.h"
 #include "svm/trainer_options.h"
 
 namespace {
@@ -14,13 +14,20 @@ const double not_a_number = std::numeric_limits<double>::quiet_NaN();
 
 TEST(TrainerOptions, LambdaBelowZeroBecomesOneOverN)
 {
-    TrainerOptions options;
-    EXPECT_TRUE(set_lambda(options, -0.5, 8));
-    EXPECT_EQ(options.lambda, 0.125);
-    EXPECT_FALSE(set_lambda(options, 0.0, 8));
-    EXPECT_EQ(options.lambda, 0.0);
-    EXPECT_FALSE(set_lambda(options, not_a_number, 8));
-    EXPECT_TRUE(std::isnan(options.lambda));
+    LambdaValue value{-0.5};
+    EXPECT_TRUE(correct_lambda(value));
+    EXPECT_EQ(value.for_examples(8), 0.125);
+    EXPECT_EQ(value.for_examples(5), 0.2);  // a fold of 5 examples
+    value = LambdaValue{0.0};
+    EXPECT_FALSE(correct_lambda(value));
+    EXPECT_EQ(value.for_examples(8), 0.0);
+    value = LambdaValue{not_a_number};
+    EXPECT_FALSE(correct_lambda(value));
+    EXPECT_TRUE(std::isnan(value.for_examples(8)));
+    // From C: 1/(C n), never corrected.
+    value = LambdaValue{0.01, 4.0};
+    EXPECT_FALSE(correct_lambda(value));
+    EXPECT_EQ(value.for_examples(8), 1.0 / 32.0);
 }
 
 TEST(TrainerOptions, NbiteTruncatesAndCorrectsToTwentyN)
@@ -48,6 +55,13 @@ TEST(TrainerOptions, CorrectedNbiteSaturatesForLargeN)
     EXPECT_EQ(options.nbite, INT32_MAX);
     EXPECT_TRUE(set_nbite(options, 0.0, 0));
     EXPECT_EQ(options.nbite, 0);
+}
+
+TEST(TrainerOptions, CorrectedNbiteIsTwentyStepsPerExampleOfEachGroup)
+{
+    EXPECT_EQ(steps_for_group(7, false, 30), 7);
+    EXPECT_EQ(steps_for_group(600, true, 24), 480);
+    EXPECT_EQ(steps_for_group(600, true, 107374183), INT32_MAX);
 }
 
 TEST(TrainerOptions, SeedKeepsTheLowThirtyTwoBits)

@@ -1,4 +1,4 @@
-#include "svm/labels.h"
+#include "svm/label_reading.h"
 
 #include <cstring>
 
