@@ -1,4 +1,4 @@
-% The agreement table of README.md: resize_image against Pillow and OpenCV on
+% The agreement table of doc/resize_image.md: resize_image against Pillow and OpenCV on
 % make bench's 1920x1080 images (gray, and the three planes of the colour
 % one), for every method and factor: the largest difference in levels and
 % the share of pixels that differ, over the whole image and inside it (a

@@ -187,7 +187,7 @@
 ## Octave's imresize (image package) where both define the same arithmetic:
 ## nearest at every scale, bilinear and bicubic when enlarging and at integer
 ## shrinking factors (Octave's imresize neither normalises nor fully covers a
-## widened kernel at other factors; README).
+## widened kernel at other factors; doc/resize_image.md).
 %!test
 %! if (isempty (pkg ("list", "image")))
 %!   printf ("skipped: Octave's image package is not installed (imresize)\n");
