@@ -26,12 +26,15 @@ BENCH_ARGS ?=
 # Octave's bundled octave-sombrero.png.
 IMAGE ?=
 
-# make hostile: the hostile-input suite (also part of make test) and the same
-# suite with the modules under valgrind memcheck.
+# make hostile: the hostile-input suite (also part of make test) and, with
+# make hostile-valgrind alone, the same suite's short lists with the modules
+# under valgrind memcheck.
 HOSTILE_PACKAGES := valgrind
 # make sanitize: the C++ unit tests built with AddressSanitizer and
-# UndefinedBehaviorSanitizer in their own folder, then with ThreadSanitizer in
-# another (the image kernels' split tests start threads).
+# UndefinedBehaviorSanitizer in their own folder, and the hostile-input
+# suite's full lists on the modules of that build (make sanitize-address);
+# then the unit tests with ThreadSanitizer in another (make sanitize-thread;
+# the image kernels' split tests start threads).
 SANITIZE_BUILD_DIR ?= $(BUILD_DIR)-asan
 TSAN_BUILD_DIR ?= $(BUILD_DIR)-tsan
 # make fuzz: the libFuzzer targets of fuzz/, FUZZ_SECONDS each from the
@@ -81,11 +84,20 @@ NEWEST_ROOT_PACKAGES := octave octave-dev g++ make tmux
 # make roots: all three roots made side by side (debootstrap and apt are
 # mostly network and disk bound), each logged to its own file.
 ROOTS_LOG_DIR ?= $(BUILD_DIR)-roots
-# make test-clang: everything make test runs, built with clang++.
+# make test-clang: everything make test runs, built with clang++, but for the
+# tests of the build routes and the package, which build with mkoctfile
+# whatever this build's compiler (make test runs them; coverage leaves them out
+# too).
 CLANG_PACKAGES := clang
 CLANG_BUILD_DIR ?= $(BUILD_DIR)-clang
+BUILD_ROUTE_TESTS := ^(package_install|build_mex|build_rules|package_index_entry|newcomer_setup|documentation_links.*)$$
+# make setup-checks: the packages of every check above at once, so that
+# checks run side by side (.ci/run) never wait on each other's apt.
+CHECK_PACKAGES := $(TEST_PACKAGES) $(HOSTILE_PACKAGES) $(FUZZ_PACKAGES) $(COVERAGE_PACKAGES) $(ARM64_PACKAGES) \
+	$(WINDOWS_PACKAGES) $(ROOT_PACKAGES) $(CLANG_PACKAGES) qemu-user qemu-user-static binfmt-support
 
-.PHONY: help setup build test demo bench package clean hostile sanitize fuzz coverage \
+.PHONY: help setup build test demo bench package clean hostile hostile-valgrind sanitize sanitize-address \
+	sanitize-thread setup-checks fuzz coverage \
 	roots roots-setup test-arm64 test-windows test-octave-oldest test-octave-newest test-clang
 
 # make without a target: what there is to make.
@@ -111,9 +123,13 @@ help:
 setup:
 	@tools/ensure_packages.sh $(BASE_PACKAGES)
 
+# Under a lock: checks that run side by side (.ci/run) each bring the build up
+# to date first.
 build: setup
-	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release
-	cmake --build $(BUILD_DIR) -j $(JOBS)
+	@mkdir -p $(BUILD_DIR)
+	flock $(BUILD_DIR)/.build.lock sh -c 'cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release && \
+	  cmake --build $(BUILD_DIR) -j $(JOBS)'
+
 
 test: build
 	@tools/ensure_packages.sh $(TEST_PACKAGES)
@@ -150,14 +166,22 @@ package:
 	@echo "$(BUILD_DIR)/$$(sed -n 's/^Name: *//p' package/DESCRIPTION).yaml (entry for the Octave Packages index)"
 
 hostile: build
-	@tools/ensure_packages.sh $(HOSTILE_PACKAGES)
 	ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS) -L hostile
+	$(MAKE) hostile-valgrind
+
+hostile-valgrind: build
+	@tools/ensure_packages.sh $(HOSTILE_PACKAGES)
 	tests/host/hostile_valgrind.sh $(BUILD_DIR)/mex $(BUILD_DIR)/hostile $(JOBS) $(BUILD_DIR)/oct
 
-sanitize: setup
+sanitize: sanitize-address sanitize-thread
+
+sanitize-address: setup
 	cmake -C cmake/Sanitizers.cmake -S . -B $(SANITIZE_BUILD_DIR)
 	cmake --build $(SANITIZE_BUILD_DIR) -j $(JOBS)
 	ctest --test-dir $(SANITIZE_BUILD_DIR) --output-on-failure -j $(JOBS) -LE octave
+	tests/host/hostile_sanitized.sh $(SANITIZE_BUILD_DIR) $(SANITIZE_BUILD_DIR)/hostile $(JOBS)
+
+sanitize-thread: setup
 	cmake -C cmake/ThreadSanitizer.cmake -S . -B $(TSAN_BUILD_DIR) -DBUILD_MODULES=OFF
 	cmake --build $(TSAN_BUILD_DIR) -j $(JOBS)
 	ctest --test-dir $(TSAN_BUILD_DIR) --output-on-failure -j $(JOBS)
@@ -173,7 +197,7 @@ coverage: setup
 	cmake -C cmake/Coverage.cmake -S . -B $(COVERAGE_BUILD_DIR)
 	cmake --build $(COVERAGE_BUILD_DIR) -j $(JOBS)
 	find $(COVERAGE_BUILD_DIR) -name '*.gcda' -delete
-	ctest --test-dir $(COVERAGE_BUILD_DIR) --output-on-failure -j $(JOBS) -E '^(package_install|build_mex)$$'
+	ctest --test-dir $(COVERAGE_BUILD_DIR) --output-on-failure -j $(JOBS) -E '$(BUILD_ROUTE_TESTS)'
 	@echo "Lines no test reaches (Missing):"
 	@$(GCOVR) 2>/dev/null | tee $(COVERAGE_BUILD_DIR)/lines.txt
 	@echo "Branches no test takes (lines in Missing):"
@@ -211,6 +235,9 @@ test-octave-newest: build
 	tests/platforms/package_on_debian.sh testing amd64 $(NEWEST_ROOT) $(NEWEST_BUILD_DIR)/package \
 	  $(BUILD_DIR)/mex $(NEWEST_ROOT_PACKAGES)
 
+setup-checks: setup
+	@tools/ensure_packages.sh $(CHECK_PACKAGES)
+
 roots-setup:
 	@tools/ensure_packages.sh $(ROOT_PACKAGES) qemu-user qemu-user-static binfmt-support
 
@@ -224,7 +251,7 @@ test-clang: setup
 	@tools/ensure_packages.sh $(CLANG_PACKAGES)
 	cmake -S . -B $(CLANG_BUILD_DIR) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Release
 	cmake --build $(CLANG_BUILD_DIR) -j $(JOBS)
-	ctest --test-dir $(CLANG_BUILD_DIR) --output-on-failure -j $(JOBS)
+	ctest --test-dir $(CLANG_BUILD_DIR) --output-on-failure -j $(JOBS) -E '$(BUILD_ROUTE_TESTS)'
 
 clean:
 	rm -rf $(BUILD_DIR) $(BENCH_BUILD_DIR)

@@ -28,7 +28,8 @@ ci_run_stage() {
     (
         "$@"
         status=$?
-        times | tail -n 1 > "$ci_log_dir/$name.times"
+        # Not in a pipeline: that would report a subshell's children instead.
+        times > "$ci_log_dir/$name.times"
         exit $status
     ) > "$log" 2>&1 < /dev/null
     status=$?
@@ -36,7 +37,7 @@ ci_run_stage() {
     ended=$(date +%s.%N)
     # times prints the children's user and system time as 1m2.345s 0m6.789s.
     local processor
-    processor=$(awk '{ n = 0; for (i = 1; i <= 2; i++) { split($i, p, "m"); n += p[1] * 60 + p[2] } printf "%.0f", n }' \
+    processor=$(awk 'NR == 2 { n = 0; for (i = 1; i <= 2; i++) { split($i, p, "m"); n += p[1] * 60 + p[2] } printf "%.0f", n }' \
         "$ci_log_dir/$name.times" 2> /dev/null || echo 0)
     echo "$name $status $begun $ended $processor" >> "$ci_log_dir/stages"
     if [ "$status" -eq 0 ]; then
@@ -82,8 +83,8 @@ stage_table() {
     printf 'ci:   %-22s %7s %7s %9s %6s  %s\n' stage start wall processor cores outcome
     sort -k3 -n "$ci_log_dir/stages" | awk -v t0="$ci_started" '{
         wall = $4 - $3
-        printf "ci:   %-22s %7.0f %7.0f %9.0f %6.2f  %s\n", $1, $3 - t0, wall, $5, wall > 0 ? $5 / wall : 0,
-               $2 == 0 ? "passed" : "FAILED (" $2 ")"
+        outcome = $2 == 0 ? "passed" : ("FAILED (" $2 ")")
+        printf "ci:   %-22s %7.0f %7.0f %9.0f %6.2f  %s\n", $1, $3 - t0, wall, $5, (wall > 0 ? $5 / wall : 0), outcome
     }'
     awk '{ p += $5 } END { printf "ci:   %-22s %7s %7s %9.0f\n", "all stages", "", "", p }' "$ci_log_dir/stages"
     passed=$(awk '$2 == 0' "$ci_log_dir/stages" | wc -l)
