@@ -11,9 +11,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <tuple>
 #include <type_traits>
@@ -27,11 +25,9 @@
 #include "version.h"
 
 #include "common/windows_headers.h"
+#include "host/octave_module_help.h"
+#include "host/octave_unfilled_arrays.h"
 #include "host/primitives.h"
-
-#if !defined(_WIN32)
-#include <dlfcn.h>
-#endif
 
 namespace host {
 
@@ -288,76 +284,6 @@ inline void set_field(Result& structure, const char* name, const Result& value)
 
 namespace octave_detail {
 
-#if OCTAVE_MAJOR_VERSION >= 7
-// The allocator of Octave's Array<T, Alloc>, deduced from an array class A
-// (NDArray, uint8NDArray... derive from it): the one the array frees its data
-// with, whether Octave was built with std::allocator or a polymorphic one.
-// void when Array has no single such parameter, or cannot take over data
-// allocated with it; image_array then lets Octave allocate.
-template <class T, class... Alloc>
-std::tuple<Alloc...> array_allocators(const Array<T, Alloc...>*);
-
-template <class A, class = void>
-struct ArrayAllocator {
-    using type = void;
-};
-
-template <class A>
-struct ArrayAllocator<A, std::void_t<decltype(array_allocators(static_cast<const A*>(nullptr)))>> {
-    using Allocators = decltype(array_allocators(static_cast<const A*>(nullptr)));
-    using T = typename A::element_type;
-    template <class Alloc>
-    static constexpr bool adopts =
-        std::is_same_v<typename std::allocator_traits<Alloc>::pointer, T*> &&
-        std::is_constructible_v<Array<T, Alloc>, T*, const dim_vector&, const Alloc&>;
-    template <class... Alloc>
-    static auto single(std::tuple<Alloc...>*) -> void;
-    template <class Alloc>
-    static auto single(std::tuple<Alloc>*) -> std::conditional_t<adopts<Alloc>, Alloc, void>;
-    using type = decltype(single(static_cast<Allocators*>(nullptr)));
-};
-
-// An array that owns memory for dims taken from its own allocator and left
-// as it comes. Should the array's bookkeeping not be had, the memory is
-// given back; once the array exists, it frees the memory itself.
-template <class T, class Alloc>
-Array<T, Alloc> adopt_unfilled(const dim_vector& dims)
-{
-    Alloc allocator;
-    const size_t count = static_cast<size_t>(dims.safe_numel());
-    T* data = std::allocator_traits<Alloc>::allocate(allocator, count);
-    try {
-        return Array<T, Alloc>(data, dims, allocator);
-    } catch (...) {
-        std::allocator_traits<Alloc>::deallocate(allocator, data, count);
-        throw;
-    }
-}
-#endif
-
-// An array of dims for an image result, whose every element the kernel
-// writes. Octave 7 and later fill an array they allocate (each element
-// constructed), so the memory is taken unfilled from the array's own
-// allocator instead: the kernel's pass is then the only one over it, and its
-// threads share the first touch of its fresh pages, which costs more than
-// the writing on some systems. Octave 6 allocates the array its own way
-// (new[], which it also frees), so it is left to do so.
-template <class A>
-A image_array(const dim_vector& dims)
-{
-#if OCTAVE_MAJOR_VERSION >= 7
-    using Alloc = typename ArrayAllocator<A>::type;
-    if constexpr (!std::is_void_v<Alloc>) return A(adopt_unfilled<typename A::element_type, Alloc>(dims));
-    else return A(dims);
-#else
-    return A(dims);
-#endif
-}
-
-}  // namespace octave_detail
-
-namespace octave_detail {
-
 template <class A>
 Result new_array(const dim_vector& dims, Fill fill)
 {
@@ -488,58 +414,6 @@ inline void handle_signals()
 inline void flush_console()
 {
     octave::flush_stdout();
-}
-
-namespace octave_detail {
-
-// Where this module's file lies: the help file NAME.m is beside it.
-inline std::string module_folder()
-{
-    static const char marker = 0;
-#if defined(_WIN32)
-    HMODULE module = nullptr;
-    char path[MAX_PATH] = {};
-    if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                            &marker, &module) ||
-        GetModuleFileNameA(module, path, MAX_PATH) == 0) {
-        return "";
-    }
-    const std::string file = path;
-    const size_t slash = file.find_last_of("\\/");
-#else
-    Dl_info info;
-    if (dladdr(&marker, &info) == 0 || info.dli_fname == nullptr) return "";
-    const std::string file = info.dli_fname;
-    const size_t slash = file.find_last_of('/');
-#endif
-    return slash == std::string::npos ? std::string(".") : file.substr(0, slash);
-}
-
-}  // namespace octave_detail
-
-// The help text of function `name`: the first block of comment lines of
-// NAME.m beside the module, read as Octave reads a function file's help
-// (leading blanks and comment characters dropped from each line), so that
-// "help NAME" shows what it shows for the MEX module. Read when Octave loads
-// the module; should memory be refused then, the function loads without
-// help rather than not at all.
-inline std::string help_beside_module(const char* name) noexcept
-{
-    try {
-        std::ifstream file(octave_detail::module_folder() + "/" + name + ".m");
-        std::ostringstream help;
-        std::string line;
-        while (std::getline(file, line)) {
-            if (!line.empty() && line.back() == '\r') line.pop_back();
-            size_t at = line.find_first_not_of(" \t");
-            if (at == std::string::npos || (line[at] != '%' && line[at] != '#')) break;
-            at = line.find_first_not_of("%#", at);
-            help << (at == std::string::npos ? std::string() : line.substr(at)) << '\n';
-        }
-        return help.str();
-    } catch (...) {
-        return std::string();
-    }
 }
 
 }  // namespace host
