@@ -23,9 +23,11 @@ enable_binfmt() {
 }
 
 # What a chroot needs to run Octave and a compiler: /proc, /dev, /dev/pts,
-# /sys and a fresh /tmp.
+# /sys and a fresh /tmp. A run killed before its trap ran leaves its mounts
+# behind, and mounting over them fails: they are taken down first.
 mount_root() {
     local root=$1
+    unmount_below "$root"
     mount -t proc proc "$root/proc"
     mount --rbind /dev "$root/dev"
     mount --make-rslave "$root/dev"
