@@ -347,6 +347,28 @@ inline void set_structure_field(Result& structure, const char* name, const Resul
     set_field(structure, name, inner);
 }
 
+// The image argument of an image entry (the first): a real dense array of a
+// class the entry takes, not empty; otherwise the call fails with the
+// entry's identifier and message. Every dimension after the second counts
+// planes (three for RGB), each resampled on its own.
+struct ImageArgument {
+    Value array;
+    ElementClass element_class;
+    int64_t rows;
+    int64_t columns;
+    int64_t planes;
+};
+
+inline ImageArgument image_argument(Call& call, LogicalImages logical, const char* identifier, const char* message)
+{
+    const ElementClass image_class = call.argument_count() < 1 ? ElementClass::other : element_class(call.argument(0));
+    if (!is_image_class(image_class, logical) || is_empty(call.argument(0))) fail(identifier, message);
+    const Value array = call.argument(0);
+    int64_t planes = 1;
+    for (int64_t k = 2; k < dimension_count(array); ++k) planes *= raw::dimension(array, k);
+    return {array, image_class, dimension(array, 0), dimension(array, 1), planes};
+}
+
 // Runs a kernel call. A std::bad_alloc from it (its working memory refused)
 // becomes a host error with the module's identifier and text, raised after
 // the exception has been dealt with, so that no C++ exception crosses the

@@ -269,18 +269,12 @@ void resize(const host::Value& X, int64_t Ny, int64_t Nx, int64_t planes, host::
 
 void resize_image_entry(host::Call& call)
 {
-    const int nrhs = call.argument_count();
-    const host::ElementClass image_class =
-        nrhs < 1 ? host::ElementClass::other : host::element_class(call.argument(0));
-    if (!host::is_image_class(image_class, logical_images) || host::is_empty(call.argument(0))) {
-        host::fail("resize_image:invalidImage", image_message);
-    }
-    const host::Value X = call.argument(0);
-    // Every dimension after the second counts planes (three for RGB).
-    const int64_t Ny = host::dimension(X, 0);
-    const int64_t Nx = host::dimension(X, 1);
-    int64_t planes = 1;
-    for (int64_t k = 2; k < host::dimension_count(X); ++k) planes *= host::dimension(X, k);
+    const host::ImageArgument image = host::image_argument(call, logical_images, "resize_image:invalidImage", image_message);
+    const host::ElementClass image_class = image.element_class;
+    const host::Value X = image.array;
+    const int64_t Ny = image.rows;
+    const int64_t Nx = image.columns;
+    const int64_t planes = image.planes;
 
     const Request request = read_request(call);
     if (!request.has_size) {

@@ -69,18 +69,12 @@ void scale_bilinear_entry(host::Call& call)
                    "scale_bilinear takes two arguments, X and the size: it resamples by bilinear interpolation "
                    "only, with no options (resize_image offers other methods)");
     }
-    const host::ElementClass image_class =
-        nrhs < 1 ? host::ElementClass::other : host::element_class(call.argument(0));
-    if (!host::is_image_class(image_class, logical_images) || host::is_empty(call.argument(0))) {
-        host::fail("scale_bilinear:invalidImage", image_message);
-    }
-    const host::Value X = call.argument(0);
-    // Every dimension after the second counts planes (three for RGB), each
-    // resampled on its own; the result keeps those dimensions.
-    const int64_t Ny = host::dimension(X, 0);
-    const int64_t Nx = host::dimension(X, 1);
-    int64_t planes = 1;
-    for (int64_t k = 2; k < host::dimension_count(X); ++k) planes *= host::dimension(X, k);
+    const host::ImageArgument image = host::image_argument(call, logical_images, "scale_bilinear:invalidImage", image_message);
+    const host::ElementClass image_class = image.element_class;
+    const host::Value X = image.array;
+    const int64_t Ny = image.rows;
+    const int64_t Nx = image.columns;
+    const int64_t planes = image.planes;
 
     // Any real numeric class, read as doubles (int32([10 10]), single(0.5)).
     if (nrhs < 2 || !host::is_real_numbers(call.argument(1)) || host::is_empty(call.argument(1))) {
