@@ -1,7 +1,8 @@
 #!/bin/bash
 # The package on another Debian: makes (or reuses) the root, builds the
 # package tarball from this clone, installs and tests it inside the root
-# (test_in_root.sh), then compares the root's results of platform_results.m
+# (test_in_root.sh; in a root of another architecture with MEX modules
+# cross-built on this machine, cross_build_mex.sh), then compares the root's results of platform_results.m
 # with this machine's, from the modules in REFERENCE_MEX_DIR with the fastest
 # kernels and with the baseline ones.
 # Usage: package_on_debian.sh SUITE ARCH ROOT OUT_DIR REFERENCE_MEX_DIR PACKAGE...
@@ -28,6 +29,12 @@ echo "package_on_debian: root ready after $(elapsed)"
 rm -rf "$out_dir"
 mkdir -p "$out_dir"
 tarball=$("$source_dir/package/make_package.sh" "$out_dir")
+# A foreign root's MEX modules are cross-built here; its oct-files are built
+# inside it by pkg install.
+if [ "$mode" = emulated ]; then
+    "$here/cross_build_mex.sh" "$root" "$tarball" "$out_dir/root/mex"
+    echo "package_on_debian: MEX modules cross-built after $(elapsed)"
+fi
 "$here/test_in_root.sh" "$root" "$tarball" "$out_dir/root" "$mode"
 echo "package_on_debian: package tests in the root done after $(elapsed)"
 
