@@ -24,15 +24,16 @@ constexpr double size_limit = 2147483648.0;  // 2^31
 
 constexpr host::LogicalImages logical_images = host::LogicalImages::accepted;
 
-enum class ResizeOption { method, antialiasing, output_size };
+enum class ResizeOption { scale, output_size, method, antialiasing };
 
 // The options by the names the messages quote.
 const struct {
     const char* name;
     ResizeOption option;
-} option_names[] = {{"Method", ResizeOption::method},
-                    {"Antialiasing", ResizeOption::antialiasing},
-                    {"OutputSize", ResizeOption::output_size}};
+} option_names[] = {{"Scale", ResizeOption::scale},
+                    {"OutputSize", ResizeOption::output_size},
+                    {"Method", ResizeOption::method},
+                    {"Antialiasing", ResizeOption::antialiasing}};
 
 // The names of a table as the messages list them, "a, b or c" (`last` joins
 // the last two), each between `quote`s.
@@ -59,7 +60,7 @@ const char* method_list()
     return list.text;
 }
 
-// "'Method', 'Antialiasing' or 'OutputSize'", with " and " for `all`.
+// "'Scale', 'OutputSize', 'Method' or 'Antialiasing'", with " and " for `all`.
 const char* option_list(bool all)
 {
     static const NameList any(option_names, "'", " or ");
@@ -85,13 +86,16 @@ struct Name {
 
 bool method_named(const Name& name, ResizeMethod* method)
 {
-    for (const ResizeMethodName& entry : resize_method_names) {
-        if (host::equal_ignoring_case(name.text, entry.name)) {
-            *method = entry.method;
-            return true;
+    auto find = [&](const auto& table) {
+        for (const ResizeMethodName& entry : table) {
+            if (host::equal_ignoring_case(name.text, entry.name)) {
+                *method = entry.method;
+                return true;
+            }
         }
-    }
-    return false;
+        return false;
+    };
+    return find(resize_method_names) || find(resize_method_aliases);
 }
 
 bool option_named(const Name& name, ResizeOption* option)
@@ -105,10 +109,17 @@ bool option_named(const Name& name, ResizeOption* option)
     return false;
 }
 
+// Where the size came from: the argument after X (a scale factor, or
+// [ny nx]), Scale (a factor, or [sr sc]) or OutputSize ([ny nx]).
+enum class SizeKind { argument, scale, output_size };
+
 struct Request {
     bool has_size = false;
     host::Value size;
+    SizeKind size_kind = SizeKind::argument;
     ResizeMethod method = ResizeMethod::bicubic;
+    // Unless given: on for every method but nearest, as imresize.
+    bool antialias_given = false;
     bool antialias = true;
 };
 
@@ -136,16 +147,21 @@ bool read_antialiasing(const host::Value& value)
     return flag == 1.0;
 }
 
-void read_output_size(const host::Value& value, Request& request)
+// Scale or OutputSize, each instead of the size argument and of the other.
+void read_size_option(const host::Value& value, SizeKind kind, Request& request)
 {
     if (request.has_size) {
-        host::fail("resize_image:invalidOption", "the size is given twice (as an argument and as OutputSize)");
+        host::fail("resize_image:invalidOption",
+                   "the size is given twice (as an argument, as Scale or as OutputSize: give one of them)");
     }
-    if (!host::is_real_numbers(value) || host::element_count(value) != 2) {
-        host::fail("resize_image:invalidSize", "OutputSize must be [ny nx]");
+    const int64_t count = host::is_real_numbers(value) ? host::element_count(value) : 0;
+    if (kind == SizeKind::output_size && count != 2) host::fail("resize_image:invalidSize", "OutputSize must be [ny nx]");
+    if (kind == SizeKind::scale && count != 1 && count != 2) {
+        host::fail("resize_image:invalidSize", "Scale must be a scale factor or [sr sc] (finite and > 0)");
     }
     request.has_size = true;
     request.size = value;
+    request.size_kind = kind;
 }
 
 ResizeOption read_option_name(const host::Value& value)
@@ -191,12 +207,17 @@ Request read_request(const host::Call& call)
             break;
         case ResizeOption::antialiasing:
             request.antialias = read_antialiasing(value);
+            request.antialias_given = true;
+            break;
+        case ResizeOption::scale:
+            read_size_option(value, SizeKind::scale, request);
             break;
         case ResizeOption::output_size:
-            read_output_size(value, request);
+            read_size_option(value, SizeKind::output_size, request);
             break;
         }
     }
+    if (!request.antialias_given) request.antialias = request.method != ResizeMethod::nearest;
     return request;
 }
 
@@ -208,19 +229,26 @@ struct OutputShape {
 };
 
 // The output size and the scale of each dimension, as imresize gives them.
-OutputShape output_shape(const host::Value& size, int64_t Ny, int64_t Nx)
+OutputShape output_shape(const host::Value& size, SizeKind kind, int64_t Ny, int64_t Nx)
 {
     if (!host::is_real_numbers(size) || host::is_empty(size) || host::element_count(size) > 2) {
         host::fail("resize_image:invalidSize", size_message);
     }
     OutputShape shape{};
-    if (host::element_count(size) == 1) {
-        const double factor = host::number_at(size, 0);
-        if (!(factor > 0.0) || !std::isfinite(factor)) host::fail("resize_image:invalidSize", size_message);
-        const double ny = std::ceil(factor * static_cast<double>(Ny));
-        const double nx = std::ceil(factor * static_cast<double>(Nx));
+    if (host::element_count(size) == 1 || kind == SizeKind::scale) {
+        const double scale_rows = host::number_at(size, 0);
+        const double scale_columns = host::number_at(size, host::element_count(size) - 1);
+        for (const double factor : {scale_rows, scale_columns}) {
+            if (!(factor > 0.0) || !std::isfinite(factor)) {
+                host::fail("resize_image:invalidSize", kind == SizeKind::scale && host::element_count(size) == 2
+                                                           ? "Scale must be a scale factor or [sr sc] (finite and > 0)"
+                                                           : size_message);
+            }
+        }
+        const double ny = std::ceil(scale_rows * static_cast<double>(Ny));
+        const double nx = std::ceil(scale_columns * static_cast<double>(Nx));
         if (!(ny < size_limit && nx < size_limit)) host::fail("resize_image:invalidSize", range_message);
-        return {static_cast<int64_t>(ny), static_cast<int64_t>(nx), factor, factor};
+        return {static_cast<int64_t>(ny), static_cast<int64_t>(nx), scale_rows, scale_columns};
     }
     double ny = host::number_at(size, 0);
     double nx = host::number_at(size, 1);
@@ -280,7 +308,7 @@ void resize_image_entry(host::Call& call)
     if (!request.has_size) {
         host::fail("resize_image:invalidSize", "the scale factor or the size [ny nx] is missing");
     }
-    const OutputShape shape = output_shape(request.size, Ny, Nx);
+    const OutputShape shape = output_shape(request.size, request.size_kind, Ny, Nx);
     check_reach(shape, request, Ny, Nx);
 
     host::ensure_memory(static_cast<double>(shape.ny) * static_cast<double>(shape.nx) * static_cast<double>(planes) *

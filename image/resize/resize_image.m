@@ -6,6 +6,7 @@
 %   Y = resize_image(X, [ny NaN])      (or [NaN nx]: keep the aspect ratio)
 %   Y = resize_image(X, ..., method)
 %   Y = resize_image(X, ..., 'Name', value, ...)
+%   Y = resize_image(X, 'Scale', [sr sc], ...)
 %
 %   X is an Ny x Nx array of class uint8, uint16, int16, single, double or
 %   logical; Y has the class of X. Further dimensions (Ny x Nx x 3 for
@@ -23,18 +24,24 @@
 %
 %   Methods (case-insensitive), the kernel evaluated at the distance x in
 %   input pixels:
-%     'nearest'              the pixel under the mapped centre
-%     'bilinear', 'triangle' 1 - |x| for |x| < 1
-%     'bicubic' (default)    cubic convolution, a = -0.5 (as imresize)
+%     'nearest'              the pixel under the mapped centre (the box
+%                            widened, when antialiasing is asked for)
+%     'bilinear', 'triangle' 1 - |x| for |x| < 1 ('linear' too)
+%     'bicubic' (default)    cubic convolution, a = -0.5 (as imresize;
+%                            'cubic' too)
 %     'box'                  1 for -0.5 <= x < 0.5
 %     'lanczos2', 'lanczos3' sinc(x) sinc(x/a) for |x| < a
 %
 %   Options (name/value, names case-insensitive):
-%     'Method'        one of the methods above (overrides a positional one)
-%     'Antialiasing'  true (default) or false: when a dimension shrinks
-%                     (scale < 1), its kernel is widened by 1 / scale, as
-%                     imresize does; never for 'nearest'
+%     'Scale'         a factor as above, or [sr sc]: ny = ceil(sr * Ny),
+%                     nx = ceil(sc * Nx), each dimension with its own
+%                     factor; instead of the second argument
 %     'OutputSize'    [ny nx] as above, instead of the second argument
+%     'Method'        one of the methods above (overrides a positional one)
+%     'Antialiasing'  true or false: when a dimension shrinks (scale < 1),
+%                     its kernel is widened by 1 / scale, as imresize does;
+%                     true by default but for 'nearest', which is then the
+%                     box widened (halving takes each 2 x 2 block's mean)
 %
 %   The arithmetic, the same on every processor variant and thread count:
 %   - Output pixel o of a dimension (counting from 0) has its centre at
@@ -46,7 +53,8 @@
 %     divided by their sum, computed in double once per output row and
 %     column. Pixels beyond an edge are reflected back into the image
 %     (-1 is 0, N is N - 1), as imresize does. Taps of weight 0 are not read.
-%   - 'nearest' takes input pixel floor((o + 0.5) / scale), at most N - 1.
+%   - 'nearest' takes input pixel floor((o + 0.5) / scale), at most N - 1;
+%     antialiased when shrinking, it is 'box'.
 %   - A dimension of the same size and scale 1 takes each pixel with weight
 %     1: resize_image(X, 1) is X for every method.
 %   - Rows are resized first (down each column), into doubles that are not
@@ -77,7 +85,8 @@
 %                                 <= 0 or not finite, a size negative, not
 %                                 whole or [NaN NaN], 2^31 rows or columns
 %                                 or more, the size given as OutputSize not
-%                                 [ny nx], or a scale so small that an
+%                                 [ny nx] or as Scale not a factor or
+%                                 [sr sc] (finite and > 0), or a scale so small that an
 %                                 output pixel would reach more than 2^24
 %                                 input pixels to each side (antialiasing
 %                                 widens the kernel by 1 / scale) or past
@@ -86,10 +95,12 @@
 %     resize_image:invalidMethod  a method that is not text or not one of
 %                                 the methods above
 %     resize_image:invalidOption  an option name that is not text or not
-%                                 Method, Antialiasing or OutputSize; a name
+%                                 Scale, OutputSize, Method or Antialiasing;
+%                                 a name
 %                                 without a value; Antialiasing not a
 %                                 scalar 0 or 1 (true or false); the size
-%                                 given twice
+%                                 given twice (as an argument, Scale or
+%                                 OutputSize)
 %     resize_image:outOfMemory    out of memory for the result or for the
 %                                 working memory
 %

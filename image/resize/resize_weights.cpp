@@ -73,7 +73,7 @@ double resize_kernel(ResizeMethod method, double x)
 double resize_support(ResizeMethod method, double scale, bool antialias)
 {
     const double r = radius(method);
-    return antialias && scale < 1.0 && method != ResizeMethod::nearest ? r / scale : r;
+    return antialias && scale < 1.0 ? r / scale : r;
 }
 
 bool resize_reach_fits(int64_t N, int64_t n, double scale, ResizeMethod method, bool antialias)
@@ -92,6 +92,11 @@ ResizeTaps resize_taps(int64_t N, int64_t n, double scale, ResizeMethod method, 
     taps.first.push_back(0);
     if (n == 0) return taps;
     const bool identity = n == N && scale == 1.0;
+    const bool widened = antialias && scale < 1.0;
+    // Widened, the nearest sample is the box over the input samples an
+    // output sample covers (the same taps unwidened: the box at u - i is 1
+    // just for i = floor(u + 0.5)).
+    if (method == ResizeMethod::nearest && widened) method = ResizeMethod::box;
     if (identity || method == ResizeMethod::nearest) {
         taps.index.reserve(static_cast<size_t>(n));
         taps.weight.assign(static_cast<size_t>(n), 1.0);
@@ -108,7 +113,6 @@ ResizeTaps resize_taps(int64_t N, int64_t n, double scale, ResizeMethod method, 
         return taps;
     }
 
-    const bool widened = antialias && scale < 1.0;
     const double support = resize_support(method, scale, antialias);
     // Taps per output sample, at most: the span of floor .. ceil below.
     const double per_output = std::floor(2.0 * support) + 3.0;

@@ -23,6 +23,12 @@ inline constexpr ResizeMethodName resize_method_names[] = {
     {"box", ResizeMethod::box},           {"triangle", ResizeMethod::triangle}, {"lanczos2", ResizeMethod::lanczos2},
     {"lanczos3", ResizeMethod::lanczos3}};
 
+// Other names imresize takes for two of the methods: MATLAB's 'cubic' (the
+// kernel behind 'bicubic') and Octave's 'linear'. Matched like the names
+// above, never listed or quoted.
+inline constexpr ResizeMethodName resize_method_aliases[] = {{"cubic", ResizeMethod::bicubic},
+                                                            {"linear", ResizeMethod::bilinear}};
+
 // The name of a method, as resize_method_names gives it.
 constexpr const char* resize_method_name(ResizeMethod method)
 {
@@ -40,13 +46,13 @@ constexpr const char* resize_method_name(ResizeMethod method)
 //   box        1 for -0.5 <= x < 0.5
 //   lanczosA   1 at 0, A sin(pi x) sin(pi x / A) / (pi x)^2 for |x| < A
 // and 0 elsewhere (each power and sum evaluated left to right as written).
-// nearest has no kernel function: it picks one sample (resize_taps).
+// nearest has no kernel function: it picks one sample (resize_taps), unless
+// antialiasing widens it, when it is the box.
 double resize_kernel(ResizeMethod method, double x);
 
 // How far from the mapped centre the kernel reaches, in input samples: the
 // kernel's radius (triangle 1, bicubic 2, box 0.5, lanczos2 2, lanczos3 3,
-// nearest 0.5), divided by the scale when antialiasing widens it (scale < 1,
-// any method but nearest).
+// nearest 0.5), divided by the scale when antialiasing widens it (scale < 1).
 double resize_support(ResizeMethod method, double scale, bool antialias);
 
 // The largest reach resize_taps takes (the entry refuses scales that would
@@ -73,7 +79,9 @@ struct ResizeTaps {
 // entry passes n / N when a size was asked for), as imresize defines them:
 // - Identity (n == N and scale == 1): output sample o takes input o with
 //   weight 1, for every method.
-// - nearest: output o takes input floor((o + 0.5) / scale), at most N - 1.
+// - nearest: output o takes input floor((o + 0.5) / scale), at most N - 1;
+//   antialiased when shrinking (scale < 1), it is the box widened as below,
+//   so that a 2 x 2 block halved becomes its mean.
 // - Otherwise the centre of output o maps to u = (o + 0.5) / scale - 0.5
 //   (pixel centres onto pixel centres). Every input index i from
 //   floor(u - support) to ceil(u + support) gets the kernel's value at

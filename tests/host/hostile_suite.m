@@ -397,15 +397,17 @@ function outcome = expect_resize_image (args)
   % of arguments follows; then name/value pairs, in order.
   size_value = [];
   has_size = false;
+  scale_given = false;
   method = "bicubic";
-  antialias = true;
+  antialias = [];
   k = 2;
   if (numel (args) >= 2 && ! ischar (args{2}))
     size_value = args{2};
     has_size = true;
     k = 3;
   end
-  methods = {"nearest", "bilinear", "bicubic", "box", "triangle", "lanczos2", "lanczos3"};
+  methods = {"nearest", "bilinear", "bicubic", "box", "triangle", "lanczos2", "lanczos3", "cubic", "linear"};
+  canonical = struct ("cubic", "bicubic", "linear", "bilinear");
   known = @(v) ischar (v) && any (strcmp (lower (v(:)'), methods));
   if (mod (numel (args) - k + 1, 2) == 1)
     if (! known (args{k}))
@@ -429,6 +431,18 @@ function outcome = expect_resize_image (args)
           return;
         end
         method = lower (value(:)');
+      case "scale"
+        if (has_size)
+          outcome.error = "resize_image:invalidOption";
+          return;
+        end
+        if (! real_numbers (value) || ! any (numel (value) == [1 2]))
+          outcome.error = "resize_image:invalidSize";
+          return;
+        end
+        size_value = value;
+        has_size = true;
+        scale_given = true;
       case "antialiasing"
         if (! real_numbers (value) || numel (value) != 1 || ! any (double (value) == [0 1]))
           outcome.error = "resize_image:invalidOption";
@@ -451,20 +465,27 @@ function outcome = expect_resize_image (args)
         return;
     end
   end
+  if (isfield (canonical, method))
+    method = canonical.(method);
+  end
+  if (isempty (antialias))
+    antialias = ! strcmp (method, "nearest");
+  end
   if (! has_size || ! real_numbers (size_value) || isempty (size_value) || numel (size_value) > 2)
     outcome.error = "resize_image:invalidSize";
     return;
   end
   shape = size (args{1});
   v = double (size_value);
-  if (numel (v) == 1)
-    if (! (v > 0) || ! isfinite (v))
+  if (numel (v) == 1 || scale_given)
+    v = v([1 end]);
+    if (! all (v > 0) || ! all (isfinite (v)))
       outcome.error = "resize_image:invalidSize";
       return;
     end
-    ny = ceil (v * shape(1));
-    nx = ceil (v * shape(2));
-    scales = [v v];
+    ny = ceil (v(1) * shape(1));
+    nx = ceil (v(2) * shape(2));
+    scales = v(:)';
   else
     whole = @(x) isfinite (x) && x >= 0 && x == floor (x);
     if (all (isnan (v)) || (! isnan (v(1)) && ! whole (v(1))) || (! isnan (v(2)) && ! whole (v(2))) ...
@@ -492,7 +513,7 @@ function outcome = expect_resize_image (args)
   % widened kernel) or past the image (a tiny factor) is refused.
   reach = struct ("nearest", 0.5, "bilinear", 1, "triangle", 1, "bicubic", 2, "box", 0.5, "lanczos2", 2, ...
                   "lanczos3", 3).(method);
-  widened = antialias && ! strcmp (method, "nearest") && scales < 1;
+  widened = antialias && scales < 1;
   support = reach ./ (scales .^ widened);
   last_centre = ([ny nx] - 0.5) ./ scales - 0.5;
   identity = [ny nx] == shape(1:2) & scales == 1;
@@ -939,7 +960,9 @@ function tally = resize_image_suite (tally, values, memory_limited)
   forms = {{"bicubic"}, {"BOX"}, {"cubic"}, {"Method", "nearest"}, {"method", "LANCZOS2"}, ...
            {"Antialiasing", true, "Antialiasing", 0}, {"OutputSize", [3 5]}, {"bilinear", "Method", "box"}, ...
            {"Method"}, {"bicubic", "Method"}, {"Antialiasing"}, {"nearest", "Antialiasing", 1}, ...
-           {"Method", "box", "Method", "bogus"}, {"OutputSize", [3 5], "OutputSize", [4 4]}, {""}, {"", 1}};
+           {"Method", "box", "Method", "bogus"}, {"OutputSize", [3 5], "OutputSize", [4 4]}, {""}, {"", 1}, ...
+           {"Scale", 0.5}, {"scale", [2 0.5], "Method", "Linear"}, {"Scale", [1 NaN]}, {"Scale", [1 2 3]}, ...
+           {"Scale", 2, "OutputSize", [3 5]}, {"nearest", "Antialiasing", true, "Scale", 1e-7}};
   for f = 1:numel (forms)
     calls = add_call (calls, sprintf ("X, [6 2], form %d", f), X0, [6 2], forms{f}{:});
     calls = add_call (calls, sprintf ("X, form %d", f), X0, forms{f}{:});

@@ -88,11 +88,25 @@
 %! assert (resize_image (A, 0.5, "Antialiasing", 0), resize_image (A, 0.5, "antialiasing", false));
 %! assert (resize_image (A, 0.5, "Antialiasing", int8 (1)), resize_image (A, 0.5));
 %! assert (resize_image (A, 0.5, "Antialiasing", true, "Antialiasing", false), resize_image (A, 0.5, "Antialiasing", false));
-%! ## bilinear and triangle are one kernel; antialiasing matters only when shrinking, never for nearest.
+%! ## bilinear, triangle and linear are one kernel, bicubic and cubic another;
+%! ## antialiasing matters only when shrinking, and is off for nearest unless asked.
 %! assert (resize_image (A, 0.4, "triangle"), resize_image (A, 0.4, "bilinear"));
+%! assert (resize_image (A, 0.4, "Linear"), resize_image (A, 0.4, "bilinear"));
+%! assert (resize_image (A, 1.6, "method", "CUBIC"), resize_image (A, 1.6, "bicubic"));
 %! assert (resize_image (A, 2.5, "Antialiasing", false), resize_image (A, 2.5));
-%! assert (resize_image (A, 0.4, "nearest", "Antialiasing", true), resize_image (A, 0.4, "nearest", "Antialiasing", false));
 %! assert (! isequal (resize_image (A, 0.4, "Antialiasing", false), resize_image (A, 0.4)));
+%! assert (resize_image (A, 0.4, "nearest"), resize_image (A, 0.4, "nearest", "Antialiasing", false));
+%! assert (resize_image (A, 0.4, "nearest", "Antialiasing", true), resize_image (A, 0.4, "box"));
+%! assert (resize_image (A, 2.5, "nearest", "Antialiasing", true), resize_image (A, 2.5, "nearest"));
+%! ## Antialiased nearest halving takes each 2 x 2 block's mean.
+%! B = double (A(1:20, 1:14));
+%! mean2x2 = (B(1:2:end, 1:2:end) + B(2:2:end, 1:2:end) + B(1:2:end, 2:2:end) + B(2:2:end, 2:2:end)) / 4;
+%! assert (resize_image (B, 0.5, "nearest", "Antialiasing", true), mean2x2, 1e-12);
+%! ## Scale, a factor or [sr sc], in any order with the other pairs.
+%! assert (resize_image (A, "Scale", 0.5), resize_image (A, 0.5));
+%! assert (resize_image (A, "Method", "box", "scale", 1.5), resize_image (A, 1.5, "box"));
+%! assert (resize_image (A, "Scale", int8 ([2 3]), "Antialiasing", false), resize_image (A, [80 90], "Antialiasing", false));
+%! assert (size (resize_image (A, "Scale", [0.5 1.25])), [20 38]);
 
 ## NaN and infinities in floating images: every NaN is Octave's NaN
 %!test
@@ -134,14 +148,14 @@
 %!   {X, 1e-300},                               "resize_image:invalidSize",  "the scale is too small"
 %!   {X, "OutputSize", 3},                      "resize_image:invalidSize",  "OutputSize must be \\[ny nx\\]"
 %!   {X, 2, "bicubi"},                          "resize_image:invalidMethod", "unknown method 'bicubi': use nearest, bilinear, bicubic, box, triangle, lanczos2 or lanczos3"
-%!   {X, 2, "cubic"},                           "resize_image:invalidMethod", "unknown method 'cubic'"
+%!   {X, 2, "cubics"},                          "resize_image:invalidMethod", "unknown method 'cubics'"
 %!   {X, 2, "lanczos"},                         "resize_image:invalidMethod", "unknown method 'lanczos'"
 %!   {X, 2, "LANCZOS"},                         "resize_image:invalidMethod", "unknown method 'lanczos'"
 %!   {X, 2, "bicubic "},                        "resize_image:invalidMethod", "unknown method 'bicubic '"
 %!   {X, 2, ""},                                "resize_image:invalidMethod", "unknown method '': use"
 %!   {X, 2, 3, "Method", "box"},                "resize_image:invalidMethod", "the method must be text"
-%!   {X, 2, "Method", "linear"},                "resize_image:invalidMethod", "unknown method 'linear'"
-%!   {X, 2, "Antialias", false},                "resize_image:invalidOption", "unknown option 'antialias': the options are 'Method', 'Antialiasing' and 'OutputSize'"
+%!   {X, 2, "Method", "lineal"},                "resize_image:invalidMethod", "unknown method 'lineal'"
+%!   {X, 2, "Antialias", false},                "resize_image:invalidOption", "unknown option 'antialias': the options are 'Scale', 'OutputSize', 'Method' and 'Antialiasing'"
 %!   {X, 2, ["Antialiasing", repmat("_", 1, 40)], false}, "resize_image:invalidOption", "unknown option 'antialiasing________________\\.\\.\\.': the options"
 %!   {X, 2, ["Lanczos3", repmat("x", 1, 40)]},  "resize_image:invalidMethod", "unknown method 'lanczos3xxxxxxxxxxxxxxxxxxxx\\.\\.\\.'"
 %!   {X, 2, 5, false},                          "resize_image:invalidOption", "options are given as name/value pairs"
@@ -149,6 +163,13 @@
 %!   {X, 2, "Antialiasing", [true true]},       "resize_image:invalidOption", "Antialiasing must be true or false"
 %!   {X, 2, "Antialiasing", "on"},              "resize_image:invalidOption", "Antialiasing must be true or false"
 %!   {X, 2, "OutputSize", [3 3]},               "resize_image:invalidOption", "the size is given twice"
+%!   {X, 2, "Scale", 2},                        "resize_image:invalidOption", "the size is given twice"
+%!   {X, "Scale", 2, "OutputSize", [3 3]},      "resize_image:invalidOption", "the size is given twice"
+%!   {X, "Scale", [1 2 3]},                     "resize_image:invalidSize",  "Scale must be a scale factor or \\[sr sc\\] \\(finite and > 0\\)"
+%!   {X, "Scale", [2 0]},                       "resize_image:invalidSize",  "Scale must be a scale factor or \\[sr sc\\]"
+%!   {X, "Scale", [NaN 2]},                     "resize_image:invalidSize",  "Scale must be"
+%!   {X, "Scale", "2"},                         "resize_image:invalidSize",  "Scale must be"
+%!   {X, "Scale", -2},                          "resize_image:invalidSize",  "finite and > 0"
 %!   {X, 2, "bicubic", "Method"},               "resize_image:invalidOption", "'bicubic' stands where an option name belongs"
 %!   {X, 2, "Method", "box", "Antialiasing"},   "resize_image:invalidMethod", "unknown method 'method'"
 %! };

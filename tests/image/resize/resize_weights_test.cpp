@@ -166,7 +166,7 @@ TEST(ResizeWeights, NearestPicksThePixelUnderTheMappedCentre)
                  {3, 1, 0.25, {2}},     {10, 3, 0.3, {1, 5, 8}},       {3, 3, 1.5, {0, 1, 1}},
                  {1, 4, 4.0, {0, 0, 0, 0}}};
     for (const auto& c : cases) {
-        const ResizeTaps taps = resize_taps(c.N, c.n, c.scale, ResizeMethod::nearest, true);
+        const ResizeTaps taps = resize_taps(c.N, c.n, c.scale, ResizeMethod::nearest, false);
         ASSERT_EQ(taps.count(), c.n);
         for (int64_t o = 0; o < c.n; ++o) {
             ASSERT_EQ(taps.first[o + 1] - taps.first[o], 1);
@@ -180,7 +180,19 @@ TEST(ResizeWeights, AntialiasingWidensOnlyWhenShrinking)
     EXPECT_EQ(resize_support(ResizeMethod::bicubic, 0.25, true), 8.0);
     EXPECT_EQ(resize_support(ResizeMethod::bicubic, 0.25, false), 2.0);
     EXPECT_EQ(resize_support(ResizeMethod::bicubic, 4.0, true), 2.0);
-    EXPECT_EQ(resize_support(ResizeMethod::nearest, 0.25, true), 0.5);
+    EXPECT_EQ(resize_support(ResizeMethod::nearest, 0.25, false), 0.5);
+    EXPECT_EQ(resize_support(ResizeMethod::nearest, 0.25, true), 2.0);
+    EXPECT_EQ(resize_support(ResizeMethod::nearest, 4.0, true), 0.5);
+    // Antialiased, nearest is the box when shrinking and itself otherwise.
+    for (const double scale : {0.5, 0.3, 1.0, 2.5}) {
+        const int64_t n = static_cast<int64_t>(std::ceil(7 * scale));
+        const ResizeTaps nearest = resize_taps(7, n, scale, ResizeMethod::nearest, true);
+        const ResizeTaps same =
+            resize_taps(7, n, scale, scale < 1.0 ? ResizeMethod::box : ResizeMethod::nearest, scale < 1.0);
+        EXPECT_EQ(nearest.first, same.first) << scale;
+        EXPECT_EQ(nearest.index, same.index) << scale;
+        EXPECT_EQ(nearest.weight, same.weight) << scale;
+    }
     // Box at one half: the mean of two pixels, as in an area average.
     const ResizeTaps taps = resize_taps(6, 3, 0.5, ResizeMethod::box, true);
     for (int64_t o = 0; o < 3; ++o) {
