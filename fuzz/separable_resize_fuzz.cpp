@@ -1,5 +1,6 @@
 // resize_image's kernels on any image of up to 48 x 48 elements of any
-// element type (uint8, uint16, int16, single, double or logical, made of the
+// element type (uint8, uint16, int16, int8, int32, uint32, single, double or
+// logical, made of the
 // input's bytes: NaNs of every payload, infinities and subnormals included),
 // any method, antialiasing on or off, to any output of up to 2^14 samples
 // with any scale the entry would accept (the fuzzer's own doubles, refused
@@ -123,7 +124,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const ResizeTaps columns = resize_taps(Nx, nx, scale_columns, method, antialias);
     check_taps(rows, Ny, ny);
     check_taps(columns, Nx, nx);
-    switch ((flags >> 2) % 6) {
+    switch ((flags >> 2) % 9) {
     case 0:
         check<uint8_t>(input, Ny, Nx, ny, nx, rows, columns);
         break;
@@ -138,6 +139,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         break;
     case 4:
         check<double>(input, Ny, Nx, ny, nx, rows, columns);
+        break;
+    case 5:
+        check<int8_t>(input, Ny, Nx, ny, nx, rows, columns);
+        break;
+    case 6:
+        check<int32_t>(input, Ny, Nx, ny, nx, rows, columns);
+        break;
+    case 7:
+        check<uint32_t>(input, Ny, Nx, ny, nx, rows, columns);
         break;
     default:
         check<bool>(input, Ny, Nx, ny, nx, rows, columns);

@@ -106,6 +106,12 @@ inline ElementClass element_class(const Value& array)
         return ElementClass::uint16;
     case ArrayClass::int16:
         return ElementClass::int16;
+    case ArrayClass::int8:
+        return ElementClass::int8;
+    case ArrayClass::int32:
+        return ElementClass::int32;
+    case ArrayClass::uint32:
+        return ElementClass::uint32;
     case ArrayClass::single:
         return ElementClass::single;
     case ArrayClass::double_precision:
@@ -359,10 +365,10 @@ struct ImageArgument {
     int64_t planes;
 };
 
-inline ImageArgument image_argument(Call& call, LogicalImages logical, const char* identifier, const char* message)
+inline ImageArgument image_argument(Call& call, ImageClasses classes, const char* identifier, const char* message)
 {
     const ElementClass image_class = call.argument_count() < 1 ? ElementClass::other : element_class(call.argument(0));
-    if (!is_image_class(image_class, logical) || is_empty(call.argument(0))) fail(identifier, message);
+    if (!is_image_class(image_class, classes) || is_empty(call.argument(0))) fail(identifier, message);
     const Value array = call.argument(0);
     int64_t planes = 1;
     for (int64_t k = 2; k < dimension_count(array); ++k) planes *= raw::dimension(array, k);

@@ -14,7 +14,7 @@
 namespace {
 
 const char* const image_message =
-    "X must be a nonempty real array of class uint8, uint16, int16, single, double or logical";
+    "X must be a nonempty real array of class uint8, uint16, int16, int8, int32, uint32, single, double or logical";
 const char* const size_message =
     "the size must be a scale factor (finite and > 0) or [ny nx] (whole numbers >= 0, one of them may be NaN), "
     "as real numbers";
@@ -22,7 +22,10 @@ const char* const range_message = "the output must have fewer than 2^31 rows and
 
 constexpr double size_limit = 2147483648.0;  // 2^31
 
-constexpr host::LogicalImages logical_images = host::LogicalImages::accepted;
+constexpr host::ImageClasses image_classes = host::image_classes(
+    {host::ElementClass::uint8, host::ElementClass::uint16, host::ElementClass::int16, host::ElementClass::int8,
+     host::ElementClass::int32, host::ElementClass::uint32, host::ElementClass::single,
+     host::ElementClass::double_precision, host::ElementClass::logical});
 
 enum class ResizeOption { scale, output_size, method, antialiasing };
 
@@ -297,7 +300,7 @@ void resize(const host::Value& X, int64_t Ny, int64_t Nx, int64_t planes, host::
 
 void resize_image_entry(host::Call& call)
 {
-    const host::ImageArgument image = host::image_argument(call, logical_images, "resize_image:invalidImage", image_message);
+    const host::ImageArgument image = host::image_argument(call, image_classes, "resize_image:invalidImage", image_message);
     const host::ElementClass image_class = image.element_class;
     const host::Value X = image.array;
     const int64_t Ny = image.rows;
@@ -317,7 +320,7 @@ void resize_image_entry(host::Call& call)
     host::Result Y = host::create_resized(X, shape.ny, shape.nx);
     // An empty result has nothing to compute.
     if (shape.ny > 0 && shape.nx > 0) {
-        host::visit_element_type<logical_images>(image_class, [&](auto element) {
+        host::visit_element_type<image_classes>(image_class, [&](auto element) {
             resize<typename decltype(element)::type>(X, Ny, Nx, planes, Y, shape, request);
         });
     }

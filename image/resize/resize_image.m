@@ -8,8 +8,8 @@
 %   Y = resize_image(X, ..., 'Name', value, ...)
 %   Y = resize_image(X, 'Scale', [sr sc], ...)
 %
-%   X is an Ny x Nx array of class uint8, uint16, int16, single, double or
-%   logical; Y has the class of X. Further dimensions (Ny x Nx x 3 for
+%   X is an Ny x Nx array of class uint8, uint16, int16, int8, int32,
+%   uint32, single, double or logical; Y has the class of X. Further dimensions (Ny x Nx x 3 for
 %   colour) are planes, each resized on its own.
 %
 %   The output size:
@@ -60,8 +60,8 @@
 %   - Rows are resized first (down each column), into doubles that are not
 %     rounded, then columns; each sum runs over the taps in order of input
 %     index, every operation rounded to double as written.
-%   - The result: uint8, uint16, int16 rounded to nearest (halves away from
-%     zero) and saturated; single rounded to nearest; double as computed;
+%   - The result: uint8, uint16, int16, int8, int32, uint32 rounded to
+%     nearest (halves away from zero) and saturated; single rounded to nearest; double as computed;
 %     logical read as 0 and 1 and true where the result exceeds 0.5. Every
 %     NaN becomes Octave's NaN. A constant image stays that constant in the
 %     integer classes and logical; in single and double it may move by a
@@ -176,7 +176,7 @@
 %! end_unwind_protect
 %! assert (three, one);
 %!error id=resize_image:invalidImage resize_image ()
-%!error id=resize_image:invalidImage resize_image (int32 (X), 2)
+%!error id=resize_image:invalidImage resize_image (int64 (X), 2)
 %!error id=resize_image:invalidImage resize_image (uint8 ([]), 2)
 %!error id=resize_image:invalidSize resize_image (X)
 %!error id=resize_image:invalidSize resize_image (X, 0)

@@ -16,7 +16,9 @@
 #include "image/resize/resize_weights.h"
 
 // The element types every function below takes, listed once.
-#define RESIZE_ELEMENTS(apply) apply(uint8_t) apply(uint16_t) apply(int16_t) apply(float) apply(double) apply(bool)
+#define RESIZE_ELEMENTS(apply)                                                                                \
+    apply(uint8_t) apply(uint16_t) apply(int16_t) apply(int8_t) apply(int32_t) apply(uint32_t) apply(float) \
+        apply(double) apply(bool)
 
 // Fills Y (ny x nx elements per plane, column-major) from X (Ny x Nx per
 // plane), for `planes` planes laid one after another in X and in Y, each

@@ -15,7 +15,9 @@ const char* const size_message =
     "size must be [ny nx] with ny, nx >= 0 (one of them may be NaN) or a scale factor, as real numbers";
 const char* const factor_message = "scale factor must be finite and > 0, and give fewer than 2^31 rows and columns";
 
-constexpr host::LogicalImages logical_images = host::LogicalImages::refused;
+constexpr host::ImageClasses image_classes =
+    host::image_classes({host::ElementClass::uint8, host::ElementClass::uint16, host::ElementClass::int16,
+                         host::ElementClass::single, host::ElementClass::double_precision});
 
 // ceil(value) as a size, or -1 when it is 2^31 or more (infinity included).
 int32_t size_above(double value)
@@ -69,7 +71,7 @@ void scale_bilinear_entry(host::Call& call)
                    "scale_bilinear takes two arguments, X and the size: it resamples by bilinear interpolation "
                    "only, with no options (resize_image offers other methods)");
     }
-    const host::ImageArgument image = host::image_argument(call, logical_images, "scale_bilinear:invalidImage", image_message);
+    const host::ImageArgument image = host::image_argument(call, image_classes, "scale_bilinear:invalidImage", image_message);
     const host::ElementClass image_class = image.element_class;
     const host::Value X = image.array;
     const int64_t Ny = image.rows;
@@ -94,7 +96,7 @@ void scale_bilinear_entry(host::Call& call)
                             static_cast<double>(host::element_size(X)),
                         "scale_bilinear:outOfMemory", "out of memory for the result");
     host::Result Y = host::create_resized(X, ny, nx);
-    host::visit_element_type<logical_images>(image_class, [&](auto element) {
+    host::visit_element_type<image_classes>(image_class, [&](auto element) {
         resample<typename decltype(element)::type>(X, Ny, Nx, planes, Y, ny, nx);
     });
     call.set_result(0, Y);

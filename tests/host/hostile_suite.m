@@ -387,7 +387,7 @@ endfunction
 
 function outcome = expect_resize_image (args)
   outcome = struct ("error", "", "size", [], "class", "", "bytes", 0);
-  classes = {"uint8", "uint16", "int16", "single", "double", "logical"};
+  classes = {"uint8", "uint16", "int16", "int8", "int32", "uint32", "single", "double", "logical"};
   if (numel (args) < 1 || isempty (args{1}) || ! any (cellfun (@(c) real_dense (args{1}, c), classes)))
     outcome.error = "resize_image:invalidImage";
     return;
@@ -973,6 +973,8 @@ function tally = resize_image_suite (tally, values, memory_limited)
             filled("uint8", [2 3 3 2], []), filled("uint8", [1 200], []), repmat(uint8(255), 5, 6), ...
             filled("uint16", [3 4 3], []), int16([-32768 32767; 0 -1]), single([NaN Inf; -Inf -0]), ...
             [1e300 -1e300; realmin -realmax], filled("double", [10 2], []), logical([1 0; 0 1]), ...
+            int8([-128 127; 0 -1]), int32([intmin("int32") intmax("int32"); 0 -1]), ...
+            uint32([0 intmax("uint32") 1]), ...
             filled("logical", [7 3 2], [])};
   outputs = {[0 0], [0 3], [1 1], [1 5], [7 9], [2 2], [1 300], [300 1], [100000 2]};
   methods = {"nearest", "bilinear", "bicubic", "box", "triangle", "lanczos2", "lanczos3"};

@@ -4,7 +4,7 @@
 %!shared X, methods, classes
 %! X = uint8 ([10 20; 30 40]);
 %! methods = {"nearest", "bilinear", "bicubic", "box", "triangle", "lanczos2", "lanczos3"};
-%! classes = {"uint8", "uint16", "int16", "single", "double", "logical"};
+%! classes = {"uint8", "uint16", "int16", "int8", "int32", "uint32", "single", "double", "logical"};
 
 ## Worked examples, to the pixel
 %!assert (resize_image (X, 2, "bilinear"), uint8 ([10 13 18 20; 15 18 23 25; 25 28 33 35; 30 33 38 40]))
@@ -41,6 +41,12 @@
 %!   assert (resize_image (single (A), [11 5], methods{m}), single (D));
 %!   assert (resize_image (uint8 (A), [11 5], methods{m}), uint8 (D));
 %!   assert (resize_image (int16 (A - 125), [11 5], methods{m}), int16 (resize_image (A - 125, [11 5], methods{m})));
+%!   assert (resize_image (int8 (A - 125), [11 5], methods{m}), int8 (resize_image (A - 125, [11 5], methods{m})));
+%!   ## The 32-bit classes at the ends of their ranges, rounded and saturated as int32 () and uint32 () do.
+%!   W = (A - 125) * 1.7e7 + 0.5;
+%!   assert (resize_image (int32 (W), [11 5], methods{m}), int32 (resize_image (double (int32 (W)), [11 5], methods{m})));
+%!   W = A * 1.7e7 + 0.5;
+%!   assert (resize_image (uint32 (W), [11 5], methods{m}), uint32 (resize_image (double (uint32 (W)), [11 5], methods{m})));
 %!   assert (resize_image (A > 125, [11 5], methods{m}), resize_image (double (A > 125), [11 5], methods{m}) > 0.5);
 %!   for p = 1:3
 %!     assert (D(:, :, p), resize_image (A(:, :, p), [11 5], methods{m}));
@@ -125,8 +131,9 @@
 ## Errors: identifier and text, before any result is made
 %!test
 %! cases = {
-%!   {},                                        "resize_image:invalidImage", "X must be a nonempty real array of class uint8, uint16, int16, single, double or logical"
-%!   {int32(X), 2},                             "resize_image:invalidImage", "class uint8"
+%!   {},                                        "resize_image:invalidImage", "X must be a nonempty real array of class uint8, uint16, int16, int8, int32, uint32, single, double or logical"
+%!   {int64(X), 2},                             "resize_image:invalidImage", "class uint8"
+%!   {uint64(X), 2},                            "resize_image:invalidImage", "class uint8"
 %!   {uint8([]), 2},                            "resize_image:invalidImage", "nonempty"
 %!   {complex(X), 2},                           "resize_image:invalidImage", "real array"
 %!   {sparse(logical([1 0])), 2},               "resize_image:invalidImage", "real array"
@@ -224,6 +231,19 @@
 %! end
 %! for s = {0.3, 0.8, [7 NaN], [10 4]}
 %!   assert (resize_image (A, s{1}, "nearest"), imresize (A, s{1}, "nearest"));
+%! end
+%! ## The integer classes imresize resizes in their own class: nearest the
+%! ## same pixels, enlarging within one level (a half may round either way).
+%! for c = {"int8", "int32", "uint32", "uint16"}
+%!   B = cast (A * (1 + 1e7 * ! strcmp (c{1}, "int8")) - 100 * strcmp (c{1}, "int8"), c{1});
+%!   for s = {0.5, 1/3, 1.25, 2}
+%!     assert (resize_image (B, s{1}, "nearest"), imresize (B, s{1}, "nearest"));
+%!   end
+%!   for m = {"bilinear", "bicubic"}
+%!     Y = resize_image (B, 2, m{1});
+%!     assert (class (Y), c{1});
+%!     assert (double (Y), double (imresize (B, 2, m{1})), 1);
+%!   end
 %! end
 
 ## Pillow and OpenCV on a small unsaturated image: at most one level apart

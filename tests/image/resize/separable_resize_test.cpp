@@ -149,6 +149,9 @@ void every_path_equals_the_reference()
 TEST(SeparableResize, EveryPathEqualsTheReferenceUint8) { every_path_equals_the_reference<uint8_t>(); }
 TEST(SeparableResize, EveryPathEqualsTheReferenceUint16) { every_path_equals_the_reference<uint16_t>(); }
 TEST(SeparableResize, EveryPathEqualsTheReferenceInt16) { every_path_equals_the_reference<int16_t>(); }
+TEST(SeparableResize, EveryPathEqualsTheReferenceInt8) { every_path_equals_the_reference<int8_t>(); }
+TEST(SeparableResize, EveryPathEqualsTheReferenceInt32) { every_path_equals_the_reference<int32_t>(); }
+TEST(SeparableResize, EveryPathEqualsTheReferenceUint32) { every_path_equals_the_reference<uint32_t>(); }
 TEST(SeparableResize, EveryPathEqualsTheReferenceSingle) { every_path_equals_the_reference<float>(); }
 TEST(SeparableResize, EveryPathEqualsTheReferenceDouble) { every_path_equals_the_reference<double>(); }
 TEST(SeparableResize, EveryPathEqualsTheReferenceLogical) { every_path_equals_the_reference<bool>(); }
@@ -203,7 +206,7 @@ TEST(SeparableResize, IntegerConversionRoundsHalvesAwayFromZeroAndSaturates)
     const double below_half = std::nextafter(0.5, 0.0);
     const struct {
         double value;
-        int32_t rounded;  // before saturation
+        int64_t rounded;  // before saturation
     } cases[] = {{0.0, 0},           {-0.0, 0},
                  {below_half, 0},    {-below_half, 0},
                  {0.5, 1},           {-0.5, -1},
@@ -215,18 +218,30 @@ TEST(SeparableResize, IntegerConversionRoundsHalvesAwayFromZeroAndSaturates)
                  {256.0, 256},       {32767.5, 32768},
                  {-32767.5, -32768}, {-32768.5, -32769},
                  {65534.5, 65535},   {65535.5, 65536},
-                 {1e10, 1 << 30},    {-1e10, -(1 << 30)},
-                 {1e300, 1 << 30},   {-1e300, -(1 << 30)}};
-    auto saturated = [](int32_t v, int32_t low, int32_t high) { return std::min(std::max(v, low), high); };
+                 {-127.5, -128},     {-128.5, -129},
+                 {126.5, 127},       {127.5, 128},
+                 {2147483646.5, 2147483647}, {2147483647.5, 2147483648},
+                 {std::nextafter(2147483647.5, 0.0), 2147483647},
+                 {-2147483647.5, -2147483648}, {-2147483648.5, -2147483649},
+                 {4294967294.5, 4294967295}, {4294967295.5, 4294967296},
+                 {1e10, 10000000000}, {-1e10, -10000000000},
+                 {1e300, int64_t{1} << 62}, {-1e300, -(int64_t{1} << 62)}};
+    auto saturated = [](int64_t v, int64_t low, int64_t high) { return std::min(std::max(v, low), high); };
     for (const auto& c : cases) {
         EXPECT_EQ(resize_element<uint8_t>(c.value), saturated(c.rounded, 0, 255)) << c.value;
         EXPECT_EQ(resize_element<uint16_t>(c.value), saturated(c.rounded, 0, 65535)) << c.value;
         EXPECT_EQ(resize_element<int16_t>(c.value), saturated(c.rounded, -32768, 32767)) << c.value;
+        EXPECT_EQ(resize_element<int8_t>(c.value), saturated(c.rounded, -128, 127)) << c.value;
+        EXPECT_EQ(resize_element<int32_t>(c.value), saturated(c.rounded, INT32_MIN, INT32_MAX)) << c.value;
+        EXPECT_EQ(resize_element<uint32_t>(c.value), saturated(c.rounded, 0, UINT32_MAX)) << c.value;
         EXPECT_EQ(resize_element<bool>(c.value), c.value > 0.5) << c.value;
         // The vectorizable loop gives the same.
         uint8_t converted = 1;
         resize_elements<uint8_t>(&c.value, &converted, 1);
         EXPECT_EQ(converted, resize_element<uint8_t>(c.value)) << c.value;
+        int32_t wide = 1;
+        resize_elements<int32_t>(&c.value, &wide, 1);
+        EXPECT_EQ(wide, resize_element<int32_t>(c.value)) << c.value;
     }
     EXPECT_EQ(resize_element<float>(0.1), 0.1f);
     EXPECT_EQ(resize_element<uint8_t>(std::nan("")), 0);
