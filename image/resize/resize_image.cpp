@@ -196,6 +196,14 @@ Request read_request(const host::Call& call)
     const int count = call.argument_count();
     int k = 1;
     if (k < count && !host::is_text(call.argument(k))) {
+        // imresize(X, map, ...) resizes an indexed image and its colour map.
+        const host::Value size = call.argument(k);
+        if (host::is_real_dense_double(size) && host::dimension_count(size) == 2 && host::dimension(size, 1) == 3 &&
+            host::dimension(size, 0) >= 2) {
+            host::fail("resize_image:indexedImage",
+                       "the second argument looks like a colour map: resize_image does not resize indexed images; "
+                       "convert with ind2rgb (X, map) first, and resize the RGB image");
+        }
         request.has_size = true;
         request.size = call.argument(k);
         ++k;

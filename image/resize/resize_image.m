@@ -92,6 +92,9 @@
 %                                 widens the kernel by 1 / scale) or past
 %                                 the image (the last of ceil(scale * N)
 %                                 pixels maps up to 0.5 / scale past it)
+%     resize_image:indexedImage   a colour map (k x 3 doubles, k >= 2) as
+%                                 the second argument: indexed images are
+%                                 not resized; convert with ind2rgb first
 %     resize_image:invalidMethod  a method that is not text or not one of
 %                                 the methods above
 %     resize_image:invalidOption  an option name that is not text or not
@@ -177,6 +180,7 @@
 %! assert (three, one);
 %!error id=resize_image:invalidImage resize_image ()
 %!error id=resize_image:invalidImage resize_image (int64 (X), 2)
+%!error <ind2rgb> resize_image (X, gray (4), 2)
 %!error id=resize_image:invalidImage resize_image (uint8 ([]), 2)
 %!error id=resize_image:invalidSize resize_image (X)
 %!error id=resize_image:invalidSize resize_image (X, 0)

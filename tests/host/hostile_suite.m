@@ -403,6 +403,11 @@ function outcome = expect_resize_image (args)
   k = 2;
   if (numel (args) >= 2 && ! ischar (args{2}))
     size_value = args{2};
+    if (real_dense (size_value, "double") && ismatrix (size_value) && columns (size_value) == 3 ...
+        && rows (size_value) >= 2)
+      outcome.error = "resize_image:indexedImage";
+      return;
+    end
     has_size = true;
     k = 3;
   end
@@ -962,7 +967,9 @@ function tally = resize_image_suite (tally, values, memory_limited)
            {"Method"}, {"bicubic", "Method"}, {"Antialiasing"}, {"nearest", "Antialiasing", 1}, ...
            {"Method", "box", "Method", "bogus"}, {"OutputSize", [3 5], "OutputSize", [4 4]}, {""}, {"", 1}, ...
            {"Scale", 0.5}, {"scale", [2 0.5], "Method", "Linear"}, {"Scale", [1 NaN]}, {"Scale", [1 2 3]}, ...
-           {"Scale", 2, "OutputSize", [3 5]}, {"nearest", "Antialiasing", true, "Scale", 1e-7}};
+           {"Scale", 2, "OutputSize", [3 5]}, {"nearest", "Antialiasing", true, "Scale", 1e-7}, ...
+           {"OutputSize", gray(3)}};
+  calls = add_call (calls, "X, a colour map", X0, gray (3), "bilinear");
   for f = 1:numel (forms)
     calls = add_call (calls, sprintf ("X, [6 2], form %d", f), X0, [6 2], forms{f}{:});
     calls = add_call (calls, sprintf ("X, form %d", f), X0, forms{f}{:});

@@ -148,6 +148,8 @@
 %!   {X, [-1 3]},                               "resize_image:invalidSize",  "whole numbers >= 0"
 %!   {X, [NaN NaN]},                            "resize_image:invalidSize",  "one of them may be NaN"
 %!   {X, [1 2 3]},                              "resize_image:invalidSize",  "\\[ny nx\\]"
+%!   {X, gray(4), 2},                           "resize_image:indexedImage", "looks like a colour map: resize_image does not resize indexed images; convert with ind2rgb \\(X, map\\) first"
+%!   {X, [0 0 0; 1 1 1]},                       "resize_image:indexedImage", "ind2rgb"
 %!   {X, {2}},                                  "resize_image:invalidSize",  "as real numbers"
 %!   {X, 2i},                                   "resize_image:invalidSize",  "as real numbers"
 %!   {X, [2^31 1]},                             "resize_image:invalidSize",  "fewer than 2\\^31 rows and columns"
