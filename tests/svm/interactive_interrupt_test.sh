@@ -70,6 +70,9 @@ tmux_ new-session -d -s "$session" -x 220 -y 50 \
 tmux_ set-option -t "$session" history-limit 5000 > /dev/null
 wait_for '>$' 60 || give_up "no prompt from Octave"
 type_line "PS1 ('linsvm> ');"
+# Typed ahead of the new prompt, the next line would be echoed twice on one
+# row and wrap into its own output.
+wait_for_prompt 60 || give_up "no prompt after PS1"
 type_line "addpath ('$module_dir'); X = randn (1024, 4000); y = sign (randn (1, 4000)); printf ('using %s\\n', which ('linsvm_fit'))"
 wait_for '^using ' 60 || give_up "the session never started"
 wait_for_prompt 10 || give_up "no prompt after setting up"
