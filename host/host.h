@@ -408,6 +408,17 @@ inline void ensure_memory(double bytes, const char* out_of_memory_id, const char
     std::free(probe);
 }
 
+// The result of an image entry: the image's class and planes at rows x
+// columns (see create_resized), failing with the entry's identifier when
+// the host cannot hold it.
+inline Result create_image_result(const ImageArgument& image, int64_t rows, int64_t columns, const char* out_of_memory_id)
+{
+    ensure_memory(static_cast<double>(rows) * static_cast<double>(columns) * static_cast<double>(image.planes) *
+                      static_cast<double>(element_size(image.array)),
+                  out_of_memory_id, "out of memory for the result");
+    return create_resized(image.array, rows, columns);
+}
+
 }  // namespace host
 
 #include "host/long_call.h"

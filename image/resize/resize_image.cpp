@@ -295,41 +295,33 @@ void check_reach(const OutputShape& shape, const Request& request, int64_t Ny, i
 }
 
 template <class E>
-void resize(const host::Value& X, int64_t Ny, int64_t Nx, int64_t planes, host::Result& Y, const OutputShape& shape,
-            const Request& request)
+void resize(const host::ImageArgument& image, host::Result& Y, const OutputShape& shape, const Request& request)
 {
     host::run_kernel("resize_image:outOfMemory", "out of memory for the working memory of the resizing", [&] {
-        const ResizeTaps rows = resize_taps(Ny, shape.ny, shape.scale_rows, request.method, request.antialias);
+        const ResizeTaps rows = resize_taps(image.rows, shape.ny, shape.scale_rows, request.method, request.antialias);
         const ResizeTaps columns =
-            resize_taps(Nx, shape.nx, shape.scale_columns, request.method, request.antialias);
-        separable_resize(host::element_data<E>(X), Ny, Nx, planes, host::element_data<E>(Y), rows, columns);
+            resize_taps(image.columns, shape.nx, shape.scale_columns, request.method, request.antialias);
+        separable_resize(host::element_data<E>(image.array), image.rows, image.columns, image.planes,
+                         host::element_data<E>(Y), rows, columns);
     });
 }
 
 void resize_image_entry(host::Call& call)
 {
     const host::ImageArgument image = host::image_argument(call, image_classes, "resize_image:invalidImage", image_message);
-    const host::ElementClass image_class = image.element_class;
-    const host::Value X = image.array;
-    const int64_t Ny = image.rows;
-    const int64_t Nx = image.columns;
-    const int64_t planes = image.planes;
 
     const Request request = read_request(call);
     if (!request.has_size) {
         host::fail("resize_image:invalidSize", "the scale factor or the size [ny nx] is missing");
     }
-    const OutputShape shape = output_shape(request.size, request.size_kind, Ny, Nx);
-    check_reach(shape, request, Ny, Nx);
+    const OutputShape shape = output_shape(request.size, request.size_kind, image.rows, image.columns);
+    check_reach(shape, request, image.rows, image.columns);
 
-    host::ensure_memory(static_cast<double>(shape.ny) * static_cast<double>(shape.nx) * static_cast<double>(planes) *
-                            static_cast<double>(host::element_size(X)),
-                        "resize_image:outOfMemory", "out of memory for the result");
-    host::Result Y = host::create_resized(X, shape.ny, shape.nx);
+    host::Result Y = host::create_image_result(image, shape.ny, shape.nx, "resize_image:outOfMemory");
     // An empty result has nothing to compute.
     if (shape.ny > 0 && shape.nx > 0) {
-        host::visit_element_type<image_classes>(image_class, [&](auto element) {
-            resize<typename decltype(element)::type>(X, Ny, Nx, planes, Y, shape, request);
+        host::visit_element_type<image_classes>(image.element_class, [&](auto element) {
+            resize<typename decltype(element)::type>(image, Y, shape, request);
         });
     }
     call.set_result(0, Y);

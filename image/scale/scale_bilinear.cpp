@@ -56,10 +56,11 @@ const char* output_size(const double* size, int64_t count, int64_t Ny, int64_t N
 }
 
 template <class E>
-void resample(const host::Value& X, int64_t Ny, int64_t Nx, int64_t planes, host::Result& Y, int32_t ny, int32_t nx)
+void resample(const host::ImageArgument& image, host::Result& Y, int32_t ny, int32_t nx)
 {
     host::run_kernel("scale_bilinear:outOfMemory", "out of memory for the working memory of the resampling", [&] {
-        bilinear_resample(host::element_data<E>(X), Ny, Nx, planes, host::element_data<E>(Y), ny, nx);
+        bilinear_resample(host::element_data<E>(image.array), image.rows, image.columns, image.planes,
+                          host::element_data<E>(Y), ny, nx);
     });
 }
 
@@ -72,11 +73,6 @@ void scale_bilinear_entry(host::Call& call)
                    "only, with no options (resize_image offers other methods)");
     }
     const host::ImageArgument image = host::image_argument(call, image_classes, "scale_bilinear:invalidImage", image_message);
-    const host::ElementClass image_class = image.element_class;
-    const host::Value X = image.array;
-    const int64_t Ny = image.rows;
-    const int64_t Nx = image.columns;
-    const int64_t planes = image.planes;
 
     // Any real numeric class, read as doubles (int32([10 10]), single(0.5)).
     if (nrhs < 2 || !host::is_real_numbers(call.argument(1)) || host::is_empty(call.argument(1))) {
@@ -88,16 +84,13 @@ void scale_bilinear_entry(host::Call& call)
     for (int64_t k = 0; k < size_count; ++k) size_values[k] = host::number_at(size, k);
     int32_t ny = 0;
     int32_t nx = 0;
-    const char* size_error = output_size(size_values, size_count, Ny, Nx, ny, nx);
+    const char* size_error = output_size(size_values, size_count, image.rows, image.columns, ny, nx);
     if (size_error != nullptr) host::fail("scale_bilinear:invalidSize", size_error);
 
     // Y has the class of X.
-    host::ensure_memory(static_cast<double>(ny) * static_cast<double>(nx) * static_cast<double>(planes) *
-                            static_cast<double>(host::element_size(X)),
-                        "scale_bilinear:outOfMemory", "out of memory for the result");
-    host::Result Y = host::create_resized(X, ny, nx);
-    host::visit_element_type<image_classes>(image_class, [&](auto element) {
-        resample<typename decltype(element)::type>(X, Ny, Nx, planes, Y, ny, nx);
+    host::Result Y = host::create_image_result(image, ny, nx, "scale_bilinear:outOfMemory");
+    host::visit_element_type<image_classes>(image.element_class, [&](auto element) {
+        resample<typename decltype(element)::type>(image, Y, ny, nx);
     });
     call.set_result(0, Y);
 }
