@@ -114,7 +114,9 @@ int main(int argc, char** argv)
                     if (!antialias && (factor > 1.0 || m.method == ResizeMethod::nearest)) continue;  // the same work
                     const std::string name = std::string("ours/") + image->name + "/" + m.name() +
                                              (antialias ? "" : "/noaa") + "/" + factor_tag(factor);
-                    cases.push_back({name, [=, &out] { resize_call(*image, out, factor, m.method, antialias, 1); }});
+                    // Nearest keeps 'Antialiasing' off, its default and what cv::resize does.
+                    const bool widened = antialias && m.method != ResizeMethod::nearest;
+                    cases.push_back({name, [=, &out] { resize_call(*image, out, factor, m.method, widened, 1); }});
                     if (antialias && threads > 1 && m.method == ResizeMethod::bicubic) {
                         cases.push_back(
                             {std::string("threads/") + image->name + "/" + m.name() + "/" + factor_tag(factor),
