@@ -15,7 +15,9 @@
 // number_at, read_scalar), structure fields (struct_field, field_count),
 // results (create_double_column, create_double_array, create_uint8_matrix,
 // create_resized, set_scalar_field, set_uint32_field, set_logical_field,
-// set_matrix_field, set_structure_field), and run_kernel and ensure_memory;
+// set_matrix_field, set_structure_field), the image argument of an image
+// entry and its result (image_argument, create_image_result), and
+// run_kernel and ensure_memory;
 // host/long_call.h, the stop and progress logic of a long call;
 // host/element_class.h, the switch from an image class to its C++ type.
 #pragma once
